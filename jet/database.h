@@ -1,0 +1,139 @@
+// jet::Database and jet::Table: the public face of the Access (Jet 4 / Jet 3) file engine.
+//
+// The engine reads Jet 3 and Jet 4 files and writes Jet 4 files so that Microsoft Access and
+// other readers accept them. It knows nothing of the programs built on it.
+//
+// Promises:
+//  - One Database object per file per process: open() of a path that is already open returns the
+//    same object (its pages pass through one pager), so every user of the file sees the others'
+//    changes at once.
+//  - Writes happen inside a transaction. A write made outside an explicit begin() runs in its own
+//    transaction that commits before the call returns. Until commit() nothing reaches the file;
+//    commit() is atomic (a rollback journal beside the file), so a crash at any instant leaves the
+//    file as it was at the last commit. Opening a file with a journal beside it restores it first.
+//  - Every change is checked before anything is written: a refused insert/update/delete changes
+//    nothing, in memory or on disk.
+//  - Every failure is a jet::Error (jet/error.h); a damaged file never crashes the engine.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/error.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+class DatabaseImpl;
+class TableImpl;
+
+// Where a row lives: the data page and the row's slot on it. The row id of a row never changes
+// while it exists (an update that moves the row leaves a pointer in the original slot).
+struct RowId {
+    uint32_t page = 0;
+    uint8_t row = 0;
+    friend auto operator<=>(const RowId&, const RowId&) = default;
+};
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+class Table {
+public:
+    const std::string& name() const;
+    bool isSystem() const;
+
+    // Live columns in column-number order; a Row holds one Value per entry, in this order.
+    const std::vector<Column>& columns() const;
+    // Position in columns() of the named column (case-insensitive), or -1.
+    int columnIndex(std::string_view name) const;
+    const std::vector<Index>& indexes() const;
+    // Position in indexes() of the named index (case-insensitive), or -1.
+    int indexIndex(std::string_view name) const;
+    // The primary key's position in indexes(), or -1.
+    int primaryKeyIndex() const;
+
+    // The row count kept in the table definition (exact for files this engine wrote).
+    uint32_t rowCount() const;
+
+    // ---- Reading ----
+
+    // Every live row in storage order (usage-map page order, slot order), overflow rows followed.
+    void scan(const std::function<bool(RowId, const Row&)>& visit) const;  // return false to stop
+    std::vector<RowId> rowIds() const;
+    Row read(RowId id) const;
+    Value read(RowId id, int columnPosition) const;
+
+    // Row ids of the index in index order whose leading columns equal `key` (key.size() may be
+    // less than the index's column count; empty means all rows of the index).
+    std::vector<RowId> seek(int indexPosition, const std::vector<Value>& key) const;
+
+    // ---- Writing (ReadWrite databases only) ----
+
+    // Inserts a row; AutoNumber columns are assigned by the engine (any value given is ignored),
+    // other missing values must be given explicitly as null. Returns the new row's id.
+    RowId insert(const Row& values);
+    // Replaces the whole row.
+    void update(RowId id, const Row& values);
+    void remove(RowId id);
+
+    Table(TableImpl* impl) : impl_(impl) {}
+    TableImpl* impl() const { return impl_; }
+
+private:
+    TableImpl* impl_;
+};
+
+class Database {
+public:
+    // Opens an existing Jet 3 or Jet 4 file. ReadWrite fails at once (ReadOnly/InUse/Unsupported)
+    // when the file cannot be written: read-only file or folder, another writer, Jet 3.
+    static std::shared_ptr<Database> open(const std::filesystem::path& path, OpenMode mode);
+    // Creates a new, empty Jet 4 database (Access 2000 format, General sort order). Fails if the
+    // file exists.
+    static std::shared_ptr<Database> create(const std::filesystem::path& path);
+
+    ~Database();
+
+    const std::filesystem::path& path() const;
+    int jetVersion() const;  // 3 or 4
+    bool writable() const;
+
+    // User tables in catalog order (system tables too when asked).
+    std::vector<std::string> tableNames(bool includeSystem = false) const;
+    bool hasTable(std::string_view name) const;
+    Table table(std::string_view name) const;  // case-insensitive; NotFound if absent
+
+    // ---- Definitions ----
+    Table createTable(const TableDefinition& definition);
+    void createIndex(std::string_view table, const IndexDefinition& definition);
+
+    // ---- Transactions ----
+    // begin() opens the transaction; savepoints nest inside it. rollbackTo() undoes everything
+    // after the savepoint and keeps the transaction (and the savepoint) open.
+    using Savepoint = uint64_t;
+    void begin();
+    bool inTransaction() const;
+    Savepoint savepoint();
+    void rollbackTo(Savepoint savepoint);
+    void commit();
+    void rollback();
+
+    // Integrity check of every index of every table against its rows (the engine's own check):
+    // returns one line per problem; empty means sound. `report` receives progress lines.
+    std::vector<std::string> check(const std::function<void(const std::string&)>& report = {});
+
+    DatabaseImpl* impl() const { return impl_.get(); }
+    explicit Database(std::unique_ptr<DatabaseImpl> impl);
+
+private:
+    std::unique_ptr<DatabaseImpl> impl_;
+};
+
+}  // namespace jet

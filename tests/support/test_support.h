@@ -1,0 +1,32 @@
+// Helpers every test program shares: temporary folders and the fixture databases.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under the system's temporary directory, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Path of a fixture database (never to be opened for writing: copy it first).
+std::filesystem::path fixturePath(const std::string& name);
+// Copies a fixture into `dir` (writable) and returns the copy's path.
+std::filesystem::path copyFixture(const std::string& name, const std::filesystem::path& dir);
+// Runs a shell command, returns its standard output; `status` receives the exit status.
+std::string runCommand(const std::string& command, int* status = nullptr);
+// Whole contents of a file.
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace testing_support
