@@ -1,0 +1,69 @@
+// Pager: the only part of the engine that touches the database file.
+//
+// Everything above it asks for pages by number and never sees a file descriptor. The pager owns
+// the page cache, the OS lock and the Access lock file (.ldb), the rollback journal and atomic
+// commit, and the fault-injection hook that tests use to interrupt a commit.
+//
+// Transactions: writes are only allowed between begin() and commit()/rollback(). A written page
+// is copied into the transaction and changed in memory; nothing reaches the file before commit().
+// commit(): write the original contents of every page about to change to the journal
+// (<file>.jnl beside the database), sync it, write the pages, sync the file, delete the journal.
+// Opening a file that has a journal beside it first copies the journal's pages back (a crash in
+// the middle of a commit) and deletes the journal.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jet {
+
+using PageBuffer = std::vector<uint8_t>;
+using PageRef = std::shared_ptr<const PageBuffer>;  // stays valid while held
+
+// Points of a commit at which the fault hook is called (tests stop or fail there).
+enum class FaultPoint { JournalWrite, JournalSync, PageWrite, FileSync, JournalDelete };
+
+class Pager {
+public:
+    // Opens an existing file; reads page 0 to learn the page size (Jet 3: 2048, Jet 4: 4096).
+    static std::shared_ptr<Pager> open(const std::filesystem::path& path, OpenMode mode);
+    // Creates a new file of `pageSize`-byte pages, with no pages yet; fails if it exists.
+    static std::shared_ptr<Pager> create(const std::filesystem::path& path, uint32_t pageSize);
+    virtual ~Pager() = default;
+
+    virtual const std::filesystem::path& path() const = 0;
+    virtual uint32_t pageSize() const = 0;
+    // Pages in the file, including pages appended by the open transaction.
+    virtual uint32_t pageCount() const = 0;
+    virtual bool writable() const = 0;
+
+    // The page as the current transaction sees it. Throws Corrupt naming the file for a page
+    // number at or past pageCount().
+    virtual PageRef read(uint32_t page) = 0;
+
+    // REQUIRES: inTransaction(). A private, writable copy of the page for this transaction; the
+    // pointer stays valid until the transaction ends or rolls back past this write.
+    virtual uint8_t* write(uint32_t page) = 0;
+    // REQUIRES: inTransaction(). Appends a zero-filled page; returns its number.
+    virtual uint32_t append() = 0;
+
+    virtual void begin() = 0;
+    virtual bool inTransaction() const = 0;
+    virtual uint64_t savepoint() = 0;
+    virtual void rollbackTo(uint64_t savepoint) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+
+    // Called before each step of a commit; a hook that throws makes that step fail (the commit
+    // then fails and the transaction rolls back; the file keeps its committed state). Tests also
+    // use it to kill the process at an exact point.
+    using FaultHook = std::function<void(FaultPoint point, uint64_t count)>;
+    virtual void setFaultHook(FaultHook hook) = 0;
+};
+
+}  // namespace jet
