@@ -6,4 +6,4 @@ bash tools/setup.sh
 bash tools/build.sh
 fixtures="../shared/fixtures/access"
 echo "== Tables of a database written by Microsoft Access =="
-./build/jet/jetdb tables "$fixtures/testV2000.mdb"
+./build/jetdb tables "$fixtures/testV2000.mdb"
