@@ -1,0 +1,107 @@
+// Small building blocks shared by the code that creates databases and tables: UTF-16 names,
+// Jet 4 data-page rows, inline usage-map rows, empty index leaves and the few index keys the
+// catalog needs (Long, and Text of plain printable ASCII).
+//
+// Everything here works on raw page buffers; nothing here reads or writes a file. Page numbers
+// and row pointers follow the file format: a row pointer is (row byte, u24 page) little-endian.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/coding.h"
+#include "jet/pager.h"
+
+namespace jet::create {
+
+constexpr uint32_t kPageSize = 4096;
+
+// Appends fields to a growing byte buffer.
+class ByteWriter {
+public:
+    explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+    void u8(uint8_t v) { out_.push_back(v); }
+    void u16(uint16_t v) {
+        out_.push_back(static_cast<uint8_t>(v));
+        out_.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    void u32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    void f64(double v);
+    void bytes(const std::vector<uint8_t>& b) { out_.insert(out_.end(), b.begin(), b.end()); }
+    void zeros(size_t n) { out_.insert(out_.end(), n, 0); }
+    size_t size() const { return out_.size(); }
+
+private:
+    std::vector<uint8_t>& out_;
+};
+
+// A row pointer as stored: row byte, then the page as a u24.
+inline uint32_t rowPointer(uint32_t page, uint8_t row) { return (page << 8) | row; }
+
+// UTF-8 to UTF-16 code units. Throws InvalidDefinition naming `what` on malformed UTF-8.
+std::u16string utf8ToUtf16(std::string_view text, std::string_view what);
+// UTF-16LE bytes of `text`.
+std::vector<uint8_t> ucs2Bytes(std::string_view text);
+// A name as the table definition and property blobs store it: u16 byte length + UTF-16LE.
+void putName(ByteWriter& w, std::string_view name);
+
+// ---- Data pages ----
+
+// A fresh, empty data page (type 0x01) whose owner field is `owner`.
+PageBuffer emptyDataPage(uint32_t owner);
+// Appends `row` to a data page. Returns the new slot, or nothing when the page has no room
+// (or already has 255 slots).
+std::optional<uint8_t> addRow(uint8_t* page, const std::vector<uint8_t>& row);
+// Bytes of `row` stored in slot `slot` (the page must hold that slot).
+std::vector<uint8_t> rowBytes(const uint8_t* page, uint8_t slot);
+// Free bytes of a data page as the header records them.
+inline uint16_t freeSpace(const uint8_t* page) { return getU16(page + 2); }
+
+// Builds a Jet 4 row. `columnCount` is the table's max_cols; `fixedArea` the whole fixed area;
+// `varValues` one entry per var index (nullopt = null or dead); `present` the null-mask bits
+// (bit c set = column number c has a value; Yes/No columns store their value here).
+std::vector<uint8_t> buildRow(uint16_t columnCount, const std::vector<uint8_t>& fixedArea,
+                              const std::vector<std::optional<std::vector<uint8_t>>>& varValues,
+                              const std::vector<bool>& present);
+
+// ---- Usage maps ----
+
+// An inline (type 0) usage-map row of 69 bytes: window start `start` (a multiple of 8) and the
+// given pages set; every page must lie in [start, start + 512).
+std::vector<uint8_t> inlineUsageMap(uint32_t start, const std::vector<uint32_t>& pages = {});
+// Sets or clears the bit of `page` in the inline usage-map row at `slot` of `mapPage`. Throws
+// Unsupported when the page lies outside the row's window.
+void setUsageMapBit(uint8_t* mapPage, uint8_t slot, uint32_t page, bool value);
+
+// ---- Index pages and keys ----
+
+// An empty index leaf (type 0x04) belonging to the table whose TDEF is `tdefPage`.
+PageBuffer emptyIndexLeaf(uint32_t tdefPage);
+// Inserts a leaf entry (key + u24 big-endian data page + row byte) at its sorted place in a
+// leaf page with prefix length 0. Returns false when the page has no room.
+bool insertLeafEntry(uint8_t* leaf, const std::vector<uint8_t>& entry);
+// Entries of a leaf page (prefix length 0), in stored order.
+std::vector<std::vector<uint8_t>> leafEntries(const uint8_t* leaf);
+// A leaf entry: key bytes followed by the row id.
+std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t row);
+
+// Ascending key segment of a Long value.
+void appendLongKey(std::vector<uint8_t>& key, int32_t value);
+// Ascending key segment of a Text value in the General sort order. Covers the characters that
+// sort as plain letters, digits and punctuation (printable ASCII except ' and -); throws
+// Unsupported for anything else.
+void appendTextKey(std::vector<uint8_t>& key, std::string_view text);
+
+// ---- Page allocation ----
+
+// Appends a page to the file and marks it used in the global usage map (page 1). Throws
+// Unsupported when the file outgrows the global map's inline window.
+// REQUIRES: pager.inTransaction().
+uint32_t allocatePage(Pager& pager);
+
+}  // namespace jet::create
