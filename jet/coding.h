@@ -14,16 +14,30 @@ namespace jet {
 
 // ---- Little-endian ----
 
-inline uint8_t getU8(const uint8_t* p) { return p[0]; }
-inline uint16_t getU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t getU24(const uint8_t* p) { return uint32_t(p[0] | (p[1] << 8) | (p[2] << 16)); }
+inline uint8_t getU8(const uint8_t* p) {
+    return p[0];
+}
+inline uint16_t getU16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+inline uint32_t getU24(const uint8_t* p) {
+    return uint32_t(p[0] | (p[1] << 8) | (p[2] << 16));
+}
 inline uint32_t getU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-inline uint64_t getU64(const uint8_t* p) { return uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32); }
-inline int16_t getI16(const uint8_t* p) { return int16_t(getU16(p)); }
-inline int32_t getI32(const uint8_t* p) { return int32_t(getU32(p)); }
-inline int64_t getI64(const uint8_t* p) { return int64_t(getU64(p)); }
+inline uint64_t getU64(const uint8_t* p) {
+    return uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32);
+}
+inline int16_t getI16(const uint8_t* p) {
+    return int16_t(getU16(p));
+}
+inline int32_t getI32(const uint8_t* p) {
+    return int32_t(getU32(p));
+}
+inline int64_t getI64(const uint8_t* p) {
+    return int64_t(getU64(p));
+}
 inline float getF32(const uint8_t* p) {
     uint32_t bits = getU32(p);
     float f;
@@ -37,7 +51,9 @@ inline double getF64(const uint8_t* p) {
     return d;
 }
 
-inline void putU8(uint8_t* p, uint8_t v) { p[0] = v; }
+inline void putU8(uint8_t* p, uint8_t v) {
+    p[0] = v;
+}
 inline void putU16(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
@@ -55,9 +71,15 @@ inline void putU64(uint8_t* p, uint64_t v) {
     putU32(p, uint32_t(v));
     putU32(p + 4, uint32_t(v >> 32));
 }
-inline void putI16(uint8_t* p, int16_t v) { putU16(p, uint16_t(v)); }
-inline void putI32(uint8_t* p, int32_t v) { putU32(p, uint32_t(v)); }
-inline void putI64(uint8_t* p, int64_t v) { putU64(p, uint64_t(v)); }
+inline void putI16(uint8_t* p, int16_t v) {
+    putU16(p, uint16_t(v));
+}
+inline void putI32(uint8_t* p, int32_t v) {
+    putU32(p, uint32_t(v));
+}
+inline void putI64(uint8_t* p, int64_t v) {
+    putU64(p, uint64_t(v));
+}
 inline void putF32(uint8_t* p, float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, 4);
@@ -74,7 +96,9 @@ inline void putF64(uint8_t* p, double d) {
 inline uint32_t getU24BE(const uint8_t* p) {
     return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[2]);
 }
-inline uint32_t getU32BE(const uint8_t* p) { return (uint32_t(p[0]) << 24) | getU24BE(p + 1); }
+inline uint32_t getU32BE(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | getU24BE(p + 1);
+}
 inline void putU24BE(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v >> 16);
     p[1] = uint8_t(v >> 8);
@@ -92,7 +116,9 @@ struct RowPointer {
     uint8_t row = 0;
     bool isNull() const { return page == 0; }
 };
-inline RowPointer getRowPointer(const uint8_t* p) { return RowPointer{getU24(p + 1), p[0]}; }
+inline RowPointer getRowPointer(const uint8_t* p) {
+    return RowPointer{getU24(p + 1), p[0]};
+}
 inline void putRowPointer(uint8_t* p, RowPointer r) {
     p[0] = r.row;
     putU24(p + 1, r.page);
@@ -131,15 +157,15 @@ constexpr uint8_t kLongValueChain = 0x00;
 
 // Header page (page 0).
 namespace header {
-constexpr size_t kMagic = 0x00;            // 00 01 00 00
-constexpr size_t kFormatName = 0x04;       // "Standard Jet DB\0"
-constexpr size_t kVersion = 0x14;          // u32: 0 Jet 3, 1 Jet 4, 2+ ACE
-constexpr size_t kMaskedStart = 0x18;      // RC4-masked region
+constexpr size_t kMagic = 0x00;        // 00 01 00 00
+constexpr size_t kFormatName = 0x04;   // "Standard Jet DB\0"
+constexpr size_t kVersion = 0x14;      // u32: 0 Jet 3, 1 Jet 4, 2+ ACE
+constexpr size_t kMaskedStart = 0x18;  // RC4-masked region
 constexpr size_t kMaskedLengthJet4 = 128;
 constexpr size_t kMaskedLengthJet3 = 126;
-constexpr size_t kCodePage = 0x3C;         // u16
-constexpr size_t kEncryptionKey = 0x3E;    // u32
-constexpr size_t kPassword = 0x42;         // Jet 4: 40 bytes; Jet 3: 20 bytes
+constexpr size_t kCodePage = 0x3C;       // u16
+constexpr size_t kEncryptionKey = 0x3E;  // u32
+constexpr size_t kPassword = 0x42;       // Jet 4: 40 bytes; Jet 3: 20 bytes
 constexpr size_t kPasswordLengthJet4 = 40;
 constexpr size_t kPasswordLengthJet3 = 20;
 constexpr size_t kSortOrderJet4 = 0x6E;    // u16 LCID
@@ -230,42 +256,40 @@ struct JetFormat {
 };
 
 inline const JetFormat& JetFormat::jet4() {
-    static const JetFormat f{
-        4, 4096,
-        // data pages
-        2, 4, 12, 14,
-        // tdef
-        4, 8, 8, 16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63, 12,
-        // columns
-        25, 0, 5, 7, 11, 11, 12, 15, 21, 23,
-        // indexes
-        52, 4, 34, 38, 46, 28, 4, 8, 12, 13, 17, 21, 22, 23,
-        // index pages
-        12, 16, 20, 24, 27, 480,
-        // usage maps
-        64, 4092, 4,
-        // long values
-        4076};
+    static const JetFormat f{4, 4096,
+                             // data pages
+                             2, 4, 12, 14,
+                             // tdef
+                             4, 8, 8, 16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63, 12,
+                             // columns
+                             25, 0, 5, 7, 11, 11, 12, 15, 21, 23,
+                             // indexes
+                             52, 4, 34, 38, 46, 28, 4, 8, 12, 13, 17, 21, 22, 23,
+                             // index pages
+                             12, 16, 20, 24, 27, 480,
+                             // usage maps
+                             64, 4092, 4,
+                             // long values
+                             4076};
     return f;
 }
 
 inline const JetFormat& JetFormat::jet3() {
-    static const JetFormat f{
-        3, 2048,
-        // data pages
-        2, 4, 8, 10,
-        // tdef
-        4, 8, 8, 12, 16, 20, 21, 23, 25, 27, 31, 35, 39, 43, 8,
-        // columns
-        18, 0, 1, 3, 9, 11, 12, 13, 14, 16,
-        // indexes
-        39, 0, 30, 34, 38, 20, 0, 4, 8, 9, 13, 17, 18, 19,
-        // index pages
-        8, 12, 16, 20, 22, 248,
-        // usage maps
-        128, 2044, 4,
-        // long values
-        2032};
+    static const JetFormat f{3, 2048,
+                             // data pages
+                             2, 4, 8, 10,
+                             // tdef
+                             4, 8, 8, 12, 16, 20, 21, 23, 25, 27, 31, 35, 39, 43, 8,
+                             // columns
+                             18, 0, 1, 3, 9, 11, 12, 13, 14, 16,
+                             // indexes
+                             39, 0, 30, 34, 38, 20, 0, 4, 8, 9, 13, 17, 18, 19,
+                             // index pages
+                             8, 12, 16, 20, 22, 248,
+                             // usage maps
+                             128, 2044, 4,
+                             // long values
+                             2032};
     return f;
 }
 

@@ -40,4 +40,9 @@ private:
     ErrorCode code_;
 };
 
+// An error about a file: the message names the file first ("FILE: what is wrong").
+inline Error fileError(ErrorCode code, const std::string& file, const std::string& what) {
+    return Error(code, file + ": " + what);
+}
+
 }  // namespace jet

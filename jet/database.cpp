@@ -1,0 +1,460 @@
+#include <fstream>
+#include <mutex>
+
+#include "jet/database_impl.h"
+#include "jet/long_value.h"
+#include "jet/text_codec.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A read-only file pager used until the shared pager is available.
+class ReadOnlyFilePager : public Pager {
+public:
+    ReadOnlyFilePager(fs::path path, uint32_t pageSize)
+        : path_(std::move(path)), pageSize_(pageSize) {
+        in_.open(path_, std::ios::binary);
+        if (!in_) throw fileError(ErrorCode::Io, path_.string(), "cannot be opened for reading");
+        in_.seekg(0, std::ios::end);
+        uint64_t size = uint64_t(in_.tellg());
+        pageCount_ = uint32_t(size / pageSize_);
+    }
+    const fs::path& path() const override { return path_; }
+    uint32_t pageSize() const override { return pageSize_; }
+    uint32_t pageCount() const override { return pageCount_; }
+    bool writable() const override { return false; }
+    PageRef read(uint32_t page) override {
+        if (page >= pageCount_)
+            throw fileError(ErrorCode::Corrupt, path_.string(),
+                            "page " + std::to_string(page) + " is past the end of the file");
+        auto it = cache_.find(page);
+        if (it != cache_.end()) return it->second;
+        auto buf = std::make_shared<PageBuffer>(pageSize_);
+        in_.clear();
+        in_.seekg(std::streamoff(uint64_t(page) * pageSize_));
+        in_.read(reinterpret_cast<char*>(buf->data()), pageSize_);
+        if (!in_) throw fileError(ErrorCode::Io, path_.string(), "cannot be read");
+        cache_[page] = buf;
+        return buf;
+    }
+    uint8_t* write(uint32_t) override { throw readOnly(); }
+    uint32_t append() override { throw readOnly(); }
+    void begin() override { throw readOnly(); }
+    bool inTransaction() const override { return false; }
+    uint64_t savepoint() override { throw readOnly(); }
+    void rollbackTo(uint64_t) override { throw readOnly(); }
+    void commit() override { throw readOnly(); }
+    void rollback() override { throw readOnly(); }
+    void setFaultHook(FaultHook) override {}
+
+private:
+    Error readOnly() const {
+        return fileError(ErrorCode::ReadOnly, path_.string(), "is open for reading only");
+    }
+    fs::path path_;
+    uint32_t pageSize_;
+    uint32_t pageCount_ = 0;
+    std::ifstream in_;
+    std::map<uint32_t, PageRef> cache_;
+};
+
+// The first page's worth of bytes of a file (fewer if it is shorter).
+std::vector<uint8_t> readFileStart(const fs::path& path, size_t bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw fileError(ErrorCode::Io, path.string(), "cannot be opened for reading");
+    std::vector<uint8_t> out(bytes);
+    in.read(reinterpret_cast<char*>(out.data()), std::streamsize(bytes));
+    out.resize(size_t(in.gcount()));
+    return out;
+}
+
+std::shared_ptr<Pager> openPager(const fs::path& path, OpenMode mode, uint32_t pageSize) {
+    if (mode == OpenMode::ReadWrite)
+        throw fileError(ErrorCode::Unsupported, path.string(), "cannot be written yet");
+    return std::make_shared<ReadOnlyFilePager>(path, pageSize);
+}
+
+// One Database per file per process.
+std::mutex registryMutex;
+std::map<fs::path, std::weak_ptr<Database>>& registry() {
+    static std::map<fs::path, std::weak_ptr<Database>> r;
+    return r;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TableImpl
+
+TableImpl::TableImpl(DatabaseImpl& db, const CatalogEntry& entry) : db_(db), entry_(entry) {
+    load();
+}
+
+void TableImpl::reload() {
+    load();
+}
+
+void TableImpl::load() {
+    tdef_ = readTdef(db_.pager(), db_.format(), entry_.tdefPage(), db_.header().codePage,
+                     db_.fileName());
+    indexes_ = tdef_.publicIndexes();
+}
+
+ValueContext TableImpl::valueContext() const {
+    ValueContext context;
+    context.format = &db_.format();
+    context.codePage = db_.header().codePage;
+    const DatabaseImpl* db = &db_;
+    context.readLongValue = [db](std::span<const uint8_t> stored) {
+        return db->readLongValue(stored);
+    };
+    return context;
+}
+
+bool TableImpl::scanPage(uint32_t pageNumber,
+                         const std::function<bool(RowId, const RowLayout&)>& visit) const {
+    const JetFormat& format = db_.format();
+    const std::string& file = db_.fileName();
+    PageRef ref = db_.pager().read(pageNumber);
+    const uint8_t* page = ref->data();
+    // Maps may list pages that were since given to something else; only this table's data counts.
+    if (page[0] != page_type::kData || getU32(page + format.dataOwner) != tdef_.firstPage)
+        return true;
+    uint16_t count = rowSlotCount(page, format, pageNumber, file);
+    for (uint16_t r = 0; r < count && r < 256; ++r) {
+        RowSlot slot = rowSlot(page, format, pageNumber, uint8_t(r), file);
+        if (slot.deleted) continue;
+        RowId id{pageNumber, uint8_t(r)};
+        if (slot.lookup) {
+            bool more = true;
+            withRow(id, [&](const RowLayout& layout) { more = visit(id, layout); });
+            if (!more) return false;
+            continue;
+        }
+        RowLayout layout(format, tdef_, page + slot.start, slot.size(), pageNumber, uint8_t(r),
+                         file);
+        if (!visit(id, layout)) return false;
+    }
+    return true;
+}
+
+void TableImpl::withRow(RowId id, const std::function<void(const RowLayout&)>& use) const {
+    const JetFormat& format = db_.format();
+    const std::string& file = db_.fileName();
+    auto missing = [&] {
+        return Error(ErrorCode::NotFound, file + ": table " + name() + " has no row at page " +
+                                              std::to_string(id.page) + " row " +
+                                              std::to_string(id.row));
+    };
+    if (id.page == 0 || id.page >= db_.pager().pageCount()) throw missing();
+    PageRef ref = db_.pager().read(id.page);
+    const uint8_t* page = ref->data();
+    if (page[0] != page_type::kData || getU32(page + format.dataOwner) != tdef_.firstPage ||
+        id.row >= rowSlotCount(page, format, id.page, file))
+        throw missing();
+    RowSlot slot = rowSlot(page, format, id.page, id.row, file);
+    if (slot.deleted) throw missing();
+    if (!slot.lookup) {
+        use(RowLayout(format, tdef_, page + slot.start, slot.size(), id.page, id.row, file));
+        return;
+    }
+    // An overflow pointer: the row lives on another page of this table, in a slot marked deleted
+    // so that page scans skip it.
+    if (slot.size() < 4)
+        throw fileError(ErrorCode::Corrupt, file,
+                        "page " + std::to_string(id.page) + " row " + std::to_string(id.row) +
+                            " is an overflow pointer too short to hold one");
+    RowPointer target = getRowPointer(page + slot.start);
+    auto bad = [&] {
+        return fileError(ErrorCode::Corrupt, file,
+                         "page " + std::to_string(id.page) + " row " + std::to_string(id.row) +
+                             " points to a missing overflow row");
+    };
+    if (target.page == 0 || target.page >= db_.pager().pageCount()) throw bad();
+    PageRef targetRef = db_.pager().read(target.page);
+    const uint8_t* targetPage = targetRef->data();
+    if (targetPage[0] != page_type::kData ||
+        getU32(targetPage + format.dataOwner) != tdef_.firstPage ||
+        target.row >= rowSlotCount(targetPage, format, target.page, file))
+        throw bad();
+    RowSlot targetSlot = rowSlot(targetPage, format, target.page, target.row, file);
+    if (targetSlot.lookup) throw bad();
+    use(RowLayout(format, tdef_, targetPage + targetSlot.start, targetSlot.size(), target.page,
+                  target.row, file));
+}
+
+void TableImpl::scan(const std::function<bool(RowId, const Row&)>& visit) const {
+    if (tdef_.ownedMap.page == 0) return;
+    UsageMap map = UsageMap::read(db_.pager(), db_.format(), tdef_.ownedMap, db_.fileName());
+    ValueContext context = valueContext();
+    Row row;
+    for (uint32_t page : map.pages()) {
+        bool more = scanPage(page, [&](RowId id, const RowLayout& layout) {
+            decodeRow(layout, tdef_, context, db_.fileName(), row);
+            return visit(id, row);
+        });
+        if (!more) return;
+    }
+}
+
+std::vector<RowId> TableImpl::rowIds() const {
+    std::vector<RowId> ids;
+    if (tdef_.ownedMap.page == 0) return ids;
+    UsageMap map = UsageMap::read(db_.pager(), db_.format(), tdef_.ownedMap, db_.fileName());
+    for (uint32_t page : map.pages()) {
+        scanPage(page, [&](RowId id, const RowLayout&) {
+            ids.push_back(id);
+            return true;
+        });
+    }
+    return ids;
+}
+
+Row TableImpl::read(RowId id) const {
+    Row row;
+    ValueContext context = valueContext();
+    withRow(id, [&](const RowLayout& layout) {
+        decodeRow(layout, tdef_, context, db_.fileName(), row);
+    });
+    return row;
+}
+
+Value TableImpl::read(RowId id, int columnPosition) const {
+    if (columnPosition < 0 || size_t(columnPosition) >= tdef_.columns.size())
+        throw Error(ErrorCode::NotFound, "table " + name() + " has no column at position " +
+                                             std::to_string(columnPosition));
+    const Column& column = tdef_.columns[size_t(columnPosition)];
+    Value out;
+    ValueContext context = valueContext();
+    withRow(id, [&](const RowLayout& layout) {
+        bool present = layout.present(column);
+        if (column.type == ColumnType::Boolean) {
+            out = Value(present);
+        } else if (present) {
+            out = decodeValue(column, layout.bytes(column), context, db_.fileName());
+        }
+    });
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// DatabaseImpl
+
+DatabaseImpl::DatabaseImpl(fs::path path, std::shared_ptr<Pager> pager, HeaderInfo header)
+    : path_(std::move(path)),
+      fileName_(path_.string()),
+      pager_(std::move(pager)),
+      header_(header),
+      format_(&JetFormat::forVersion(header.jetVersion)) {}
+
+const Catalog& DatabaseImpl::catalog() {
+    if (!catalog_) {
+        CatalogEntry objects;
+        objects.id = int32_t(kCatalogTdefPage);
+        objects.name = "MSysObjects";
+        objects.flags = 0x80000000u;
+        catalogTable_ = std::make_unique<TableImpl>(*this, objects);
+        catalog_ = std::make_unique<Catalog>(*catalogTable_);
+    }
+    return *catalog_;
+}
+
+void DatabaseImpl::invalidate() {
+    // Table handles stay valid: their TableImpl objects are re-read in place.
+    catalog_.reset();
+    catalogTable_.reset();
+    const Catalog& c = catalog();
+    for (auto it = tables_.begin(); it != tables_.end(); ++it) {
+        if (c.findTableAt(it->first)) it->second->reload();
+    }
+}
+
+TableImpl& DatabaseImpl::tableAt(uint32_t tdefPage) {
+    auto it = tables_.find(tdefPage);
+    if (it != tables_.end()) return *it->second;
+    const CatalogEntry* entry = catalog().findTableAt(tdefPage);
+    if (!entry)
+        throw fileError(ErrorCode::NotFound, fileName_,
+                        "no table has its definition on page " + std::to_string(tdefPage));
+    auto table = std::make_unique<TableImpl>(*this, *entry);
+    TableImpl& ref = *table;
+    tables_.emplace(tdefPage, std::move(table));
+    return ref;
+}
+
+TableImpl& DatabaseImpl::table(std::string_view name) {
+    const CatalogEntry* entry = catalog().findTable(name);
+    if (!entry)
+        throw fileError(ErrorCode::NotFound, fileName_, "has no table " + std::string(name));
+    return tableAt(entry->tdefPage());
+}
+
+Bytes DatabaseImpl::readLongValue(std::span<const uint8_t> stored) const {
+    return jet::readLongValue(*pager_, *format_, stored, fileName_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Table
+
+const std::string& Table::name() const {
+    return impl_->name();
+}
+bool Table::isSystem() const {
+    return impl_->isSystem();
+}
+const std::vector<Column>& Table::columns() const {
+    return impl_->columns();
+}
+const std::vector<Index>& Table::indexes() const {
+    return impl_->indexes();
+}
+uint32_t Table::rowCount() const {
+    return impl_->tdef().rowCount;
+}
+
+int Table::columnIndex(std::string_view name) const {
+    const auto& cols = columns();
+    for (size_t i = 0; i < cols.size(); ++i)
+        if (sameName(cols[i].name, name)) return int(i);
+    return -1;
+}
+
+int Table::indexIndex(std::string_view name) const {
+    const auto& idx = indexes();
+    for (size_t i = 0; i < idx.size(); ++i)
+        if (sameName(idx[i].name, name)) return int(i);
+    return -1;
+}
+
+int Table::primaryKeyIndex() const {
+    const auto& idx = indexes();
+    for (size_t i = 0; i < idx.size(); ++i)
+        if (idx[i].primaryKey) return int(i);
+    return -1;
+}
+
+void Table::scan(const std::function<bool(RowId, const Row&)>& visit) const {
+    impl_->scan(visit);
+}
+std::vector<RowId> Table::rowIds() const {
+    return impl_->rowIds();
+}
+Row Table::read(RowId id) const {
+    return impl_->read(id);
+}
+Value Table::read(RowId id, int columnPosition) const {
+    return impl_->read(id, columnPosition);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Database
+
+Database::Database(std::unique_ptr<DatabaseImpl> impl) : impl_(std::move(impl)) {}
+Database::~Database() = default;
+
+std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
+    std::error_code ec;
+    fs::path canonical = fs::canonical(path, ec);
+    if (ec) throw fileError(ErrorCode::Io, path.string(), "cannot be opened: " + ec.message());
+    if (!fs::is_regular_file(canonical, ec))
+        throw fileError(ErrorCode::NotADatabase, path.string(), "is not a file");
+
+    std::lock_guard lock(registryMutex);
+    auto& reg = registry();
+    if (auto it = reg.find(canonical); it != reg.end()) {
+        if (auto existing = it->second.lock()) {
+            if (mode == OpenMode::ReadWrite && !existing->writable()) {
+                if (existing->jetVersion() < 4)
+                    throw fileError(ErrorCode::Unsupported, path.string(),
+                                    "is a Jet 3 (Access 97) database, which is only read");
+                existing->impl_->replacePager(openPager(canonical, OpenMode::ReadWrite, 0));
+            }
+            return existing;
+        }
+    }
+
+    std::vector<uint8_t> start = readFileStart(canonical, 4096);
+    HeaderInfo header = readHeader(start.data(), start.size(), path.string());
+    if (mode == OpenMode::ReadWrite && header.jetVersion < 4)
+        throw fileError(ErrorCode::Unsupported, path.string(),
+                        "is a Jet 3 (Access 97) database, which is only read");
+    std::shared_ptr<Pager> pager = openPager(canonical, mode, header.pageSize);
+    if (pager->pageCount() <= kCatalogTdefPage)
+        throw fileError(ErrorCode::NotADatabase, path.string(), "is too short to be a database");
+    auto impl = std::make_unique<DatabaseImpl>(canonical, pager, header);
+    // Reads the catalog now so that a damaged one is reported at open.
+    impl->catalog();
+    auto db = std::make_shared<Database>(std::move(impl));
+    reg[canonical] = db;
+    return db;
+}
+
+const fs::path& Database::path() const {
+    return impl_->path();
+}
+int Database::jetVersion() const {
+    return impl_->header().jetVersion;
+}
+bool Database::writable() const {
+    return impl_->pager().writable();
+}
+
+std::vector<std::string> Database::tableNames(bool includeSystem) const {
+    std::vector<std::string> names;
+    for (const auto& e : impl_->catalog().tables())
+        if (includeSystem || !e.isSystem()) names.push_back(e.name);
+    return names;
+}
+
+bool Database::hasTable(std::string_view name) const {
+    return impl_->catalog().findTable(name) != nullptr;
+}
+
+Table Database::table(std::string_view name) const {
+    return Table(&impl_->table(name));
+}
+
+void Database::begin() {
+    impl_->pager().begin();
+}
+bool Database::inTransaction() const {
+    return impl_->pager().inTransaction();
+}
+Database::Savepoint Database::savepoint() {
+    return impl_->pager().savepoint();
+}
+void Database::rollbackTo(Savepoint savepoint) {
+    impl_->pager().rollbackTo(savepoint);
+    impl_->invalidate();
+}
+void Database::commit() {
+    impl_->pager().commit();
+}
+void Database::rollback() {
+    impl_->pager().rollback();
+    impl_->invalidate();
+}
+
+std::vector<std::string> Database::check(const std::function<void(const std::string&)>& report) {
+    std::vector<std::string> problems;
+    for (const auto& entry : impl_->catalog().tables()) {
+        TableImpl& table = impl_->tableAt(entry.tdefPage());
+        size_t rows = 0;
+        table.scan([&](RowId, const Row&) {
+            ++rows;
+            return true;
+        });
+        if (report) report("table " + entry.name + ": " + std::to_string(rows) + " rows read");
+    }
+    return problems;
+}
+
+std::vector<RowId> Table::seek(int, const std::vector<Value>&) const {
+    throw Error(ErrorCode::Unsupported, "index seek is not available yet");
+}
+
+}  // namespace jet

@@ -1,0 +1,102 @@
+// The engine's inside view of an open database and its tables, shared by the reading code, the
+// writers, the index code and the tool.
+//
+// DatabaseImpl owns the pager and the parsed catalog; it hands out TableImpl objects that live as
+// long as the database (Table handles point at them). A TableImpl keeps the parsed definition
+// (Tdef) with everything writers need to rewrite it; after a writer changes the definition on disk
+// it calls reload().
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jet/catalog.h"
+#include "jet/coding.h"
+#include "jet/database.h"
+#include "jet/header.h"
+#include "jet/pager.h"
+#include "jet/row_reader.h"
+#include "jet/tdef.h"
+
+namespace jet {
+
+class TableImpl {
+public:
+    TableImpl(DatabaseImpl& db, const CatalogEntry& entry);
+
+    DatabaseImpl& db() const { return db_; }
+    const std::string& name() const { return entry_.name; }
+    bool isSystem() const { return entry_.isSystem(); }
+    const CatalogEntry& catalogEntry() const { return entry_; }
+    const Tdef& tdef() const { return tdef_; }
+    Tdef& tdef() { return tdef_; }
+    // Live columns with their properties applied, in column-number order (= tdef().columns).
+    const std::vector<Column>& columns() const { return tdef_.columns; }
+    const std::vector<Index>& indexes() const { return indexes_; }
+
+    // Re-reads the definition and properties from the file.
+    void reload();
+
+    // Every live row in storage order; overflow rows are read where they live.
+    void scan(const std::function<bool(RowId, const Row&)>& visit) const;
+    std::vector<RowId> rowIds() const;
+    Row read(RowId id) const;
+    Value read(RowId id, int columnPosition) const;
+
+    // Calls `use` with the layout of the stored row `id` (following an overflow pointer). Throws
+    // NotFound for a deleted or missing row.
+    void withRow(RowId id, const std::function<void(const RowLayout&)>& use) const;
+
+    ValueContext valueContext() const;
+
+private:
+    void load();
+    // Visits the live rows of one data page; returns false when `visit` asked to stop.
+    bool scanPage(uint32_t page, const std::function<bool(RowId, const RowLayout&)>& visit) const;
+
+    DatabaseImpl& db_;
+    CatalogEntry entry_;
+    Tdef tdef_;
+    std::vector<Index> indexes_;
+};
+
+class DatabaseImpl {
+public:
+    DatabaseImpl(std::filesystem::path path, std::shared_ptr<Pager> pager, HeaderInfo header);
+
+    const std::filesystem::path& path() const { return path_; }
+    // The file's name as error messages give it.
+    const std::string& fileName() const { return fileName_; }
+    Pager& pager() const { return *pager_; }
+    std::shared_ptr<Pager> pagerHandle() const { return pager_; }
+    void replacePager(std::shared_ptr<Pager> pager) { pager_ = std::move(pager); }
+    const HeaderInfo& header() const { return header_; }
+    const JetFormat& format() const { return *format_; }
+
+    const Catalog& catalog();
+    // Forgets the catalog and every table's parsed definition (after a writer changed them).
+    void invalidate();
+
+    // The table of that name (case-insensitive); NotFound if there is none.
+    TableImpl& table(std::string_view name);
+    // The table whose definition starts at `tdefPage` (system tables included).
+    TableImpl& tableAt(uint32_t tdefPage);
+
+    Bytes readLongValue(std::span<const uint8_t> stored) const;
+
+private:
+    std::filesystem::path path_;
+    std::string fileName_;
+    std::shared_ptr<Pager> pager_;
+    HeaderInfo header_;
+    const JetFormat* format_;
+    std::unique_ptr<Catalog> catalog_;
+    std::unique_ptr<TableImpl> catalogTable_;  // MSysObjects, read before the catalog exists
+    std::map<uint32_t, std::unique_ptr<TableImpl>> tables_;  // by TDEF page
+};
+
+}  // namespace jet

@@ -1,0 +1,229 @@
+#include "jet/text_codec.h"
+
+#include <array>
+
+namespace jet {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+// Appends UTF-16 units one at a time, pairing surrogates.
+class Utf16Sink {
+public:
+    explicit Utf16Sink(std::string& out) : out_(out) {}
+    ~Utf16Sink() { flush(); }
+    void add(char16_t u) {
+        if (pendingHigh_) {
+            if (u >= 0xDC00 && u <= 0xDFFF) {
+                appendUtf8(out_,
+                           0x10000 + ((char32_t(pendingHigh_) - 0xD800) << 10) + (u - 0xDC00));
+                pendingHigh_ = 0;
+                return;
+            }
+            flush();
+        }
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            pendingHigh_ = u;
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            appendUtf8(out_, kReplacement);
+        } else {
+            appendUtf8(out_, u);
+        }
+    }
+    void flush() {
+        if (pendingHigh_) appendUtf8(out_, kReplacement);
+        pendingHigh_ = 0;
+    }
+
+private:
+    std::string& out_;
+    char16_t pendingHigh_ = 0;
+};
+
+// Windows-1252 0x80..0x9F; the rest of the upper half equals Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+char16_t cp1252ToUnicode(uint8_t b) {
+    if (b >= 0x80 && b < 0xA0) return kCp1252High[b - 0x80];
+    return b;
+}
+
+char16_t cp874ToUnicode(uint8_t b) {
+    if (b < 0x80) return b;
+    if (b == 0x80) return 0x20AC;
+    if (b == 0x85) return 0x2026;
+    if (b >= 0x91 && b <= 0x97) {
+        static constexpr char16_t k[] = {0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014};
+        return k[b - 0x91];
+    }
+    if (b == 0xA0) return 0x00A0;
+    // Thai letters sit at a fixed distance from U+0E00, with holes at DB..DE and FC..FF.
+    if ((b >= 0xA1 && b <= 0xDA) || (b >= 0xDF && b <= 0xFB)) return char16_t(0x0E00 + (b - 0xA0));
+    return 0xFFFD;
+}
+
+}  // namespace
+
+std::string decodeUcs2(const uint8_t* data, size_t size) {
+    std::string out;
+    out.reserve(size / 2);
+    Utf16Sink sink(out);
+    for (size_t i = 0; i + 1 < size; i += 2) sink.add(char16_t(data[i] | (data[i + 1] << 8)));
+    sink.flush();
+    return out;
+}
+
+std::string decodeJet4Text(const uint8_t* data, size_t size) {
+    if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return decodeUcs2(data, size);
+    std::string out;
+    out.reserve(size);
+    Utf16Sink sink(out);
+    bool compressed = true;
+    size_t i = 2;
+    while (i < size) {
+        if (data[i] == 0x00) {
+            compressed = !compressed;
+            ++i;
+        } else if (compressed) {
+            sink.add(char16_t(data[i]));
+            ++i;
+        } else {
+            if (i + 1 >= size) break;
+            sink.add(char16_t(data[i] | (data[i + 1] << 8)));
+            i += 2;
+        }
+    }
+    sink.flush();
+    return out;
+}
+
+std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage) {
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+        uint8_t b = data[i];
+        appendUtf8(out, codePage == 874 ? cp874ToUnicode(b) : cp1252ToUnicode(b));
+    }
+    return out;
+}
+
+std::optional<std::u16string> utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        uint8_t b = uint8_t(utf8[i]);
+        char32_t c;
+        int extra;
+        if (b < 0x80) {
+            c = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+        } else {
+            return std::nullopt;
+        }
+        if (i + extra >= utf8.size() && extra > 0) return std::nullopt;
+        for (int k = 1; k <= extra; ++k) {
+            uint8_t cb = uint8_t(utf8[i + k]);
+            if ((cb & 0xC0) != 0x80) return std::nullopt;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(char16_t(0xD800 + (c >> 10)));
+            out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(char16_t(c));
+        }
+        i += extra + 1;
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    Utf16Sink sink(out);
+    for (char16_t u : utf16) sink.add(u);
+    sink.flush();
+    return out;
+}
+
+std::vector<uint8_t> encodeUcs2(std::u16string_view utf16) {
+    std::vector<uint8_t> out;
+    out.reserve(utf16.size() * 2);
+    for (char16_t u : utf16) {
+        out.push_back(uint8_t(u));
+        out.push_back(uint8_t(u >> 8));
+    }
+    return out;
+}
+
+std::vector<uint8_t> encodeJet4Text(std::u16string_view utf16, bool compress) {
+    bool compressible = compress && utf16.size() >= 3;
+    for (char16_t u : utf16) {
+        if (!compressible) break;
+        if (u == 0 || u > 0xFF) compressible = false;
+    }
+    if (!compressible) return encodeUcs2(utf16);
+    std::vector<uint8_t> out;
+    out.reserve(utf16.size() + 2);
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    for (char16_t u : utf16) out.push_back(uint8_t(u));
+    return out;
+}
+
+std::string foldName(std::string_view utf8) {
+    std::string out(utf8);
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = out[i];
+        if (c >= 'A' && c <= 'Z') {
+            out[i] = char(c - 'A' + 'a');
+        } else if (c == 0xC3 && i + 1 < out.size()) {
+            // U+00C0..U+00DE (except U+00D7) fold to U+00E0..U+00FE.
+            unsigned char n = out[i + 1];
+            if (n >= 0x80 && n <= 0x9E && n != 0x97) out[i + 1] = char(n + 0x20);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && foldName(a) == foldName(b);
+}
+
+}  // namespace jet
