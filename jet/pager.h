@@ -47,7 +47,8 @@ public:
     virtual PageRef read(uint32_t page) = 0;
 
     // REQUIRES: inTransaction(). A private, writable copy of the page for this transaction; the
-    // pointer stays valid until the transaction ends or rolls back past this write.
+    // pointer stays valid until the transaction ends or rolls back past this write. After a
+    // savepoint, call write() again before changing the page (that call records the undo copy).
     virtual uint8_t* write(uint32_t page) = 0;
     // REQUIRES: inTransaction(). Appends a zero-filled page; returns its number.
     virtual uint32_t append() = 0;

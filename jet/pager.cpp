@@ -1,0 +1,760 @@
+// The pager: page cache, transactions with savepoints, the rollback journal and file locking.
+//
+// How a commit survives a crash. The database file is only ever changed between two moments:
+//   1. the journal <file>.jnl holds the original contents of every page the commit changes and
+//      the page count before it, ends with a checksum, and is synced (file and folder);
+//   2. the journal is deleted after the changed pages were written and the file synced.
+// Deleting the journal is the commit point. Whoever opens the file while a valid journal lies
+// beside it copies the journal's pages back and cuts the file to its old length: the file is
+// then exactly as it was at the last commit. A journal that fails its checksum was never
+// complete, so the database was not touched yet; it is simply removed.
+//
+// Transactions keep every changed page in memory until commit. Savepoints use an undo log: the
+// first write to a page after a savepoint records the page's previous contents (or that it was
+// clean), and rolling back copies those contents back into the same buffers, so pointers that
+// write() handed out before the savepoint stay valid.
+//
+// Locking. A pager opened for writing holds, for as long as it is open, an exclusive lock on the
+// database file and on Access's lock file <name>.ldb (created when missing, removed on close).
+// Another process wanting to write finds either locked and is refused with InUse. Locks are
+// per open file (OFD locks), so reading the file elsewhere in this process cannot drop them.
+#include "jet/pager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+
+#include "jet/error.h"
+
+namespace jet {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kJet3PageSize = 2048;
+constexpr uint32_t kJet4PageSize = 4096;
+constexpr size_t kVersionOffset = 0x14;
+
+// Journal layout: header, then entries (u32 page number + page bytes), then a trailer.
+constexpr char kJournalMagic[8] = {'V', 'J', 'N', 'L', 'P', 'G', '0', '1'};
+constexpr char kJournalEnd[8] = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
+constexpr size_t kJournalHeaderSize = 24;  // magic, page size, page count, entry count, zero
+constexpr size_t kJournalTrailerSize = 16;  // checksum u64, end magic
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+[[noreturn]] void throwIo(const fs::path& path, const std::string& what) {
+    throw Error(ErrorCode::Io, quoted(path) + ": " + what + ": " + std::strerror(errno));
+}
+
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void put64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint64_t get64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
+    return v;
+}
+
+// FNV-1a: only needs to tell a complete journal from a torn one.
+uint64_t checksum(const uint8_t* data, size_t size) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i < size; ++i) {
+        h ^= data[i];
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+fs::path journalPathFor(const fs::path& path) {
+    fs::path p = path;
+    p += ".jnl";
+    return p;
+}
+
+fs::path lockFilePathFor(const fs::path& path) {
+    fs::path p = path;
+    p.replace_extension(".ldb");
+    return p;
+}
+
+fs::path folderOf(const fs::path& path) {
+    fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+void readExactly(int fd, uint8_t* out, size_t size, off_t offset, const fs::path& path) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd, out + done, size - done, offset + off_t(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throwIo(path, "cannot read");
+        }
+        if (n == 0) {
+            throw Error(ErrorCode::Corrupt, quoted(path) + ": the file ends in the middle of a page");
+        }
+        done += size_t(n);
+    }
+}
+
+void writeExactly(int fd, const uint8_t* data, size_t size, off_t offset, const fs::path& path) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throwIo(path, "cannot write");
+        }
+        done += size_t(n);
+    }
+}
+
+void syncFile(int fd, const fs::path& path) {
+    if (::fsync(fd) != 0) throwIo(path, "cannot sync");
+}
+
+// Makes a file's creation or removal durable.
+void syncFolder(const fs::path& file) {
+    int fd = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;  // some file systems refuse; the file's own sync still happened
+    ::fsync(fd);
+    ::close(fd);
+}
+
+off_t fileSize(int fd, const fs::path& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
+    return st.st_size;
+}
+
+// Exclusive lock on the whole file, held by this open file description. False when another
+// process (or another open of the file) holds a conflicting lock.
+bool tryLockExclusive(int fd, const fs::path& path) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 0;
+#ifdef F_OFD_SETLK
+    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+#else
+    if (::fcntl(fd, F_SETLK, &fl) == 0) return true;
+#endif
+    if (errno == EAGAIN || errno == EACCES) return false;
+    throwIo(path, "cannot lock");
+}
+
+bool hasWriteBit(const struct stat& st) { return st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH); }
+
+// A read-only file or folder is refused before anything else, even for a user the operating
+// system would let write (the journal and lock file need the folder; the flag means "keep").
+void requireWritable(const fs::path& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && (!hasWriteBit(st) || ::access(path.c_str(), W_OK) != 0)) {
+        throw Error(ErrorCode::ReadOnly,
+                    quoted(path) + ": the file is read-only; it cannot be opened for writing");
+    }
+    fs::path folder = folderOf(path);
+    if (::stat(folder.c_str(), &st) != 0) throwIo(folder, "cannot examine the folder");
+    if (!hasWriteBit(st) || ::access(folder.c_str(), W_OK) != 0) {
+        throw Error(ErrorCode::ReadOnly, quoted(path) + ": the folder " + quoted(folder) +
+                                             " is read-only; the database cannot be written there");
+    }
+}
+
+// The original pages and length recorded in a journal.
+struct Journal {
+    uint32_t pageSize = 0;
+    uint32_t pageCount = 0;
+    std::map<uint32_t, PageBuffer> pages;
+};
+
+// Reads a journal; nullopt when it is missing, torn or not ours (never applied).
+std::optional<Journal> readJournal(const fs::path& journalPath) {
+    int fd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        throwIo(journalPath, "cannot open the journal");
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        off_t size = fileSize(fd, journalPath);
+        bytes.resize(size_t(size));
+        if (size > 0) readExactly(fd, bytes.data(), bytes.size(), 0, journalPath);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    if (bytes.size() < kJournalHeaderSize + kJournalTrailerSize) return std::nullopt;
+    if (std::memcmp(bytes.data(), kJournalMagic, 8) != 0) return std::nullopt;
+    const uint8_t* trailer = bytes.data() + bytes.size() - kJournalTrailerSize;
+    if (std::memcmp(trailer + 8, kJournalEnd, 8) != 0) return std::nullopt;
+    if (get64(trailer) != checksum(bytes.data(), bytes.size() - kJournalTrailerSize)) {
+        return std::nullopt;
+    }
+    Journal j;
+    j.pageSize = get32(bytes.data() + 8);
+    j.pageCount = get32(bytes.data() + 12);
+    uint32_t entries = get32(bytes.data() + 16);
+    if (j.pageSize != kJet3PageSize && j.pageSize != kJet4PageSize) return std::nullopt;
+    size_t entrySize = 4 + size_t(j.pageSize);
+    if (bytes.size() != kJournalHeaderSize + entries * entrySize + kJournalTrailerSize) {
+        return std::nullopt;
+    }
+    const uint8_t* p = bytes.data() + kJournalHeaderSize;
+    for (uint32_t i = 0; i < entries; ++i, p += entrySize) {
+        j.pages[get32(p)] = PageBuffer(p + 4, p + entrySize);
+    }
+    return j;
+}
+
+// Puts the journal's pages back into the database and cuts it to its old length, then syncs and
+// removes the journal. Returns false when there was no valid journal (a torn one is removed).
+bool playBackJournal(int fd, const fs::path& path) {
+    fs::path journalPath = journalPathFor(path);
+    std::optional<Journal> journal = readJournal(journalPath);
+    if (journal) {
+        for (const auto& [page, bytes] : journal->pages) {
+            if (page >= journal->pageCount) continue;
+            writeExactly(fd, bytes.data(), bytes.size(), off_t(page) * journal->pageSize, path);
+        }
+        if (::ftruncate(fd, off_t(journal->pageCount) * journal->pageSize) != 0) {
+            throwIo(path, "cannot restore the file's length");
+        }
+        syncFile(fd, path);
+    }
+    if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
+        throwIo(journalPath, "cannot remove the journal");
+    }
+    syncFolder(journalPath);
+    return journal.has_value();
+}
+
+class FilePager;
+
+// One pager per file per process: keyed by the file's identity, so different spellings of a
+// path share it. The process id is part of the key so that a forked child opens its own.
+struct FileKey {
+    dev_t device;
+    ino_t inode;
+    pid_t process;
+    friend bool operator<(const FileKey& a, const FileKey& b) {
+        return std::tie(a.device, a.inode, a.process) < std::tie(b.device, b.inode, b.process);
+    }
+};
+
+std::mutex registryMutex;
+std::map<FileKey, std::weak_ptr<FilePager>>& registry() {
+    static auto* pagers = new std::map<FileKey, std::weak_ptr<FilePager>>();
+    return *pagers;
+}
+
+class FilePager final : public Pager {
+public:
+    FilePager(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+
+    // The registry entry expires with the pager and is swept by the next open.
+    ~FilePager() override {
+        if (fd_ >= 0) ::close(fd_);
+        releaseLockFile();
+    }
+
+    // Opens the file read-only or read-write. Locks come first, then recovery, then page 0.
+    void initialise(OpenMode mode) {
+        if (mode == OpenMode::ReadWrite) {
+            becomeWriter();
+        } else {
+            overlayJournalForReading();
+            learnPageSize();
+        }
+    }
+
+    // A second open for writing of a file this process already reads.
+    void upgradeToWriter() {
+        if (writable_) return;
+        int rw = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+        if (rw < 0) throwIo(path_, "cannot open for writing");
+        int ro = fd_;
+        fd_ = rw;
+        try {
+            becomeWriter();
+        } catch (...) {
+            fd_ = ro;
+            ::close(rw);
+            throw;
+        }
+        ::close(ro);
+    }
+
+    void becomeWriter() {
+        requireWritable(path_);
+        takeLockFile();
+        if (!tryLockExclusive(fd_, path_)) {
+            releaseLockFile();
+            throw inUse();
+        }
+        try {
+            if (playBackJournal(fd_, path_)) cache_.clear();
+            overlay_.clear();
+            overlayPageCount_.reset();
+            learnPageSize();
+            if (pageSize_ == kJet3PageSize) {
+                throw Error(ErrorCode::Unsupported,
+                            quoted(path_) +
+                                ": Access 97 (Jet 3) databases can be read but not written");
+            }
+        } catch (...) {
+            releaseLockFile();
+            throw;
+        }
+        writable_ = true;
+    }
+
+    // For a new, empty file.
+    void initialiseNew(uint32_t pageSize) {
+        requireWritable(path_);
+        takeLockFile();
+        if (!tryLockExclusive(fd_, path_)) {
+            releaseLockFile();
+            throw inUse();
+        }
+        pageSize_ = pageSize;
+        committedPageCount_ = pageCount_ = 0;
+        writable_ = true;
+    }
+
+    const fs::path& path() const override { return path_; }
+    uint32_t pageSize() const override { return pageSize_; }
+    uint32_t pageCount() const override { return pageCount_; }
+    bool writable() const override { return writable_; }
+
+    PageRef read(uint32_t page) override {
+        requirePage(page);
+        if (inTransaction_) {
+            auto it = dirty_.find(page);
+            if (it != dirty_.end()) return it->second.buffer;
+        }
+        return committed(page);
+    }
+
+    uint8_t* write(uint32_t page) override {
+        requireTransaction("write a page");
+        requirePage(page);
+        auto it = dirty_.find(page);
+        if (it == dirty_.end()) {
+            auto copy = std::make_shared<PageBuffer>(*committed(page));
+            undo_.push_back(UndoEntry{page, nullptr, 0});
+            it = dirty_.emplace(page, DirtyPage{copy, epoch_}).first;
+        } else if (it->second.epoch < epoch_) {
+            // First change since the latest savepoint: remember what to go back to.
+            undo_.push_back(UndoEntry{page, std::make_shared<PageBuffer>(*it->second.buffer),
+                                      it->second.epoch});
+            it->second.epoch = epoch_;
+        }
+        return it->second.buffer->data();
+    }
+
+    uint32_t append() override {
+        requireTransaction("add a page");
+        uint32_t page = pageCount_++;
+        undo_.push_back(UndoEntry{page, nullptr, 0});
+        dirty_.emplace(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
+        return page;
+    }
+
+    void begin() override {
+        if (!writable_) {
+            throw Error(ErrorCode::ReadOnly, quoted(path_) + ": the database is open read-only");
+        }
+        if (inTransaction_) {
+            throw Error(ErrorCode::Transaction,
+                        quoted(path_) + ": a transaction is already open");
+        }
+        inTransaction_ = true;
+        epoch_ = ++nextId_;
+    }
+
+    bool inTransaction() const override { return inTransaction_; }
+
+    uint64_t savepoint() override {
+        requireTransaction("set a savepoint");
+        uint64_t id = ++nextId_;
+        savepoints_.push_back(Savepoint{id, undo_.size(), pageCount_});
+        epoch_ = id;
+        return id;
+    }
+
+    void rollbackTo(uint64_t id) override {
+        requireTransaction("roll back to a savepoint");
+        auto sp = std::find_if(savepoints_.begin(), savepoints_.end(),
+                               [&](const Savepoint& s) { return s.id == id; });
+        if (sp == savepoints_.end()) {
+            throw Error(ErrorCode::Transaction,
+                        quoted(path_) + ": no such savepoint in the open transaction");
+        }
+        while (undo_.size() > sp->undoSize) {
+            UndoEntry& u = undo_.back();
+            auto it = dirty_.find(u.page);
+            if (!u.previous) {
+                dirty_.erase(it);
+            } else {
+                std::memcpy(it->second.buffer->data(), u.previous->data(), pageSize_);
+                it->second.epoch = u.epoch;
+            }
+            undo_.pop_back();
+        }
+        pageCount_ = sp->pageCount;
+        epoch_ = sp->id;
+        savepoints_.erase(sp + 1, savepoints_.end());
+    }
+
+    void rollback() override {
+        requireTransaction("roll back");
+        endTransaction();
+    }
+
+    void commit() override {
+        requireTransaction("commit");
+        try {
+            if (!dirty_.empty()) writeOut();
+        } catch (...) {
+            endTransaction();
+            throw;
+        }
+        // The file now holds the transaction: its pages become the committed ones.
+        for (auto& [page, d] : dirty_) cache_[page] = std::move(d.buffer);
+        committedPageCount_ = pageCount_;
+        endTransaction();
+    }
+
+    void setFaultHook(FaultHook hook) override { hook_ = std::move(hook); }
+
+private:
+    struct DirtyPage {
+        std::shared_ptr<PageBuffer> buffer;
+        uint64_t epoch;  // savepoint epoch whose undo already covers this page
+    };
+    struct UndoEntry {
+        uint32_t page;
+        std::shared_ptr<PageBuffer> previous;  // null: the page was clean (or appended)
+        uint64_t epoch;
+    };
+    struct Savepoint {
+        uint64_t id;
+        size_t undoSize;
+        uint32_t pageCount;
+    };
+
+    Error inUse() const {
+        return Error(ErrorCode::InUse, quoted(path_) + ": database is in use by another program");
+    }
+
+    void requirePage(uint32_t page) const {
+        if (page >= pageCount_) {
+            throw Error(ErrorCode::Corrupt, quoted(path_) + ": page " + std::to_string(page) +
+                                                " lies past the end of the file (" +
+                                                std::to_string(pageCount_) + " pages)");
+        }
+    }
+
+    void requireTransaction(const char* what) const {
+        if (!inTransaction_) {
+            throw Error(ErrorCode::Transaction,
+                        quoted(path_) + ": cannot " + what + " outside a transaction");
+        }
+    }
+
+    void endTransaction() {
+        dirty_.clear();
+        undo_.clear();
+        savepoints_.clear();
+        pageCount_ = committedPageCount_;
+        inTransaction_ = false;
+    }
+
+    PageRef committed(uint32_t page) {
+        auto it = cache_.find(page);
+        if (it != cache_.end()) return it->second;
+        auto buffer = std::make_shared<PageBuffer>(pageSize_);
+        auto ov = overlay_.find(page);
+        if (ov != overlay_.end()) {
+            *buffer = ov->second;
+        } else {
+            readExactly(fd_, buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
+        }
+        cache_.emplace(page, buffer);
+        return buffer;
+    }
+
+    void learnPageSize() {
+        off_t size = fileSize(fd_, path_);
+        uint8_t head[kVersionOffset + 4] = {};
+        auto ov = overlay_.find(0);
+        if (ov != overlay_.end()) {
+            std::memcpy(head, ov->second.data(), sizeof head);
+        } else if (size >= off_t(sizeof head)) {
+            readExactly(fd_, head, sizeof head, 0, path_);
+        } else {
+            throw Error(ErrorCode::NotADatabase,
+                        quoted(path_) + ": not an Access database (the file is too short)");
+        }
+        static const uint8_t kMagic[4] = {0x00, 0x01, 0x00, 0x00};
+        if (std::memcmp(head, kMagic, 4) != 0 ||
+            (std::memcmp(head + 4, "Standard Jet DB", 16) != 0 &&
+             std::memcmp(head + 4, "Standard ACE DB", 16) != 0)) {
+            throw Error(ErrorCode::NotADatabase, quoted(path_) + ": not an Access database");
+        }
+        pageSize_ = get32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
+        committedPageCount_ = pageCount_ = overlayPageCount_
+                                               ? *overlayPageCount_
+                                               : uint32_t(size / off_t(pageSize_));
+        if (pageCount_ == 0) {
+            throw Error(ErrorCode::NotADatabase,
+                        quoted(path_) + ": not an Access database (the file is too short)");
+        }
+    }
+
+    // A reader cannot repair the file, but it can see it as it was committed: the journal's
+    // pages stand in for the file's.
+    void overlayJournalForReading() {
+        std::optional<Journal> journal = readJournal(journalPathFor(path_));
+        if (!journal) return;
+        overlay_ = std::move(journal->pages);
+        overlayPageCount_ = journal->pageCount;
+    }
+
+    void fault(FaultPoint point, uint64_t count) {
+        if (hook_) hook_(point, count);
+    }
+
+    // Journal, sync, pages, sync, remove journal. On failure, the file is put back from the
+    // journal at once when possible; otherwise the journal stays for the next open.
+    void writeOut() {
+        fs::path journalPath = journalPathFor(path_);
+        bool journalWritten = false;
+        try {
+            fault(FaultPoint::JournalWrite, 0);
+            std::vector<uint8_t> journal = buildJournal();
+            int jfd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (jfd < 0) throwIo(journalPath, "cannot create the journal");
+            journalWritten = true;  // from here on the journal may need cleaning up
+            try {
+                writeExactly(jfd, journal.data(), journal.size(), 0, journalPath);
+                fault(FaultPoint::JournalSync, 0);
+                syncFile(jfd, journalPath);
+            } catch (...) {
+                ::close(jfd);
+                throw;
+            }
+            ::close(jfd);
+            syncFolder(journalPath);
+
+            uint64_t written = 0;
+            for (const auto& [page, d] : dirty_) {
+                fault(FaultPoint::PageWrite, written++);
+                writeExactly(fd_, d.buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
+            }
+            fault(FaultPoint::FileSync, 0);
+            syncFile(fd_, path_);
+            fault(FaultPoint::JournalDelete, 0);
+            if (::unlink(journalPath.c_str()) != 0) throwIo(journalPath, "cannot remove the journal");
+            syncFolder(journalPath);
+        } catch (...) {
+            if (journalWritten) {
+                try {
+                    playBackJournal(fd_, path_);
+                } catch (...) {
+                    // The journal stays beside the file; the next open restores it.
+                }
+            }
+            throw;
+        }
+    }
+
+    std::vector<uint8_t> buildJournal() const {
+        uint32_t entries = 0;
+        for (const auto& entry : dirty_) {
+            if (entry.first < committedPageCount_) ++entries;
+        }
+        size_t entrySize = 4 + size_t(pageSize_);
+        std::vector<uint8_t> out(kJournalHeaderSize + entries * entrySize + kJournalTrailerSize);
+        std::memcpy(out.data(), kJournalMagic, 8);
+        put32(out.data() + 8, pageSize_);
+        put32(out.data() + 12, committedPageCount_);
+        put32(out.data() + 16, entries);
+        uint8_t* p = out.data() + kJournalHeaderSize;
+        for (const auto& entry : dirty_) {
+            uint32_t page = entry.first;
+            if (page >= committedPageCount_) continue;
+            put32(p, page);
+            // The committed contents: the cache holds them, or the file still does.
+            auto it = cache_.find(page);
+            if (it != cache_.end()) {
+                std::memcpy(p + 4, it->second->data(), pageSize_);
+            } else {
+                readExactly(fd_, p + 4, pageSize_, off_t(page) * pageSize_, path_);
+            }
+            p += entrySize;
+        }
+        put64(p, checksum(out.data(), size_t(p - out.data())));
+        std::memcpy(p + 8, kJournalEnd, 8);
+        return out;
+    }
+
+    // Access's lock file: refuse when another program holds it, else hold it ourselves.
+    void takeLockFile() {
+        fs::path ldb = lockFilePathFor(path_);
+        bool existed = fs::exists(ldb);
+        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) throwIo(ldb, "cannot open the lock file");
+        if (!tryLockExclusive(fd, ldb)) {
+            ::close(fd);
+            throw inUse();
+        }
+        if (!existed || fileSize(fd, ldb) == 0) {
+            // One 64-byte record: computer name, then user name, each NUL-padded to 32 bytes.
+            uint8_t record[64] = {};
+            char host[32] = {};
+            ::gethostname(host, sizeof host - 1);
+            std::memcpy(record, host, std::strlen(host));
+            std::memcpy(record + 32, "Admin", 5);
+            writeExactly(fd, record, sizeof record, 0, ldb);
+        }
+        lockFd_ = fd;
+        lockFilePath_ = ldb;
+    }
+
+    void releaseLockFile() {
+        if (lockFd_ < 0) return;
+        ::unlink(lockFilePath_.c_str());
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
+
+    fs::path path_;
+    int fd_;
+    int lockFd_ = -1;
+    fs::path lockFilePath_;
+    bool writable_ = false;
+    uint32_t pageSize_ = kJet4PageSize;
+    uint32_t committedPageCount_ = 0;
+    uint32_t pageCount_ = 0;
+
+    std::unordered_map<uint32_t, PageRef> cache_;
+    std::map<uint32_t, PageBuffer> overlay_;
+    std::optional<uint32_t> overlayPageCount_;
+
+    bool inTransaction_ = false;
+    std::map<uint32_t, DirtyPage> dirty_;  // ordered: commit writes pages in file order
+    std::vector<UndoEntry> undo_;
+    std::vector<Savepoint> savepoints_;
+    uint64_t epoch_ = 0;
+    uint64_t nextId_ = 0;
+
+    FaultHook hook_;
+};
+
+FileKey keyOf(int fd, const fs::path& path) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
+    return FileKey{st.st_dev, st.st_ino, ::getpid()};
+}
+
+}  // namespace
+
+std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            throw Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
+        }
+        throwIo(path, "cannot open");
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
+    }
+    FileKey key;
+    try {
+        key = keyOf(fd, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+
+    std::lock_guard<std::mutex> guard(registryMutex);
+    std::erase_if(registry(), [](const auto& entry) { return entry.second.expired(); });
+    auto found = registry().find(key);
+    if (found != registry().end()) {
+        if (auto existing = found->second.lock()) {
+            ::close(fd);
+            if (mode == OpenMode::ReadWrite) existing->upgradeToWriter();
+            return existing;
+        }
+    }
+    if (mode == OpenMode::ReadWrite) {
+        ::close(fd);
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EACCES || errno == EROFS) requireWritable(path);
+            throwIo(path, "cannot open for writing");
+        }
+    }
+    auto pager = std::make_shared<FilePager>(path, fd);
+    pager->initialise(mode);
+    registry()[key] = pager;
+    return pager;
+}
+
+std::shared_ptr<Pager> Pager::create(const fs::path& path, uint32_t pageSize) {
+    if (pageSize != kJet4PageSize) {
+        throw Error(ErrorCode::Unsupported,
+                    quoted(path) + ": only Jet 4 databases (4096-byte pages) can be created");
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EEXIST) {
+            throw Error(ErrorCode::InvalidDefinition, quoted(path) + ": the file already exists");
+        }
+        throwIo(path, "cannot create");
+    }
+    FileKey key;
+    try {
+        key = keyOf(fd, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    auto pager = std::make_shared<FilePager>(path, fd);
+    try {
+        pager->initialiseNew(pageSize);
+    } catch (...) {
+        ::unlink(path.c_str());
+        throw;
+    }
+    std::lock_guard<std::mutex> guard(registryMutex);
+    registry()[key] = pager;
+    return pager;
+}
+
+}  // namespace jet

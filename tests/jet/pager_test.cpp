@@ -1,0 +1,363 @@
+// The pager: reading pages, transactions and savepoints, atomic commit under faults and kills,
+// recovery from a journal, and refusing a second writer or a read-only place.
+#include "jet/pager.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "jet/error.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::ErrorCode;
+using jet::FaultPoint;
+using jet::OpenMode;
+using jet::Pager;
+using testing_support::copyFixture;
+using testing_support::readFile;
+using testing_support::TempDir;
+
+fs::path journalOf(const fs::path& db) { return fs::path(db.string() + ".jnl"); }
+
+template <typename F>
+ErrorCode errorOf(F&& f) {
+    try {
+        f();
+    } catch (const jet::Error& e) {
+        return e.code();
+    }
+    ADD_FAILURE() << "expected a jet::Error";
+    return ErrorCode::Io;
+}
+
+// Changes a few existing pages and appends two: the transaction every commit test uses.
+void makeChanges(Pager& pager) {
+    for (uint32_t page : {1u, 2u, 5u}) std::memset(pager.write(page) + 100, 0xAB, 50);
+    uint32_t added = pager.append();
+    pager.write(added)[0] = 0x01;
+    pager.append();
+}
+
+TEST(PagerRead, PagesSizesAndBadInput) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    std::string bytes = readFile(db);
+    auto pager = Pager::open(db, OpenMode::ReadOnly);
+    EXPECT_EQ(pager->pageSize(), 4096u);
+    EXPECT_EQ(pager->pageCount(), bytes.size() / 4096);
+    EXPECT_FALSE(pager->writable());
+    jet::PageRef last = pager->read(pager->pageCount() - 1);
+    EXPECT_EQ(std::memcmp(last->data(), bytes.data() + bytes.size() - 4096, 4096), 0);
+    EXPECT_EQ(pager->read(3).get(), pager->read(3).get()) << "second read comes from the cache";
+
+    // Page past the end: Corrupt, naming the file.
+    try {
+        pager->read(pager->pageCount());
+        ADD_FAILURE();
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Corrupt);
+        EXPECT_NE(std::string(e.what()).find("testV2000.mdb"), std::string::npos);
+    }
+    // One pager per file, however the path is spelled.
+    EXPECT_EQ(Pager::open(dir.path() / "." / "testV2000.mdb", OpenMode::ReadOnly), pager);
+    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::ReadOnly);
+
+    auto jet3 = Pager::open(copyFixture("nwind.mdb", dir.path()), OpenMode::ReadOnly);
+    EXPECT_EQ(jet3->pageSize(), 2048u);
+    EXPECT_EQ(errorOf([&] { Pager::open(dir / "nwind.mdb", OpenMode::ReadWrite); }),
+              ErrorCode::Unsupported);
+
+    std::ofstream(dir / "notes.mdb") << "name;amount\nsomebody;12.50\n";
+    EXPECT_EQ(errorOf([&] { Pager::open(dir / "notes.mdb", OpenMode::ReadOnly); }),
+              ErrorCode::NotADatabase);
+    std::ofstream(dir / "empty.mdb");
+    EXPECT_EQ(errorOf([&] { Pager::open(dir / "empty.mdb", OpenMode::ReadWrite); }),
+              ErrorCode::NotADatabase);
+    EXPECT_EQ(errorOf([&] { Pager::open(dir / "missing.mdb", OpenMode::ReadOnly); }),
+              ErrorCode::NotFound);
+}
+
+TEST(PagerTransaction, SavepointsRollbackAndCommit) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    std::string original = readFile(db);
+    auto pager = Pager::open(db, OpenMode::ReadWrite);
+    const uint32_t pages = pager->pageCount();
+    EXPECT_EQ(errorOf([&] { pager->write(1); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Transaction);
+
+    pager->begin();
+    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::Transaction);
+    uint8_t* p1 = pager->write(1);
+    p1[20] = 0x11;
+    auto outer = pager->savepoint();
+    pager->write(1)[20] = 0x22;
+    pager->write(2)[20] = 0x33;
+    uint32_t added = pager->append();
+    EXPECT_EQ(added, pages);
+    auto inner = pager->savepoint();
+    pager->write(added)[7] = 0x44;
+    pager->write(1)[21] = 0x55;
+    EXPECT_EQ((*pager->read(1))[20], 0x22) << "reads see the transaction's own writes";
+
+    pager->rollbackTo(inner);
+    EXPECT_EQ((*pager->read(added))[7], 0);
+    EXPECT_EQ((*pager->read(1))[21], uint8_t(original[4096 + 21]));
+    EXPECT_EQ((*pager->read(1))[20], 0x22);
+
+    pager->rollbackTo(outer);
+    EXPECT_EQ(pager->pageCount(), pages);
+    EXPECT_EQ((*pager->read(1))[20], 0x11);
+    EXPECT_EQ(p1, pager->write(1)) << "a buffer written before the savepoint stays valid";
+    EXPECT_EQ((*pager->read(2))[20], uint8_t(original[2 * 4096 + 20]));
+    EXPECT_EQ(errorOf([&] { pager->rollbackTo(inner); }), ErrorCode::Transaction);
+
+    // Rolled back past the savepoint, the savepoint itself stays usable.
+    pager->write(3)[0] = 0x66;
+    pager->rollbackTo(outer);
+    EXPECT_EQ((*pager->read(3))[0], uint8_t(original[3 * 4096]));
+
+    pager->rollback();
+    EXPECT_EQ(readFile(db), original);
+    EXPECT_EQ((*pager->read(1))[20], uint8_t(original[4096 + 20]));
+
+    pager->begin();
+    makeChanges(*pager);
+    pager->commit();
+    EXPECT_FALSE(fs::exists(journalOf(db)));
+    std::string committed = readFile(db);
+    EXPECT_EQ(committed.size(), original.size() + 2 * 4096);
+    EXPECT_EQ(uint8_t(committed[5 * 4096 + 120]), 0xAB);
+    EXPECT_EQ(uint8_t(committed[pages * 4096]), 0x01);
+    EXPECT_EQ((*pager->read(pages))[0], 0x01);
+    EXPECT_EQ(pager->pageCount(), pages + 2);
+}
+
+// A fault at any step of a commit: the commit fails, the file keeps its committed bytes, and the
+// pager goes on working.
+TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    std::string original = readFile(db);
+    auto pager = Pager::open(db, OpenMode::ReadWrite);
+
+    std::vector<std::pair<FaultPoint, uint64_t>> steps = {
+        {FaultPoint::JournalWrite, 0}, {FaultPoint::JournalSync, 0}, {FaultPoint::FileSync, 0},
+        {FaultPoint::JournalDelete, 0}};
+    for (uint64_t i = 0; i < 5; ++i) steps.push_back({FaultPoint::PageWrite, i});
+    for (auto [point, count] : steps) {
+        SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
+        pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
+            if (p == point && n == count) throw jet::Error(ErrorCode::Io, "injected fault");
+        });
+        pager->begin();
+        makeChanges(*pager);
+        EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
+        EXPECT_FALSE(pager->inTransaction());
+        EXPECT_EQ(readFile(db), original);
+        EXPECT_FALSE(fs::exists(journalOf(db)));
+        EXPECT_EQ(pager->pageCount(), original.size() / 4096);
+        EXPECT_EQ((*pager->read(5))[120], uint8_t(original[5 * 4096 + 120]));
+    }
+    pager->setFaultHook({});
+    pager->begin();
+    makeChanges(*pager);
+    pager->commit();
+    EXPECT_EQ(readFile(db).size(), original.size() + 2 * 4096);
+}
+
+// The process dies at an exact step of a commit; re-opening restores the committed file.
+TEST(PagerCommit, KilledAtEveryStepRecoversOnOpen) {
+    TempDir dir;
+    std::vector<std::pair<FaultPoint, uint64_t>> steps = {
+        {FaultPoint::JournalSync, 0}, {FaultPoint::PageWrite, 0}, {FaultPoint::PageWrite, 3},
+        {FaultPoint::FileSync, 0},    {FaultPoint::JournalDelete, 0}};
+    for (auto [point, count] : steps) {
+        SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
+        fs::path db = copyFixture("testV2000.mdb", dir.path());
+        std::string original = readFile(db);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto pager = Pager::open(db, OpenMode::ReadWrite);
+            pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
+                if (p == point && n == count) _exit(0);
+            });
+            pager->begin();
+            makeChanges(*pager);
+            pager->commit();
+            _exit(1);  // not reached
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        if (point != FaultPoint::JournalSync) {
+            ASSERT_TRUE(fs::exists(journalOf(db)));
+        }
+
+        // A reader sees the committed state without touching the file...
+        {
+            auto reader = Pager::open(db, OpenMode::ReadOnly);
+            EXPECT_EQ(reader->pageCount(), original.size() / 4096);
+            EXPECT_EQ(std::memcmp(reader->read(5)->data(), original.data() + 5 * 4096, 4096), 0);
+        }
+        // ...and a writer repairs it.
+        auto pager = Pager::open(db, OpenMode::ReadWrite);
+        EXPECT_EQ(readFile(db), original);
+        EXPECT_FALSE(fs::exists(journalOf(db)));
+    }
+}
+
+TEST(PagerCommit, TornJournalIsDiscardedAndValidOneRestored) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    std::string original = readFile(db);
+
+    // A journal cut short was never complete: the file was not touched, so it is left alone.
+    std::ofstream(journalOf(db), std::ios::binary) << "VJNLPG01" << std::string(40, '\x07');
+    Pager::open(db, OpenMode::ReadWrite);
+    EXPECT_EQ(readFile(db), original);
+    EXPECT_FALSE(fs::exists(journalOf(db)));
+
+    // Leave a complete journal behind by killing a commit, then damage the file further by
+    // hand: recovery must still put back every journaled page and the old length.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto pager = Pager::open(db, OpenMode::ReadWrite);
+        pager->setFaultHook([](FaultPoint p, uint64_t) {
+            if (p == FaultPoint::FileSync) _exit(0);
+        });
+        pager->begin();
+        makeChanges(*pager);
+        pager->commit();
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    {
+        std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(2 * 4096);
+        f << std::string(4096, 'x');
+    }
+    Pager::open(db, OpenMode::ReadWrite);
+    EXPECT_EQ(readFile(db), original);
+}
+
+// Waits until the child reports it holds its lock (one byte on the pipe).
+void waitForChild(int readEnd) {
+    char c = 0;
+    ASSERT_EQ(::read(readEnd, &c, 1), 1);
+}
+
+TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    fs::path ldb = dir / "testV2000.ldb";
+
+    // This process writes; another process that tries to write is refused, reading is fine.
+    {
+        auto writer = Pager::open(db, OpenMode::ReadWrite);
+        EXPECT_TRUE(fs::exists(ldb));
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int code = 3;
+            try {
+                Pager::open(db, OpenMode::ReadWrite);
+                code = 1;
+            } catch (const jet::Error& e) {
+                bool said = std::string(e.what()).find("database is in use") != std::string::npos;
+                code = (e.code() == ErrorCode::InUse && said) ? 0 : 2;
+            }
+            try {
+                if (Pager::open(db, OpenMode::ReadOnly)->pageCount() == 0) code = 4;
+            } catch (...) {
+                code = 5;
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_FALSE(fs::exists(ldb)) << "no stale lock file after closing";
+
+    // Another program holds Access's lock file: opening for writing is refused.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        if (fd < 0 || fcntl(fd, F_SETLK, &fl) != 0) _exit(1);
+        (void)!::write(pipeFds[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    waitForChild(pipeFds[0]);
+    EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
+    EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+
+    // A stale lock file (nobody holds it) does not stop us.
+    EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());
+}
+
+TEST(PagerLocking, ReadOnlyFileOrFolderRefusedAtOpen) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    fs::permissions(db, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::ReadOnly);
+    EXPECT_TRUE(Pager::open(db, OpenMode::ReadOnly));
+    fs::permissions(db, fs::perms::owner_write, fs::perm_options::add);
+
+    fs::path sub = dir / "locked";
+    fs::create_directory(sub);
+    fs::path inner = copyFixture("testV2000.mdb", sub);
+    fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
+    try {
+        Pager::open(inner, OpenMode::ReadWrite);
+        ADD_FAILURE() << "a read-only folder was accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::ReadOnly);
+        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos);
+    }
+    EXPECT_TRUE(Pager::open(inner, OpenMode::ReadOnly));
+    fs::permissions(sub, fs::perms::owner_all);
+}
+
+TEST(PagerCreate, NewFileGrowsByCommit) {
+    TempDir dir;
+    fs::path db = dir / "new.mdb";
+    auto pager = Pager::create(db, 4096);
+    EXPECT_EQ(pager->pageCount(), 0u);
+    pager->begin();
+    EXPECT_EQ(pager->append(), 0u);
+    EXPECT_EQ(pager->append(), 1u);
+    pager->write(1)[0] = 0x01;
+    pager->commit();
+    EXPECT_EQ(fs::file_size(db), 2u * 4096);
+    EXPECT_EQ(errorOf([&] { Pager::create(db, 4096); }), ErrorCode::InvalidDefinition);
+}
+
+}  // namespace
