@@ -1,0 +1,30 @@
+// The progress of one input line, as every importer shows it before touching the database.
+//
+// The three status labels get the employee code, the time used since the transfer started and
+// the number of lines read so far; then the window gets one pass of its message loop so that
+// they repaint. The clock is the form's (replaceable by tests), else the local time of day.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
+#undef EOF
+#include "app/form.h"
+#include "jet/value.h"
+
+namespace layout {
+
+// The local date and time now, as a date-time value.
+jet::DateTime currentDateTime();
+// The form's clock when it has one, else currentDateTime().
+jet::DateTime nowOf(const app::Form& form);
+
+// lblProcessStatus "กำลังโอนข้อมูล รหัส: <code>", lblUseTime "เวลาที่ใช้ <elapsed>",
+// lblRecordCount "จำนวนข้อมูลที่อ่านได้ <iLineCount> คน", in this order, then one yield.
+void showLineProgress(app::Form& form, const std::string& employeeCode);
+
+// lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on.
+void showFailedLine(app::Form& form, const std::string& sData);
+
+}  // namespace layout
