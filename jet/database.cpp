@@ -3,6 +3,7 @@
 
 #include "jet/database_impl.h"
 #include "jet/long_value.h"
+#include "jet/properties.h"
 #include "jet/text_codec.h"
 #include "jet/usage_map.h"
 
@@ -101,6 +102,9 @@ void TableImpl::reload() {
 void TableImpl::load() {
     tdef_ = readTdef(db_.pager(), db_.format(), entry_.tdefPage(), db_.header().codePage,
                      db_.fileName());
+    properties_ = parseProperties(entry_.lvProp.data(), entry_.lvProp.size(),
+                                  db_.header().jetVersion, db_.header().codePage, db_.fileName());
+    for (Column& column : tdef_.columns) applyColumnProperties(properties_, column);
     indexes_ = tdef_.publicIndexes();
 }
 

@@ -19,6 +19,7 @@
 #include "jet/database.h"
 #include "jet/header.h"
 #include "jet/pager.h"
+#include "jet/properties.h"
 #include "jet/row_reader.h"
 #include "jet/tdef.h"
 
@@ -37,6 +38,8 @@ public:
     // Live columns with their properties applied, in column-number order (= tdef().columns).
     const std::vector<Column>& columns() const { return tdef_.columns; }
     const std::vector<Index>& indexes() const { return indexes_; }
+    // The table's and its columns' properties as the catalog holds them.
+    const PropertyBlob& properties() const { return properties_; }
 
     // Re-reads the definition and properties from the file.
     void reload();
@@ -61,6 +64,7 @@ private:
     DatabaseImpl& db_;
     CatalogEntry entry_;
     Tdef tdef_;
+    PropertyBlob properties_;
     std::vector<Index> indexes_;
 };
 

@@ -181,9 +181,13 @@ void parseTdef(Tdef& tdef, const JetFormat& format, uint16_t codePage, const std
                 col.sortOrder = getU16(d + format.colSortOrder);
                 col.sortVersion = d[14];
             }
-        } else if (col.type == ColumnType::Decimal) {
-            col.precision = d[format.colPrecision];
-            col.scale = d[format.colScale];
+        } else {
+            if (col.type == ColumnType::Decimal) {
+                col.precision = d[format.colPrecision];
+                col.scale = d[format.colScale];
+            }
+            // Jet 3 text is one byte a character; Column.length counts two bytes a character.
+            if (col.type == ColumnType::Text) col.length = uint16_t(col.length * 2);
         }
         if (col.number >= tdef.maxColumns) c.fail("a column number beyond its column limit");
         if (!col.isFixed() && col.type != ColumnType::Boolean && col.varIndex >= tdef.varColumns)
