@@ -1,4 +1,3 @@
-#include <fstream>
 #include <mutex>
 
 #include "jet/database_impl.h"
@@ -12,72 +11,6 @@ namespace jet {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A read-only file pager used until the shared pager is available.
-class ReadOnlyFilePager : public Pager {
-public:
-    ReadOnlyFilePager(fs::path path, uint32_t pageSize)
-        : path_(std::move(path)), pageSize_(pageSize) {
-        in_.open(path_, std::ios::binary);
-        if (!in_) throw fileError(ErrorCode::Io, path_.string(), "cannot be opened for reading");
-        in_.seekg(0, std::ios::end);
-        uint64_t size = uint64_t(in_.tellg());
-        pageCount_ = uint32_t(size / pageSize_);
-    }
-    const fs::path& path() const override { return path_; }
-    uint32_t pageSize() const override { return pageSize_; }
-    uint32_t pageCount() const override { return pageCount_; }
-    bool writable() const override { return false; }
-    PageRef read(uint32_t page) override {
-        if (page >= pageCount_)
-            throw fileError(ErrorCode::Corrupt, path_.string(),
-                            "page " + std::to_string(page) + " is past the end of the file");
-        auto it = cache_.find(page);
-        if (it != cache_.end()) return it->second;
-        auto buf = std::make_shared<PageBuffer>(pageSize_);
-        in_.clear();
-        in_.seekg(std::streamoff(uint64_t(page) * pageSize_));
-        in_.read(reinterpret_cast<char*>(buf->data()), pageSize_);
-        if (!in_) throw fileError(ErrorCode::Io, path_.string(), "cannot be read");
-        cache_[page] = buf;
-        return buf;
-    }
-    uint8_t* write(uint32_t) override { throw readOnly(); }
-    uint32_t append() override { throw readOnly(); }
-    void begin() override { throw readOnly(); }
-    bool inTransaction() const override { return false; }
-    uint64_t savepoint() override { throw readOnly(); }
-    void rollbackTo(uint64_t) override { throw readOnly(); }
-    void commit() override { throw readOnly(); }
-    void rollback() override { throw readOnly(); }
-    void setFaultHook(FaultHook) override {}
-
-private:
-    Error readOnly() const {
-        return fileError(ErrorCode::ReadOnly, path_.string(), "is open for reading only");
-    }
-    fs::path path_;
-    uint32_t pageSize_;
-    uint32_t pageCount_ = 0;
-    std::ifstream in_;
-    std::map<uint32_t, PageRef> cache_;
-};
-
-// The first page's worth of bytes of a file (fewer if it is shorter).
-std::vector<uint8_t> readFileStart(const fs::path& path, size_t bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw fileError(ErrorCode::Io, path.string(), "cannot be opened for reading");
-    std::vector<uint8_t> out(bytes);
-    in.read(reinterpret_cast<char*>(out.data()), std::streamsize(bytes));
-    out.resize(size_t(in.gcount()));
-    return out;
-}
-
-std::shared_ptr<Pager> openPager(const fs::path& path, OpenMode mode, uint32_t pageSize) {
-    if (mode == OpenMode::ReadWrite)
-        throw fileError(ErrorCode::Unsupported, path.string(), "cannot be written yet");
-    return std::make_shared<ReadOnlyFilePager>(path, pageSize);
-}
 
 // One Database per file per process.
 std::mutex registryMutex;
@@ -248,9 +181,10 @@ Value TableImpl::read(RowId id, int columnPosition) const {
 // ---------------------------------------------------------------------------------------------
 // DatabaseImpl
 
-DatabaseImpl::DatabaseImpl(fs::path path, std::shared_ptr<Pager> pager, HeaderInfo header)
+DatabaseImpl::DatabaseImpl(fs::path path, std::string fileName, std::shared_ptr<Pager> pager,
+                           HeaderInfo header)
     : path_(std::move(path)),
-      fileName_(path_.string()),
+      fileName_(std::move(fileName)),
       pager_(std::move(pager)),
       header_(header),
       format_(&JetFormat::forVersion(header.jetVersion)) {}
@@ -363,33 +297,26 @@ Database::~Database() = default;
 std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     std::error_code ec;
     fs::path canonical = fs::canonical(path, ec);
-    if (ec) throw fileError(ErrorCode::Io, path.string(), "cannot be opened: " + ec.message());
-    if (!fs::is_regular_file(canonical, ec))
-        throw fileError(ErrorCode::NotADatabase, path.string(), "is not a file");
+    if (ec)
+        throw fileError(ErrorCode::NotFound, path.string(), "cannot be opened: " + ec.message());
 
     std::lock_guard lock(registryMutex);
     auto& reg = registry();
+    std::erase_if(reg, [](const auto& entry) { return entry.second.expired(); });
     if (auto it = reg.find(canonical); it != reg.end()) {
         if (auto existing = it->second.lock()) {
-            if (mode == OpenMode::ReadWrite && !existing->writable()) {
-                if (existing->jetVersion() < 4)
-                    throw fileError(ErrorCode::Unsupported, path.string(),
-                                    "is a Jet 3 (Access 97) database, which is only read");
-                existing->impl_->replacePager(openPager(canonical, OpenMode::ReadWrite, 0));
-            }
+            // The pager is shared per file too: asking it for writing upgrades the one in use.
+            if (mode == OpenMode::ReadWrite && !existing->writable()) Pager::open(path, mode);
             return existing;
         }
     }
 
-    std::vector<uint8_t> start = readFileStart(canonical, 4096);
-    HeaderInfo header = readHeader(start.data(), start.size(), path.string());
-    if (mode == OpenMode::ReadWrite && header.jetVersion < 4)
-        throw fileError(ErrorCode::Unsupported, path.string(),
-                        "is a Jet 3 (Access 97) database, which is only read");
-    std::shared_ptr<Pager> pager = openPager(canonical, mode, header.pageSize);
+    std::shared_ptr<Pager> pager = Pager::open(path, mode);
+    PageRef first = pager->read(0);
+    HeaderInfo header = readHeader(first->data(), first->size(), path.string());
     if (pager->pageCount() <= kCatalogTdefPage)
         throw fileError(ErrorCode::NotADatabase, path.string(), "is too short to be a database");
-    auto impl = std::make_unique<DatabaseImpl>(canonical, pager, header);
+    auto impl = std::make_unique<DatabaseImpl>(canonical, path.string(), pager, header);
     // Reads the catalog now so that a damaged one is reported at open.
     impl->catalog();
     auto db = std::make_shared<Database>(std::move(impl));

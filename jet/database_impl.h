@@ -70,14 +70,15 @@ private:
 
 class DatabaseImpl {
 public:
-    DatabaseImpl(std::filesystem::path path, std::shared_ptr<Pager> pager, HeaderInfo header);
+    // `path` is canonical (the registry's key); `fileName` is the name the caller gave.
+    DatabaseImpl(std::filesystem::path path, std::string fileName, std::shared_ptr<Pager> pager,
+                 HeaderInfo header);
 
     const std::filesystem::path& path() const { return path_; }
     // The file's name as error messages give it.
     const std::string& fileName() const { return fileName_; }
     Pager& pager() const { return *pager_; }
     std::shared_ptr<Pager> pagerHandle() const { return pager_; }
-    void replacePager(std::shared_ptr<Pager> pager) { pager_ = std::move(pager); }
     const HeaderInfo& header() const { return header_; }
     const JetFormat& format() const { return *format_; }
 
