@@ -63,7 +63,8 @@ PageBuffer databaseHeaderPage(double creationDate) {
     std::memcpy(p + 4, "Standard Jet DB", 16);
     putU32(p + 0x14, 1);  // Jet 4
     // Unexplained constant bytes present in every Jet 4 file.
-    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
+    const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0,
+                              3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
     std::memcpy(p + 0x18, lead, sizeof lead);
     putU16(p + 0x3C, kThaiCodePage);
     putU32(p + 0x3E, 0);  // pages are not encrypted
@@ -322,9 +323,9 @@ void writeTdef(Pager& pager, uint32_t page, const TdefImage& image) {
 
 void writeEmptyDatabase(Pager& pager, double creationDate) {
     if (pager.pageCount() != 0 || pager.pageSize() != kPageSize) {
-        throw Error(ErrorCode::Unsupported,
-                    "a new database needs an empty file of 4096-byte pages: " +
-                        pager.path().string());
+        throw Error(
+            ErrorCode::Unsupported,
+            "a new database needs an empty file of 4096-byte pages: " + pager.path().string());
     }
     for (uint32_t i = 0; i < kEmptyDatabasePages; ++i) pager.append();
 
@@ -377,10 +378,10 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
     catalog.rowCount = std::size(kCatalog);
     catalog.columns = catalogColumns();
     PageBuffer catalogMaps = emptyDataPage(0);
-    catalog.ownedMap = rowPointer(kCatalogMaps, *addRow(catalogMaps.data(),
-                                                        inlineUsageMap(0, {kCatalogData})));
-    catalog.freeMap = rowPointer(kCatalogMaps, *addRow(catalogMaps.data(),
-                                                       inlineUsageMap(0, {kCatalogData})));
+    catalog.ownedMap =
+        rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogData})));
+    catalog.freeMap =
+        rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogData})));
     for (uint16_t column : {8, 9, 12, 13, 14, 15, 16}) {
         LongValueMapImage m;
         m.columnNumber = column;
@@ -398,8 +399,8 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
     catalog.longValueMaps = ordered;
     uint32_t nameMap = rowPointer(
         kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogNameLeaf})));
-    uint32_t idMap = rowPointer(
-        kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogIdLeaf})));
+    uint32_t idMap =
+        rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogIdLeaf})));
     constexpr uint8_t kUniqueIndex = 0x81;
     catalog.realIndexes = {
         realIndex({1, 2}, nameMap, kCatalogNameLeaf, kUniqueIndex, countDistinct(nameKeys)),
@@ -419,8 +420,8 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
     uint32_t aceIndexMap =
         rowPointer(kAcesMaps, *addRow(aceMaps.data(), inlineUsageMap(0, {kAcesLeaf})));
     constexpr uint8_t kRequiredIndex = 0x88;
-    aces.realIndexes = {realIndex({0}, aceIndexMap, kAcesLeaf, kRequiredIndex,
-                                  countDistinct(aceKeys))};
+    aces.realIndexes = {
+        realIndex({0}, aceIndexMap, kAcesLeaf, kRequiredIndex, countDistinct(aceKeys))};
     aces.logicalIndexes = {{"ObjectId", 0, 0, false}};
     writePage(pager, kAcesMaps, aceMaps);
     writeTdef(pager, kAcesTdef, aces);
@@ -464,9 +465,9 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
             realIndex({relIndexColumns[i]}, map, leaf, kIgnoreNullsIndex));
         writePage(pager, leaf, emptyIndexLeaf(kRelationshipsTdef));
     }
-    relationships.logicalIndexes = {
-        {"szObject", 1, 1, false}, {"szReferencedObject", 2, 2, false},
-        {"szRelationship", 0, 0, false}};
+    relationships.logicalIndexes = {{"szObject", 1, 1, false},
+                                    {"szReferencedObject", 2, 2, false},
+                                    {"szRelationship", 0, 0, false}};
     writePage(pager, kRelationshipsMaps, relMaps);
     writeTdef(pager, kRelationshipsTdef, relationships);
 }

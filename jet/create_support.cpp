@@ -17,8 +17,7 @@ std::u16string utf8ToUtf16(std::string_view text, std::string_view what) {
     std::u16string out;
     size_t i = 0;
     auto bad = [&]() {
-        return Error(ErrorCode::InvalidDefinition,
-                     std::string(what) + " is not valid UTF-8 text");
+        return Error(ErrorCode::InvalidDefinition, std::string(what) + " is not valid UTF-8 text");
     };
     while (i < text.size()) {
         uint8_t c = static_cast<uint8_t>(text[i]);
@@ -106,8 +105,8 @@ std::optional<uint8_t> addRow(uint8_t* page, const std::vector<uint8_t>& row) {
 
 std::vector<uint8_t> rowBytes(const uint8_t* page, uint8_t slot) {
     uint32_t start = getU16(page + kRowTableStart + 2 * slot) & kOffsetMask;
-    uint32_t end = slot == 0 ? kPageSize
-                             : (getU16(page + kRowTableStart + 2 * (slot - 1)) & kOffsetMask);
+    uint32_t end =
+        slot == 0 ? kPageSize : (getU16(page + kRowTableStart + 2 * (slot - 1)) & kOffsetMask);
     return std::vector<uint8_t>(page + start, page + end);
 }
 
@@ -154,8 +153,8 @@ std::vector<uint8_t> inlineUsageMap(uint32_t start, const std::vector<uint32_t>&
 
 void setUsageMapBit(uint8_t* mapPage, uint8_t slot, uint32_t page, bool value) {
     uint32_t start = getU16(mapPage + kRowTableStart + 2 * slot) & kOffsetMask;
-    uint32_t end = slot == 0 ? kPageSize
-                             : (getU16(mapPage + kRowTableStart + 2 * (slot - 1)) & kOffsetMask);
+    uint32_t end =
+        slot == 0 ? kPageSize : (getU16(mapPage + kRowTableStart + 2 * (slot - 1)) & kOffsetMask);
     uint8_t* row = mapPage + start;
     uint32_t bitmapBytes = end - start - 5;
     uint32_t window = getU32(row + 1);
@@ -239,21 +238,15 @@ namespace {
 // Inline bytes of U+0020..U+007E in the General sort order; nullptr where the character is not
 // a plain one (the apostrophe and the hyphen are sorted through the unprintable section).
 const char* const kAsciiSortCodes[95] = {
-    "\x07", "\x09", "\x0A", "\x0C", "\x0E", "\x10",
-    "\x12", nullptr, "\x14", "\x16", "\x18", "\x2C",
-    "\x1A", nullptr, "\x1C", "\x1E", "\x36", "\x38",
-    "\x3A", "\x3C", "\x3E", "\x40", "\x42", "\x44",
-    "\x46", "\x48", "\x20", "\x22", "\x2E", "\x30",
-    "\x32", "\x24", "\x26", "\x4A", "\x4C", "\x4D",
-    "\x4F", "\x51", "\x53", "\x55", "\x57", "\x59",
-    "\x5B", "\x5C", "\x5E", "\x60", "\x62", "\x64",
-    "\x66", "\x68", "\x69", "\x6B", "\x6D", "\x6F",
-    "\x71", "\x73", "\x75", "\x76", "\x78", "\x27",
-    "\x29", "\x2A", "\x2B\x02", "\x2B\x03", "\x2B\x07", "\x4A",
-    "\x4C", "\x4D", "\x4F", "\x51", "\x53", "\x55",
-    "\x57", "\x59", "\x5B", "\x5C", "\x5E", "\x60",
-    "\x62", "\x64", "\x66", "\x68", "\x69", "\x6B",
-    "\x6D", "\x6F", "\x71", "\x73", "\x75", "\x76",
+    "\x07", "\x09",     "\x0A",     "\x0C",     "\x0E",     "\x10", "\x12", nullptr, "\x14", "\x16",
+    "\x18", "\x2C",     "\x1A",     nullptr,    "\x1C",     "\x1E", "\x36", "\x38",  "\x3A", "\x3C",
+    "\x3E", "\x40",     "\x42",     "\x44",     "\x46",     "\x48", "\x20", "\x22",  "\x2E", "\x30",
+    "\x32", "\x24",     "\x26",     "\x4A",     "\x4C",     "\x4D", "\x4F", "\x51",  "\x53", "\x55",
+    "\x57", "\x59",     "\x5B",     "\x5C",     "\x5E",     "\x60", "\x62", "\x64",  "\x66", "\x68",
+    "\x69", "\x6B",     "\x6D",     "\x6F",     "\x71",     "\x73", "\x75", "\x76",  "\x78", "\x27",
+    "\x29", "\x2A",     "\x2B\x02", "\x2B\x03", "\x2B\x07", "\x4A", "\x4C", "\x4D",  "\x4F", "\x51",
+    "\x53", "\x55",     "\x57",     "\x59",     "\x5B",     "\x5C", "\x5E", "\x60",  "\x62", "\x64",
+    "\x66", "\x68",     "\x69",     "\x6B",     "\x6D",     "\x6F", "\x71", "\x73",  "\x75", "\x76",
     "\x78", "\x2B\x09", "\x2B\x0B", "\x2B\x0D", "\x2B\x0F",
 };
 }  // namespace
@@ -265,9 +258,9 @@ void appendTextKey(std::vector<uint8_t>& key, std::string_view text) {
         uint8_t c = static_cast<uint8_t>(ch);
         const char* code = (c >= 0x20 && c <= 0x7E) ? kAsciiSortCodes[c - 0x20] : nullptr;
         if (!code) {
-            throw Error(ErrorCode::Unsupported,
-                        "cannot yet build the catalog index key of the name \"" +
-                            std::string(text) + "\"");
+            throw Error(
+                ErrorCode::Unsupported,
+                "cannot yet build the catalog index key of the name \"" + std::string(text) + "\"");
         }
         for (; *code; ++code) key.push_back(static_cast<uint8_t>(*code));
     }

@@ -21,7 +21,7 @@ constexpr uint32_t kPageSize = 4096;
 
 // Appends fields to a growing byte buffer.
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
     void u8(uint8_t v) { out_.push_back(v); }
     void u16(uint16_t v) {
@@ -36,12 +36,14 @@ public:
     void zeros(size_t n) { out_.insert(out_.end(), n, 0); }
     size_t size() const { return out_.size(); }
 
-private:
+  private:
     std::vector<uint8_t>& out_;
 };
 
 // A row pointer as stored: row byte, then the page as a u24.
-inline uint32_t rowPointer(uint32_t page, uint8_t row) { return (page << 8) | row; }
+inline uint32_t rowPointer(uint32_t page, uint8_t row) {
+    return (page << 8) | row;
+}
 
 // UTF-8 to UTF-16 code units. Throws InvalidDefinition naming `what` on malformed UTF-8.
 std::u16string utf8ToUtf16(std::string_view text, std::string_view what);
@@ -60,7 +62,9 @@ std::optional<uint8_t> addRow(uint8_t* page, const std::vector<uint8_t>& row);
 // Bytes of `row` stored in slot `slot` (the page must hold that slot).
 std::vector<uint8_t> rowBytes(const uint8_t* page, uint8_t slot);
 // Free bytes of a data page as the header records them.
-inline uint16_t freeSpace(const uint8_t* page) { return getU16(page + 2); }
+inline uint16_t freeSpace(const uint8_t* page) {
+    return getU16(page + 2);
+}
 
 // Builds a Jet 4 row. `columnCount` is the table's max_cols; `fixedArea` the whole fixed area;
 // `varValues` one entry per var index (nullopt = null or dead); `present` the null-mask bits

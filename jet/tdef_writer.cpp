@@ -10,7 +10,7 @@ namespace jet::create {
 
 namespace {
 
-constexpr uint32_t kMagic659 = 0x0659;    // found in the TDEF header, descriptors, logical indexes
+constexpr uint32_t kMagic659 = 0x0659;  // found in the TDEF header, descriptors, logical indexes
 constexpr uint32_t kRealIndexMagic = 0x0783;
 constexpr uint16_t kGeneralSortOrder = 0x0409;
 constexpr uint32_t kPageHeader = 8;
@@ -145,6 +145,172 @@ std::vector<PageBuffer> tdefPages(const std::vector<uint8_t>& definition,
         pages.push_back(std::move(page));
     }
     return pages;
+}
+
+namespace {
+
+// Reads fields of a definition with bounds checks.
+class Reader {
+  public:
+    explicit Reader(const std::vector<uint8_t>& bytes) : b_(bytes) {}
+    void seek(size_t pos) { pos_ = pos; }
+    size_t pos() const { return pos_; }
+    const uint8_t* take(size_t n) {
+        if (!fits(b_.size(), pos_, n)) {
+            throw Error(ErrorCode::Corrupt, "a table definition ends too early");
+        }
+        const uint8_t* p = b_.data() + pos_;
+        pos_ += n;
+        return p;
+    }
+    uint8_t u8() { return *take(1); }
+    uint16_t u16() { return getU16(take(2)); }
+    uint32_t u32() { return getU32(take(4)); }
+    std::string name() {
+        uint16_t length = u16();
+        const uint8_t* p = take(length);
+        std::string out;
+        for (size_t i = 0; i + 1 < length; i += 2) {
+            uint32_t cp = p[i] | (p[i + 1] << 8);
+            if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < length) {
+                uint32_t low = p[i + 2] | (p[i + 3] << 8);
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+            if (cp < 0x80) {
+                out += static_cast<char>(cp);
+            } else if (cp < 0x800) {
+                out += static_cast<char>(0xC0 | (cp >> 6));
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            } else if (cp < 0x10000) {
+                out += static_cast<char>(0xE0 | (cp >> 12));
+                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            } else {
+                out += static_cast<char>(0xF0 | (cp >> 18));
+                out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+            }
+        }
+        return out;
+    }
+
+  private:
+    const std::vector<uint8_t>& b_;
+    size_t pos_ = 0;
+};
+
+}  // namespace
+
+TdefImage decodeTdef(const std::vector<uint8_t>& definition) {
+    Reader r(definition);
+    TdefImage image;
+    r.seek(16);
+    image.rowCount = r.u32();
+    image.autoNumber = r.u32();
+    r.seek(40);
+    image.systemTable = r.u8() == 0x53;
+    r.u16();  // max_cols, recomputed from the columns
+    r.u16();  // var columns, likewise
+    uint16_t columns = r.u16();
+    uint32_t logical = r.u32();
+    uint32_t real = r.u32();
+    if (real > 1000 || logical > 1000) throw Error(ErrorCode::Corrupt, "absurd index counts");
+    image.ownedMap = r.u32();
+    image.freeMap = r.u32();
+    image.realIndexes.resize(real);
+    for (auto& ri : image.realIndexes) {
+        r.u32();
+        ri.uniqueKeys = r.u32();
+        r.u32();
+    }
+    image.columns.resize(columns);
+    for (Column& c : image.columns) {
+        const uint8_t* d = r.take(25);
+        c.type = static_cast<ColumnType>(d[0]);
+        c.number = getU16(d + 5);
+        c.varIndex = getU16(d + 7);
+        if (c.type == ColumnType::Decimal) {
+            c.precision = d[11];
+            c.scale = d[12];
+        } else {
+            c.sortOrder = getU16(d + 11);
+        }
+        c.sortVersion = d[14];
+        c.flags = d[15];
+        c.extraFlags = d[16];
+        c.fixedOffset = getU16(d + 21);
+        c.length = getU16(d + 23);
+    }
+    for (Column& c : image.columns) c.name = r.name();
+    for (auto& ri : image.realIndexes) {
+        const uint8_t* d = r.take(52);
+        for (int i = 0; i < kIndexColumnSlots; ++i) {
+            uint16_t number = getU16(d + 4 + 3 * i);
+            if (number != 0xFFFF) ri.columns.push_back({number, d[6 + 3 * i] == 0x01});
+        }
+        ri.usageMap = getU32(d + 34);
+        ri.rootPage = getU32(d + 38);
+        ri.flags = d[46];
+    }
+    image.logicalIndexes.resize(logical);
+    for (auto& li : image.logicalIndexes) {
+        const uint8_t* d = r.take(28);
+        li.number = getU32(d + 4);
+        li.realIndex = getU32(d + 8);
+        li.primaryKey = d[23] == 1;
+        if (d[23] == 2) {
+            throw Error(ErrorCode::Unsupported,
+                        "changing a table that takes part in a relationship");
+        }
+    }
+    for (auto& li : image.logicalIndexes) li.name = r.name();
+    for (;;) {
+        uint16_t column = r.u16();
+        if (column == 0xFFFF) break;
+        LongValueMapImage m;
+        m.columnNumber = column;
+        m.ownedMap = r.u32();
+        m.freeMap = r.u32();
+        image.longValueMaps.push_back(m);
+    }
+    return image;
+}
+
+StoredTdef readTdef(Pager& pager, uint32_t tdefPage) {
+    StoredTdef stored;
+    uint32_t page = tdefPage;
+    while (page != 0) {
+        if (stored.pages.size() > 64) {
+            throw Error(ErrorCode::Corrupt, "a table definition's page chain loops");
+        }
+        PageRef p = pager.read(page);
+        if ((*p)[0] != 0x02) {
+            throw Error(ErrorCode::Corrupt,
+                        "page " + std::to_string(page) + " is not a table definition");
+        }
+        size_t skip = stored.pages.empty() ? 0 : kPageHeader;
+        stored.definition.insert(stored.definition.end(), p->begin() + skip, p->end());
+        stored.pages.push_back(page);
+        page = getU32(p->data() + 4);
+    }
+    uint32_t length = getU32(stored.definition.data() + 8);
+    if (length > stored.definition.size()) {
+        throw Error(ErrorCode::Corrupt, "a table definition is longer than its pages");
+    }
+    stored.definition.resize(length);
+    return stored;
+}
+
+void rewriteTdef(Pager& pager, const StoredTdef& stored, const TdefImage& image) {
+    std::vector<uint8_t> definition = encodeTdef(image);
+    std::vector<uint32_t> pages = stored.pages;
+    while (pages.size() < tdefPageCount(definition.size())) pages.push_back(allocatePage(pager));
+    std::vector<PageBuffer> content = tdefPages(definition, pages);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        std::memcpy(pager.write(pages[i]), content[i].data(), kPageSize);
+    }
 }
 
 }  // namespace jet::create

@@ -61,4 +61,19 @@ uint32_t tdefPageCount(size_t length);
 std::vector<PageBuffer> tdefPages(const std::vector<uint8_t>& definition,
                                   const std::vector<uint32_t>& pageNumbers);
 
+// The inverse of encodeTdef(), for definitions this engine changes after creating them (a new
+// index, the catalog's counters). Fields encodeTdef() does not keep are dropped. Throws Corrupt
+// when the bytes do not hold a whole definition.
+TdefImage decodeTdef(const std::vector<uint8_t>& definition);
+
+// A table definition as stored: the logical bytes and the pages holding them.
+struct StoredTdef {
+    std::vector<uint8_t> definition;
+    std::vector<uint32_t> pages;
+};
+StoredTdef readTdef(Pager& pager, uint32_t tdefPage);
+// Stores `image` over the definition at `stored.pages`, appending continuation pages when it
+// has grown. REQUIRES: pager.inTransaction().
+void rewriteTdef(Pager& pager, const StoredTdef& stored, const TdefImage& image);
+
 }  // namespace jet::create

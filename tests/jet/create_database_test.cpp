@@ -16,7 +16,9 @@ namespace {
 // The creation date stored in emptyJet4.mdb; creating with it makes the date fields comparable.
 constexpr double kFixtureCreationDate = 42850.48191293982;
 
-std::string page(const std::string& file, uint32_t n) { return file.substr(n * 4096, 4096); }
+std::string page(const std::string& file, uint32_t n) {
+    return file.substr(n * 4096, 4096);
+}
 
 // Offset of the first byte where two pages differ, or -1: keeps failure messages short.
 long firstDifference(const std::string& a, const std::string& b) {
@@ -79,7 +81,8 @@ TEST(CreateDatabase, MatchesTheJetMadeEmptyFilePageByPage) {
 
     // The four system tables' definitions: equal once Jet's leftover bytes are set aside.
     for (uint32_t n = 2; n <= 5; ++n) {
-        EXPECT_EQ(firstDifference(withoutTdefJunk(page(made, n)), withoutTdefJunk(page(jet, n))), -1)
+        EXPECT_EQ(firstDifference(withoutTdefJunk(page(made, n)), withoutTdefJunk(page(jet, n))),
+                  -1)
             << "TDEF " << n;
     }
     // Global map, usage maps, index pages, catalog and permission rows: byte for byte.

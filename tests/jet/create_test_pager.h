@@ -13,7 +13,7 @@
 namespace testing_support {
 
 class MemoryPager : public jet::Pager {
-public:
+  public:
     explicit MemoryPager(std::filesystem::path path) : path_(std::move(path)) {}
 
     // Loads an existing file.
@@ -22,8 +22,7 @@ public:
         std::ifstream in(path, std::ios::binary);
         std::vector<char> page(4096);
         while (in.read(page.data(), page.size())) {
-            pager->pages_.push_back(
-                std::make_shared<jet::PageBuffer>(page.begin(), page.end()));
+            pager->pages_.push_back(std::make_shared<jet::PageBuffer>(page.begin(), page.end()));
         }
         return pager;
     }
@@ -66,7 +65,7 @@ public:
 
     uint64_t writes() const { return writes_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::vector<std::shared_ptr<jet::PageBuffer>> pages_;
     bool inTransaction_ = false;

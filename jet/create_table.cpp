@@ -1,0 +1,596 @@
+#include "jet/create_table.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "jet/create_database.h"
+#include "jet/create_support.h"
+#include "jet/error.h"
+#include "jet/property_writer.h"
+
+namespace jet::create {
+
+namespace {
+
+constexpr size_t kMaxNameLength = 64;
+constexpr size_t kMaxColumns = 255;
+constexpr size_t kMaxIndexColumns = 10;
+constexpr int kMaxTextSize = 255;
+constexpr uint32_t kMaxRowSize = 4060;
+constexpr uint32_t kLongValueHeader = 12;
+constexpr uint32_t kInlineLongValueMax = 64;
+constexpr uint32_t kLongValueRowMax = 4076;  // a whole page's row
+constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL"
+constexpr uint16_t kCatalogColumnCount = 17;
+constexpr uint16_t kCatalogVarColumns = 11;
+constexpr uint16_t kLvPropColumn = 14;
+constexpr uint16_t kCatalogLvPropVarIndex = 8;
+
+// ASCII case folding: Jet compares names without regard to case.
+std::string folded(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+Error invalid(const std::string& message) {
+    return Error(ErrorCode::InvalidDefinition, message);
+}
+
+void checkName(const std::string& name, const std::string& what) {
+    if (name.empty()) throw invalid(what + " has no name");
+    std::u16string units = utf8ToUtf16(name, what + " name \"" + name + "\"");
+    if (units.size() > kMaxNameLength) {
+        throw invalid(what + " name \"" + name + "\" is longer than 64 characters");
+    }
+    if (units.front() == u' ') throw invalid(what + " name \"" + name + "\" starts with a space");
+    for (char16_t u : units) {
+        if (u < 0x20 || u == 0x7F) {
+            throw invalid(what + " name \"" + name + "\" contains a control character");
+        }
+        if (u == u'.' || u == u'!' || u == u'`' || u == u'[' || u == u']') {
+            throw invalid(what + " name \"" + name + "\" contains the character '" +
+                          static_cast<char>(u) + "', which Jet does not allow in names");
+        }
+    }
+}
+
+uint16_t fixedSize(ColumnType type) {
+    switch (type) {
+        case ColumnType::Boolean:
+            return 1;
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+            return 4;
+        case ColumnType::Currency:
+            return 8;
+        case ColumnType::Single:
+            return 4;
+        case ColumnType::Double:
+            return 8;
+        case ColumnType::DateTime:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Decimal:
+            return 17;
+        default:
+            return 0;
+    }
+}
+
+bool isVariable(ColumnType type) {
+    return type == ColumnType::Text || type == ColumnType::Memo || type == ColumnType::OLE ||
+           type == ColumnType::Binary;
+}
+
+bool creatable(ColumnType type) {
+    return fixedSize(type) > 0 || isVariable(type);
+}
+
+void checkIndex(const IndexDefinition& index, const std::string& table,
+                const std::vector<Column>& columns) {
+    checkName(index.name, "index");
+    std::string where = "index \"" + index.name + "\" of table \"" + table + "\"";
+    if (index.columns.empty()) throw invalid(where + " has no columns");
+    if (index.columns.size() > kMaxIndexColumns) throw invalid(where + " has more than 10 columns");
+    std::vector<std::string> seen;
+    for (const IndexColumnDefinition& ic : index.columns) {
+        auto it = std::find_if(columns.begin(), columns.end(), [&](const Column& c) {
+            return folded(c.name) == folded(ic.column);
+        });
+        if (it == columns.end()) {
+            throw invalid(where + " names the unknown column \"" + ic.column + "\"");
+        }
+        if (it->isLongValue()) {
+            throw invalid(where + " names the Memo/OLE column \"" + ic.column +
+                          "\", which cannot be indexed");
+        }
+        if (std::find(seen.begin(), seen.end(), folded(ic.column)) != seen.end()) {
+            throw invalid(where + " names the column \"" + ic.column + "\" twice");
+        }
+        seen.push_back(folded(ic.column));
+    }
+}
+
+// Minimal column list (names and types) to check indexes of a definition before layout.
+std::vector<Column> namedColumns(const TableDefinition& t) {
+    std::vector<Column> out;
+    for (const ColumnDefinition& c : t.columns) {
+        Column col;
+        col.name = c.name;
+        col.type = c.type;
+        out.push_back(col);
+    }
+    return out;
+}
+
+uint8_t indexFlags(const IndexDefinition& d) {
+    uint8_t flags = 0x80;
+    if (d.unique || d.primaryKey) flags |= 0x01;
+    if (d.ignoreNulls) flags |= 0x02;
+    if (d.required || d.primaryKey) flags |= 0x08;
+    return flags;
+}
+
+// Adds a logical index to `image`, sharing a real index with the same columns and flags.
+void addIndex(TdefImage& image, const IndexDefinition& d) {
+    RealIndexImage real;
+    for (const IndexColumnDefinition& ic : d.columns) {
+        for (const Column& c : image.columns) {
+            if (folded(c.name) == folded(ic.column))
+                real.columns.push_back({c.number, ic.ascending});
+        }
+    }
+    real.flags = indexFlags(d);
+    uint32_t realNumber = 0;
+    for (; realNumber < image.realIndexes.size(); ++realNumber) {
+        const RealIndexImage& r = image.realIndexes[realNumber];
+        bool sameColumns =
+            r.columns.size() == real.columns.size() &&
+            std::equal(r.columns.begin(), r.columns.end(), real.columns.begin(),
+                       [](const IndexColumn& a, const IndexColumn& b) {
+                           return a.columnNumber == b.columnNumber && a.ascending == b.ascending;
+                       });
+        if (sameColumns && r.flags == real.flags) break;
+    }
+    if (realNumber == image.realIndexes.size()) image.realIndexes.push_back(real);
+    LogicalIndexImage logical;
+    logical.name = d.name;
+    logical.number = static_cast<uint32_t>(image.logicalIndexes.size());
+    logical.realIndex = realNumber;
+    logical.primaryKey = d.primaryKey;
+    image.logicalIndexes.push_back(logical);
+    // Access lists logical indexes by name.
+    std::stable_sort(image.logicalIndexes.begin(), image.logicalIndexes.end(),
+                     [](const LogicalIndexImage& a, const LogicalIndexImage& b) {
+                         return folded(a.name) < folded(b.name);
+                     });
+}
+
+}  // namespace
+
+void validateTableDefinition(const TableDefinition& t) {
+    checkName(t.name, "table");
+    std::string where = "table \"" + t.name + "\"";
+    if (t.columns.empty()) throw invalid(where + " has no columns");
+    if (t.columns.size() > kMaxColumns) throw invalid(where + " has more than 255 columns");
+    std::vector<std::string> names;
+    int autoNumbers = 0;
+    uint32_t fixedBytes = 0, varColumns = 0;
+    for (const ColumnDefinition& c : t.columns) {
+        checkName(c.name, "column");
+        std::string col = "column \"" + c.name + "\" of " + where;
+        if (std::find(names.begin(), names.end(), folded(c.name)) != names.end()) {
+            throw invalid(where + " has two columns named \"" + c.name + "\"");
+        }
+        names.push_back(folded(c.name));
+        if (!creatable(c.type)) {
+            throw invalid(col + " has an unknown or unsupported type (code " +
+                          std::to_string(static_cast<int>(c.type)) + ")");
+        }
+        if ((c.type == ColumnType::Text || c.type == ColumnType::Binary) &&
+            (c.size < 0 || c.size > kMaxTextSize)) {
+            throw invalid(col + " has size " + std::to_string(c.size) +
+                          "; the size must be 1 to 255");
+        }
+        if (c.autoNumber && c.type != ColumnType::Long) {
+            throw invalid(col + " is an AutoNumber but not a Long");
+        }
+        if (c.autoNumber && ++autoNumbers > 1) throw invalid(where + " has two AutoNumber columns");
+        if (c.type == ColumnType::Decimal &&
+            (c.precision < 1 || c.precision > 28 || c.scale > c.precision)) {
+            throw invalid(col + " has a precision or scale outside 1..28");
+        }
+        if (isVariable(c.type)) {
+            ++varColumns;
+        } else if (c.type != ColumnType::Boolean) {
+            fixedBytes += fixedSize(c.type);
+        }
+    }
+    // Count, fixed area, var table, end offset and null mask must fit in one row.
+    uint32_t overhead = 2 + fixedBytes + 2 * (varColumns + 2) + (t.columns.size() + 7) / 8;
+    if (overhead > kMaxRowSize) throw invalid(where + " has rows too large for a page");
+
+    std::vector<Column> columns = namedColumns(t);
+    std::vector<std::string> indexNames;
+    int primaryKeys = 0;
+    for (const IndexDefinition& index : t.indexes) {
+        checkIndex(index, t.name, columns);
+        if (std::find(indexNames.begin(), indexNames.end(), folded(index.name)) !=
+            indexNames.end()) {
+            throw invalid(where + " has two indexes named \"" + index.name + "\"");
+        }
+        indexNames.push_back(folded(index.name));
+        if (index.primaryKey && ++primaryKeys > 1) {
+            throw invalid(where + " has more than one primary key");
+        }
+    }
+}
+
+TdefImage layoutTable(const TableDefinition& t) {
+    TdefImage image;
+    uint16_t fixedOffset = 0, varIndex = 0;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const ColumnDefinition& d = t.columns[i];
+        Column c;
+        c.name = d.name;
+        c.type = d.type;
+        c.number = static_cast<uint16_t>(i);
+        c.sortOrder = 0x0409;
+        if (isVariable(d.type)) {
+            c.flags = 0x02;
+            c.varIndex = varIndex++;
+            if (d.type == ColumnType::Text) {
+                c.length = static_cast<uint16_t>(2 * (d.size == 0 ? kMaxTextSize : d.size));
+                if (d.unicodeCompression) c.extraFlags = 0x01;
+            } else if (d.type == ColumnType::Binary) {
+                c.length = static_cast<uint16_t>(d.size == 0 ? kMaxTextSize : d.size);
+            }
+        } else {
+            c.flags = d.autoNumber ? 0x07 : 0x03;
+            c.varIndex = varIndex;  // the count of variable columns before it, as Jet writes
+            c.fixedOffset = fixedOffset;
+            c.length = fixedSize(d.type);
+            // A Yes/No value lives in the null mask and takes no room in the fixed area.
+            if (d.type != ColumnType::Boolean) fixedOffset += c.length;
+            if (d.type == ColumnType::Decimal) {
+                c.precision = d.precision;
+                c.scale = d.scale;
+            }
+        }
+        c.required = d.required;
+        c.allowZeroLength = d.allowZeroLength;
+        c.defaultValue = d.defaultValue;
+        c.description = d.description;
+        image.columns.push_back(c);
+    }
+    for (const IndexDefinition& index : t.indexes) addIndex(image, index);
+    return image;
+}
+
+namespace {
+
+// ---- The catalog (MSysObjects) ----
+
+struct Catalog {
+    StoredTdef stored;
+    TdefImage image;
+    int nameIndex = -1;  // real index on (ParentId, Name)
+    int idIndex = -1;    // real index on (Id)
+};
+
+Catalog readCatalog(Pager& pager) {
+    Catalog c;
+    c.stored = readTdef(pager, kCatalogTdefPage);
+    c.image = decodeTdef(c.stored.definition);
+    for (size_t i = 0; i < c.image.realIndexes.size(); ++i) {
+        const auto& cols = c.image.realIndexes[i].columns;
+        if (cols.size() == 2 && cols[0].columnNumber == 1 && cols[1].columnNumber == 2) {
+            c.nameIndex = static_cast<int>(i);
+        }
+        if (cols.size() == 1 && cols[0].columnNumber == 0) c.idIndex = static_cast<int>(i);
+    }
+    if (c.nameIndex < 0 || c.idIndex < 0) {
+        throw Error(ErrorCode::Corrupt,
+                    "the catalog lacks its name or id index: " + pager.path().string());
+    }
+    return c;
+}
+
+// The root of a catalog index, which this engine can only change while it is a single leaf.
+uint32_t catalogLeaf(Pager& pager, const Catalog& c, int realIndex, size_t entryBytes) {
+    uint32_t root = c.image.realIndexes[realIndex].rootPage;
+    PageRef page = pager.read(root);
+    if ((*page)[0] != 0x04) {
+        throw Error(ErrorCode::Unsupported,
+                    "the catalog index has grown past one page; adding tables to it is not "
+                    "supported yet: " +
+                        pager.path().string());
+    }
+    if (entryBytes && getU16(page->data() + 2) < entryBytes) {
+        throw Error(ErrorCode::Unsupported,
+                    "the catalog index page is full: " + pager.path().string());
+    }
+    return root;
+}
+
+std::vector<uint8_t> nameKey(std::string_view name) {
+    std::vector<uint8_t> key;
+    appendLongKey(key, kTablesContainerId);
+    appendTextKey(key, name);
+    return key;
+}
+
+// Pages whose bit is set in the inline usage map at `pointer`.
+std::vector<uint32_t> mapPages(Pager& pager, uint32_t pointer) {
+    PageRef page = pager.read(pointer >> 8);
+    std::vector<uint8_t> row = rowBytes(page->data(), static_cast<uint8_t>(pointer & 0xFF));
+    if (row.size() < 5 || row[0] != 0) {
+        throw Error(ErrorCode::Unsupported, "a reference usage map in the catalog");
+    }
+    uint32_t start = getU32(&row[1]);
+    std::vector<uint32_t> pages;
+    for (size_t i = 5; i < row.size(); ++i) {
+        for (int bit = 0; bit < 8; ++bit) {
+            if (row[i] & (1u << bit)) pages.push_back(start + 8 * (i - 5) + bit);
+        }
+    }
+    return pages;
+}
+
+void addToMap(Pager& pager, uint32_t pointer, uint32_t page, bool value) {
+    setUsageMapBit(pager.write(pointer >> 8), static_cast<uint8_t>(pointer & 0xFF), page, value);
+}
+
+// Stores `row` on a page listed in the free-space map, or on a new page of `owner` added to
+// both maps. Returns the row's place.
+std::pair<uint32_t, uint8_t> placeRow(Pager& pager, uint32_t ownedMap, uint32_t freeMap,
+                                      uint32_t owner, const std::vector<uint8_t>& row) {
+    for (uint32_t page : mapPages(pager, freeMap)) {
+        if (freeSpace(pager.read(page)->data()) >= row.size() + 2) {
+            uint8_t* p = pager.write(page);
+            if (auto slot = addRow(p, row)) return {page, *slot};
+        }
+    }
+    uint32_t page = allocatePage(pager);
+    PageBuffer fresh = emptyDataPage(owner);
+    uint8_t slot = *addRow(fresh.data(), row);
+    std::memcpy(pager.write(page), fresh.data(), kPageSize);
+    addToMap(pager, ownedMap, page, true);
+    addToMap(pager, freeMap, page, true);
+    return {page, slot};
+}
+
+// A long value of the catalog's LvProp column: the 12-byte header plus, for small values, the
+// data; larger values go to LVAL pages as one row or a chain of rows.
+std::vector<uint8_t> storeLongValue(Pager& pager, const LongValueMapImage& maps,
+                                    const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> header(kLongValueHeader, 0);
+    uint32_t length = static_cast<uint32_t>(data.size());
+    if (length <= kInlineLongValueMax) {
+        putU32(&header[0], length | 0x80000000u);
+        header.insert(header.end(), data.begin(), data.end());
+        return header;
+    }
+    if (length <= kLongValueRowMax) {
+        auto [page, slot] = placeRow(pager, maps.ownedMap, maps.freeMap, kLvalOwner, data);
+        putU32(&header[0], length | 0x40000000u);
+        putU32(&header[4], rowPointer(page, slot));
+        return header;
+    }
+    // A chain: each piece is a next-pointer and up to 4072 bytes; written last piece first.
+    constexpr uint32_t kPiece = kLongValueRowMax - 4;
+    uint32_t next = 0;
+    for (uint32_t end = length; end > 0;) {
+        uint32_t begin = (end - 1) / kPiece * kPiece;
+        std::vector<uint8_t> row(4, 0);
+        putU32(&row[0], next);
+        row.insert(row.end(), data.begin() + begin, data.begin() + end);
+        auto [page, slot] = placeRow(pager, maps.ownedMap, maps.freeMap, kLvalOwner, row);
+        next = rowPointer(page, slot);
+        end = begin;
+    }
+    putU32(&header[0], length);
+    putU32(&header[4], next);
+    return header;
+}
+
+std::vector<uint8_t> propertyBlob(const TdefImage& image) {
+    PropertyBlobWriter writer;
+    for (const Column& c : image.columns) {
+        if (c.required) writer.addColumnProperty(c.name, PropertyValue::yesNo("Required", true));
+        if (c.type == ColumnType::Text || c.type == ColumnType::Memo) {
+            writer.addColumnProperty(c.name,
+                                     PropertyValue::yesNo("AllowZeroLength", c.allowZeroLength));
+        }
+        if (c.defaultValue) {
+            writer.addColumnProperty(c.name, PropertyValue::text("DefaultValue", *c.defaultValue,
+                                                                 ColumnType::Memo, true));
+        }
+        if (!c.description.empty()) {
+            writer.addColumnProperty(
+                c.name, PropertyValue::text("Description", c.description, ColumnType::Text, false));
+        }
+    }
+    return writer.build();
+}
+
+std::vector<uint8_t> tableCatalogRow(uint32_t tdefPage, const std::string& name, double now,
+                                     std::optional<std::vector<uint8_t>> lvProp) {
+    std::vector<uint8_t> fixed;
+    ByteWriter w(fixed);
+    w.u32(tdefPage);
+    w.u32(static_cast<uint32_t>(kTablesContainerId));
+    w.u16(1);  // local table
+    w.f64(now);
+    w.f64(now);
+    w.u32(0);  // flags: a user table
+    std::vector<std::optional<std::vector<uint8_t>>> vars(kCatalogVarColumns);
+    vars[0] = ucs2Bytes(name);
+    vars[1] = std::vector<uint8_t>(std::begin(kOwnerSid), std::end(kOwnerSid));
+    std::vector<bool> present(kCatalogColumnCount, false);
+    for (int c : {0, 1, 2, 3, 4, 5, 6, 7}) present[c] = true;
+    if (lvProp) {
+        vars[kCatalogLvPropVarIndex] = std::move(lvProp);
+        present[kLvPropColumn] = true;
+    }
+    return buildRow(kCatalogColumnCount, fixed, vars, present);
+}
+
+// The table's maps live in new rows of `mapPage`, spilling to further pages when full.
+class MapRows {
+  public:
+    MapRows(Pager& pager, uint32_t start) : pager_(pager), start_(start) {}
+    uint32_t add(const std::vector<uint32_t>& pages = {}) {
+        std::vector<uint8_t> row = inlineUsageMap(start_, pages);
+        if (page_ != 0) {
+            if (auto slot = addRow(pager_.write(page_), row)) return rowPointer(page_, *slot);
+        }
+        page_ = allocatePage(pager_);
+        std::memcpy(pager_.write(page_), emptyDataPage(0).data(), kPageSize);
+        return rowPointer(page_, *addRow(pager_.write(page_), row));
+    }
+
+  private:
+    Pager& pager_;
+    uint32_t start_;
+    uint32_t page_ = 0;
+};
+
+}  // namespace
+
+uint32_t findTable(Pager& pager, std::string_view name) {
+    Catalog catalog = readCatalog(pager);
+    std::vector<uint8_t> key = nameKey(name);
+    uint32_t leaf = catalogLeaf(pager, catalog, catalog.nameIndex, 0);
+    PageRef page = pager.read(leaf);
+    for (const auto& entry : leafEntries(page->data())) {
+        if (entry.size() != key.size() + 4 || !std::equal(key.begin(), key.end(), entry.begin())) {
+            continue;
+        }
+        uint32_t dataPage = getU24BE(&entry[key.size()]);
+        uint8_t slot = entry[key.size() + 3];
+        std::vector<uint8_t> row = rowBytes(pager.read(dataPage)->data(), slot);
+        if (row.size() < 12) throw Error(ErrorCode::Corrupt, "a short catalog row");
+        int16_t type = static_cast<int16_t>(getU16(&row[10]));
+        return type == 1 ? (getU32(&row[2]) & 0x00FFFFFF) : 0;
+    }
+    return 0;
+}
+
+uint32_t createTable(Pager& pager, const TableDefinition& definition, double now) {
+    // Everything that can refuse the table runs before the first write.
+    validateTableDefinition(definition);
+    TdefImage image = layoutTable(definition);
+    Catalog catalog = readCatalog(pager);
+    std::vector<uint8_t> key = nameKey(definition.name);
+    if (findTable(pager, definition.name) != 0) {
+        throw invalid("a table named \"" + definition.name + "\" already exists");
+    }
+    uint32_t nameLeaf = catalogLeaf(pager, catalog, catalog.nameIndex, key.size() + 4);
+    uint32_t idLeaf = catalogLeaf(pager, catalog, catalog.idIndex, 9);
+    const LongValueMapImage* lvPropMaps = nullptr;
+    for (const auto& m : catalog.image.longValueMaps) {
+        if (m.columnNumber == kLvPropColumn) lvPropMaps = &m;
+    }
+    std::vector<uint8_t> blob = propertyBlob(image);
+    if (!blob.empty() && !lvPropMaps) {
+        throw Error(ErrorCode::Corrupt, "the catalog has no LvProp column");
+    }
+    uint32_t pageCount = tdefPageCount(encodeTdef(image).size());
+
+    // Pages: the definition, then the map rows, then one empty root leaf per real index.
+    std::vector<uint32_t> tdefPagesUsed;
+    for (uint32_t i = 0; i < pageCount; ++i) tdefPagesUsed.push_back(allocatePage(pager));
+    uint32_t tdefPage = tdefPagesUsed.front();
+    MapRows maps(pager, tdefPage & ~7u);
+    image.ownedMap = maps.add();
+    image.freeMap = maps.add();
+    for (const Column& c : image.columns) {
+        if (!c.isLongValue()) continue;
+        LongValueMapImage m;
+        m.columnNumber = c.number;
+        m.ownedMap = maps.add();
+        m.freeMap = maps.add();
+        image.longValueMaps.push_back(m);
+    }
+    for (RealIndexImage& r : image.realIndexes) {
+        r.rootPage = allocatePage(pager);
+        std::memcpy(pager.write(r.rootPage), emptyIndexLeaf(tdefPage).data(), kPageSize);
+        r.usageMap = maps.add({r.rootPage});
+    }
+    std::vector<PageBuffer> content = tdefPages(encodeTdef(image), tdefPagesUsed);
+    for (size_t i = 0; i < content.size(); ++i) {
+        std::memcpy(pager.write(tdefPagesUsed[i]), content[i].data(), kPageSize);
+    }
+
+    // The catalog row and its two index entries; then the catalog's counters.
+    std::optional<std::vector<uint8_t>> lvProp;
+    if (!blob.empty()) lvProp = storeLongValue(pager, *lvPropMaps, blob);
+    auto [rowPage, rowSlot] =
+        placeRow(pager, catalog.image.ownedMap, catalog.image.freeMap, kCatalogTdefPage,
+                 tableCatalogRow(tdefPage, definition.name, now, lvProp));
+    std::vector<uint8_t> idKey;
+    appendLongKey(idKey, static_cast<int32_t>(tdefPage));
+    insertLeafEntry(pager.write(nameLeaf), leafEntry(key, rowPage, rowSlot));
+    insertLeafEntry(pager.write(idLeaf), leafEntry(idKey, rowPage, rowSlot));
+    catalog.image.rowCount += 1;
+    catalog.image.realIndexes[catalog.nameIndex].uniqueKeys += 1;
+    catalog.image.realIndexes[catalog.idIndex].uniqueKeys += 1;
+    rewriteTdef(pager, catalog.stored, catalog.image);
+    return tdefPage;
+}
+
+void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition) {
+    uint32_t tdefPage = findTable(pager, table);
+    if (tdefPage == 0) {
+        throw Error(ErrorCode::NotFound, "no table named \"" + std::string(table) + "\"");
+    }
+    StoredTdef stored = readTdef(pager, tdefPage);
+    TdefImage image = decodeTdef(stored.definition);
+    checkIndex(definition, std::string(table), image.columns);
+    for (const LogicalIndexImage& l : image.logicalIndexes) {
+        if (folded(l.name) == folded(definition.name)) {
+            throw invalid("table \"" + std::string(table) + "\" already has an index named \"" +
+                          definition.name + "\"");
+        }
+        if (l.primaryKey && definition.primaryKey) {
+            throw invalid("table \"" + std::string(table) + "\" already has a primary key");
+        }
+    }
+    if (image.rowCount != 0) {
+        throw Error(ErrorCode::Unsupported,
+                    "adding an index to a table that holds rows is not supported yet: \"" +
+                        std::string(table) + "\"");
+    }
+    size_t realBefore = image.realIndexes.size();
+    addIndex(image, definition);
+    if (image.realIndexes.size() > realBefore) {
+        RealIndexImage& r = image.realIndexes.back();
+        r.rootPage = allocatePage(pager);
+        std::memcpy(pager.write(r.rootPage), emptyIndexLeaf(tdefPage).data(), kPageSize);
+        // The index's map joins the table's other map rows when their page has room.
+        std::vector<uint8_t> row = inlineUsageMap(r.rootPage & ~7u, {r.rootPage});
+        uint32_t mapPage = image.ownedMap >> 8;
+        std::optional<uint8_t> slot;
+        if (freeSpace(pager.read(mapPage)->data()) >= row.size() + 2) {
+            slot = addRow(pager.write(mapPage), row);
+        }
+        if (!slot) {
+            mapPage = allocatePage(pager);
+            std::memcpy(pager.write(mapPage), emptyDataPage(0).data(), kPageSize);
+            slot = addRow(pager.write(mapPage), row);
+        }
+        r.usageMap = rowPointer(mapPage, *slot);
+    }
+    rewriteTdef(pager, stored, image);
+}
+
+}  // namespace jet::create

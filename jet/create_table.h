@@ -1,0 +1,45 @@
+// Creating tables and indexes in a Jet 4 database: checking a definition, laying out its columns
+// and indexes as Access would, and writing the table's pages and its catalog row.
+//
+// Every check runs before the first page is touched, so a refused definition leaves the file as
+// it was. A created table has: its TDEF page(s), one page of usage-map rows (owned and free-space
+// maps of the table, a pair per Memo/OLE column, one map per index), an empty root leaf per real
+// index, and a row in MSysObjects (with a property blob on a long-value page when any column has
+// properties) plus that row's entries in MSysObjects' two indexes.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "jet/pager.h"
+#include "jet/schema.h"
+#include "jet/tdef_writer.h"
+
+namespace jet::create {
+
+// Throws InvalidDefinition naming the table, column or index at fault: a bad or duplicate name
+// (longer than 64 characters, containing . ! ` [ ] or control characters, starting with a
+// space), a type the engine cannot create, a Text size outside 1..255, more than 255 columns,
+// an index naming an unknown, Memo/OLE or repeated column, more than 10 index columns, two
+// primary keys.
+void validateTableDefinition(const TableDefinition& definition);
+
+// The table's definition as stored, without page numbers: column numbers in definition order,
+// fixed offsets, var indexes, flags; real indexes (one per distinct column list and flags) and
+// logical indexes. REQUIRES: validateTableDefinition(definition) passed.
+TdefImage layoutTable(const TableDefinition& definition);
+
+// Creates the table and returns its TDEF page. Throws InvalidDefinition for a bad definition or
+// a name already used by another table (case-insensitive), before writing anything.
+// REQUIRES: pager.inTransaction(); the database is Jet 4.
+uint32_t createTable(Pager& pager, const TableDefinition& definition, double now);
+
+// Adds an index to an existing, empty table. Throws NotFound for an unknown table,
+// InvalidDefinition for a bad index definition or a name already used by an index of the table.
+// REQUIRES: pager.inTransaction().
+void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition);
+
+// TDEF page of a user table found through the catalog's name index, or 0.
+uint32_t findTable(Pager& pager, std::string_view name);
+
+}  // namespace jet::create
