@@ -1,0 +1,174 @@
+// Decoding and encoding of index pages.
+
+#include "jet/index_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+[[noreturn]] void corrupt(const std::filesystem::path& file, uint32_t page, const std::string& what) {
+    throw Error(ErrorCode::Corrupt, file.string() + ": index page " + std::to_string(page) + ": " +
+                                        what);
+}
+
+size_t bitmapBytes(const JetFormat& f) { return f.indexEntries - f.indexBitmap; }
+
+}  // namespace
+
+int compareBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    size_t n = std::min(a.size(), b.size());
+    int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
+    if (c != 0) return c < 0 ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+RowId IndexPage::rowId(size_t i) const {
+    auto e = entry(i);
+    const uint8_t* p = e.data() + e.size() - trailerSize();
+    return RowId{getU24BE(p), p[3]};
+}
+
+uint32_t IndexPage::child(size_t i) const {
+    auto e = entry(i);
+    return getU32BE(e.data() + e.size() - 4);
+}
+
+size_t IndexPage::lowerBound(std::span<const uint8_t> target) const {
+    size_t lo = 0, hi = count();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (compareBytes(sortBytes(mid), target) < 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+void IndexPage::insert(size_t pos, std::span<const uint8_t> e) {
+    size_t start = pos == 0 ? 0 : ends_[pos - 1];
+    data_.insert(data_.begin() + long(start), e.begin(), e.end());
+    ends_.insert(ends_.begin() + long(pos), uint32_t(start));
+    for (size_t i = pos; i < ends_.size(); ++i) ends_[i] += uint32_t(e.size());
+}
+
+void IndexPage::erase(size_t pos) {
+    size_t start = pos == 0 ? 0 : ends_[pos - 1];
+    size_t len = ends_[pos] - start;
+    data_.erase(data_.begin() + long(start), data_.begin() + long(start + len));
+    ends_.erase(ends_.begin() + long(pos));
+    for (size_t i = pos; i < ends_.size(); ++i) ends_[i] -= uint32_t(len);
+}
+
+void IndexPage::replace(size_t pos, std::span<const uint8_t> e) {
+    std::vector<uint8_t> copy(e.begin(), e.end());  // e may point into this page
+    erase(pos);
+    insert(pos, copy);
+}
+
+void IndexPage::moveFront(size_t n, IndexPage& to) {
+    if (n == 0) return;
+    size_t bytes = ends_[n - 1];
+    size_t base = to.data_.size();
+    to.data_.insert(to.data_.end(), data_.begin(), data_.begin() + long(bytes));
+    for (size_t i = 0; i < n; ++i) to.ends_.push_back(uint32_t(base + ends_[i]));
+    data_.erase(data_.begin(), data_.begin() + long(bytes));
+    ends_.erase(ends_.begin(), ends_.begin() + long(n));
+    for (auto& e : ends_) e -= uint32_t(bytes);
+}
+
+size_t IndexPage::prefixLength() const {
+    if (count() < 2) return 0;
+    auto first = entry(0), last = entry(count() - 1);
+    // Never the whole of the shortest entry: every later entry keeps at least one byte.
+    size_t shortest = SIZE_MAX;
+    for (size_t i = 0; i < count(); ++i) shortest = std::min(shortest, entry(i).size());
+    size_t limit = std::min({first.size(), last.size(), shortest - 1});
+    size_t p = 0;
+    while (p < limit && first[p] == last[p]) ++p;
+    return p;
+}
+
+size_t IndexPage::encodedSize() const {
+    if (empty()) return 0;
+    return data_.size() - prefixLength() * (count() - 1);
+}
+
+IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f, const std::filesystem::path& file,
+                          uint32_t pageNumber) {
+    IndexPage out;
+    out.type = page[0];
+    if (out.type != page_type::kIndexLeaf && out.type != page_type::kIndexNode) {
+        corrupt(file, pageNumber, "not an index page (type " + std::to_string(page[0]) + ")");
+    }
+    out.tdefPage = getU32(page + 4);
+    out.prevPage = getU32(page + f.indexPrevPage);
+    out.nextPage = getU32(page + f.indexNextPage);
+    out.tailPage = out.leaf() ? 0 : getU32(page + f.indexTailPage);
+    const size_t prefix = getU16(page + f.indexPrefixLength);
+    const size_t trailer = out.trailerSize();
+    const size_t room = f.pageSize - f.indexEntries;
+
+    size_t start = 0;
+    const uint8_t* bitmap = page + f.indexBitmap;
+    const size_t bits = std::min(bitmapBytes(f) * 8, room + 1);
+    out.data_.reserve(room);
+    for (size_t b = 0; b < bits; ++b) {
+        if (!(bitmap[b / 8] & (1u << (b % 8)))) continue;
+        const size_t stored = b - start;
+        const size_t entryPrefix = out.ends_.empty() ? 0 : prefix;
+        if (b > room || stored == 0) corrupt(file, pageNumber, "entry bitmap out of range");
+        if (out.ends_.empty() && stored < prefix) {
+            corrupt(file, pageNumber, "prefix longer than the first entry");
+        }
+        if (stored + entryPrefix < trailer + 1) corrupt(file, pageNumber, "entry too short");
+        if (entryPrefix) out.data_.insert(out.data_.end(), out.data_.begin(),
+                                          out.data_.begin() + long(entryPrefix));
+        const uint8_t* src = page + f.indexEntries + start;
+        out.data_.insert(out.data_.end(), src, src + stored);
+        out.ends_.push_back(uint32_t(out.data_.size()));
+        start = b;
+    }
+    if (out.ends_.empty() && prefix != 0) corrupt(file, pageNumber, "prefix on an empty page");
+    return out;
+}
+
+void appendEntryTrailer(std::vector<uint8_t>& entry, RowId row) {
+    uint8_t t[4];
+    putU24BE(t, row.page);
+    t[3] = row.row;
+    entry.insert(entry.end(), t, t + 4);
+}
+
+void encodeIndexPage(const IndexPage& p, uint8_t* out, const JetFormat& f) {
+    std::memset(out, 0, f.pageSize);
+    out[0] = p.type;
+    out[1] = 0x01;
+    putU32(out + 4, p.tdefPage);
+    putU32(out + f.indexPrevPage, p.prevPage);
+    putU32(out + f.indexNextPage, p.nextPage);
+    putU32(out + f.indexTailPage, p.leaf() ? 0 : p.tailPage);
+    const size_t prefix = p.prefixLength();
+    putU16(out + f.indexPrefixLength, uint16_t(prefix));
+    // Access wrote 1 here on the intermediate page it made.
+    out[f.indexPrefixLength + 2] = p.leaf() ? 0 : 1;
+
+    uint8_t* bitmap = out + f.indexBitmap;
+    size_t pos = 0;
+    for (size_t i = 0; i < p.count(); ++i) {
+        auto e = p.entry(i);
+        size_t skip = i == 0 ? 0 : prefix;
+        std::memcpy(out + f.indexEntries + pos, e.data() + skip, e.size() - skip);
+        pos += e.size() - skip;
+        bitmap[pos / 8] |= uint8_t(1u << (pos % 8));
+    }
+    putU16(out + 2, uint16_t(f.pageSize - f.indexEntries - pos));
+}
+
+}  // namespace jet

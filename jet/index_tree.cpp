@@ -1,0 +1,324 @@
+// Walking, seeking and maintaining an index B-tree.
+
+#include "jet/index_tree.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+constexpr size_t kMaxDepth = 32;
+
+bool startsWith(std::span<const uint8_t> bytes, std::span<const uint8_t> prefix) {
+    return bytes.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
+
+bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+std::vector<uint8_t> nodeEntry(std::span<const uint8_t> sortBytes, uint32_t child) {
+    std::vector<uint8_t> e(sortBytes.begin(), sortBytes.end());
+    uint8_t c[4];
+    putU32BE(c, child);
+    e.insert(e.end(), c, c + 4);
+    return e;
+}
+
+}  // namespace
+
+IndexTree::IndexTree(Pager& pager, const RealIndex& index, PageHooks hooks)
+    : pager_(pager),
+      root_(index.rootPage),
+      tdefPage_(index.tdefPage),
+      name_(index.name.empty() ? "#" + std::to_string(index.number) : index.name),
+      format_(JetFormat::forVersion(pager.pageSize() == JetFormat::jet3().pageSize ? 3 : 4)),
+      hooks_(std::move(hooks)) {}
+
+void IndexTree::corrupt(const std::string& what) const {
+    throw Error(ErrorCode::Corrupt,
+                pager_.path().string() + ": index " + name_ + " (root page " +
+                    std::to_string(root_) + "): " + what);
+}
+
+size_t IndexTree::maxKeySize() const {
+    // Both halves of a split must fit: entries up to a quarter of a page guarantee it.
+    return indexEntryCapacity(format_) / 4 - kNodeEntryTrailer;
+}
+
+IndexPage IndexTree::load(uint32_t page) const {
+    if (page == 0 || page >= pager_.pageCount()) {
+        corrupt("page pointer " + std::to_string(page) + " out of range");
+    }
+    ++pagesRead_;
+    PageRef ref = pager_.read(page);
+    if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
+    return decodeIndexPage(ref->data(), format_, pager_.path(), page);
+}
+
+void IndexTree::store(uint32_t page, const IndexPage& node) {
+    encodeIndexPage(node, pager_.write(page), format_);
+}
+
+uint32_t IndexTree::allocate() { return hooks_.allocate ? hooks_.allocate() : pager_.append(); }
+
+// ---- Reading ----
+
+void IndexTree::forEach(const Visitor& visit) const {
+    uint32_t page = root_;
+    IndexPage node = load(page);
+    for (size_t depth = 0; !node.leaf(); ++depth) {
+        if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
+        if (node.childCount() == 0) corrupt("intermediate page " + std::to_string(page) + " is empty");
+        page = node.childAt(0);
+        node = load(page);
+    }
+    std::unordered_set<uint32_t> seen;
+    while (true) {
+        if (!seen.insert(page).second) corrupt("leaf chain loops at page " + std::to_string(page));
+        if (!node.leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
+        for (size_t i = 0; i < node.count(); ++i) {
+            if (!visit(node.key(i), node.rowId(i))) return;
+        }
+        if (node.nextPage == 0) return;
+        page = node.nextPage;
+        node = load(page);
+    }
+}
+
+std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target) const {
+    std::vector<Step> path;
+    path.push_back(Step{root_, load(root_), 0});
+    while (!path.back().node.leaf()) {
+        if (path.size() > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
+        const IndexPage& node = path.back().node;
+        if (node.childCount() == 0) {
+            corrupt("intermediate page " + std::to_string(path.back().page) + " is empty");
+        }
+        size_t i = node.lowerBound(target);
+        if (i >= node.childCount()) i = node.childCount() - 1;  // beyond every entry, no tail
+        uint32_t child = node.childAt(i);
+        path.push_back(Step{child, load(child), i});
+    }
+    return path;
+}
+
+std::vector<RowId> IndexTree::seekPrefix(std::span<const uint8_t> prefix) const {
+    std::vector<RowId> rows;
+    std::vector<Step> path = descend(prefix);
+    IndexPage node = std::move(path.back().node);
+    uint32_t page = path.back().page;
+    size_t i = node.lowerBound(prefix);
+    std::unordered_set<uint32_t> seen;
+    while (true) {
+        for (; i < node.count(); ++i) {
+            if (!startsWith(node.key(i), prefix)) return rows;
+            rows.push_back(node.rowId(i));
+        }
+        if (node.nextPage == 0) return rows;
+        if (!seen.insert(page).second) corrupt("leaf chain loops at page " + std::to_string(page));
+        page = node.nextPage;
+        node = load(page);
+        if (!node.leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
+        i = 0;
+    }
+}
+
+bool IndexTree::containsKey(std::span<const uint8_t> key) const {
+    std::vector<Step> path = descend(key);
+    IndexPage node = std::move(path.back().node);
+    size_t i = node.lowerBound(key);
+    // The first entry >= key may be the first of the next leaf.
+    for (int hops = 0; i == node.count() && node.nextPage != 0 && hops < 1024; ++hops) {
+        node = load(node.nextPage);
+        if (!node.leaf()) corrupt("leaf chain reaches a non-leaf page");
+        i = 0;
+    }
+    return i < node.count() && sameBytes(node.key(i), key);
+}
+
+// ---- Writing ----
+
+bool IndexTree::insert(std::span<const uint8_t> key, RowId row) {
+    if (key.size() > maxKeySize()) {
+        throw Error(ErrorCode::TooLong, "index " + name_ + ": key of " +
+                                            std::to_string(key.size()) + " bytes is too long");
+    }
+    const bool fresh = !containsKey(key);
+    std::vector<uint8_t> entry(key.begin(), key.end());
+    appendEntryTrailer(entry, row);
+    std::vector<Step> path = descend(entry);
+    IndexPage& leaf = path.back().node;
+    size_t pos = leaf.lowerBound(entry);
+    if (pos < leaf.count() && sameBytes(leaf.sortBytes(pos), entry)) return false;
+    leaf.insert(pos, entry);
+    update(path, path.size() - 1);
+    return fresh;
+}
+
+bool IndexTree::remove(std::span<const uint8_t> key, RowId row) {
+    std::vector<uint8_t> entry(key.begin(), key.end());
+    appendEntryTrailer(entry, row);
+    std::vector<Step> path = descend(entry);
+    IndexPage& leaf = path.back().node;
+    size_t pos = leaf.lowerBound(entry);
+    if (pos >= leaf.count() || !sameBytes(leaf.sortBytes(pos), entry)) return false;
+    leaf.erase(pos);
+    if (leaf.empty() && path.size() > 1) {
+        removeEmpty(path, path.size() - 1);
+    } else {
+        update(path, path.size() - 1);
+    }
+    return true;
+}
+
+// Writes path[level] after a change: split it if it no longer fits, then bring its parent's
+// entry for it up to date.
+void IndexTree::update(std::vector<Step>& path, size_t level) {
+    Step& step = path[level];
+    if (!fitsOnPage(step.node, format_)) {
+        if (level == 0) {
+            splitRoot(path);
+        } else {
+            split(path, level);
+        }
+        return;
+    }
+    store(step.page, step.node);
+    fixParentEntry(path, level);
+}
+
+void IndexTree::fixParentEntry(std::vector<Step>& path, size_t level) {
+    if (level == 0) return;
+    Step& step = path[level];
+    IndexPage& parent = path[level - 1].node;
+    if (step.childIndex >= parent.count() || step.node.empty()) return;  // the tail has no entry
+    auto last = step.node.sortBytes(step.node.count() - 1);
+    if (sameBytes(parent.sortBytes(step.childIndex), last)) return;
+    parent.replace(step.childIndex, nodeEntry(last, step.page));
+    update(path, level - 1);
+}
+
+// Moves the first half (by bytes) of path[level] to a new page on its left.
+void IndexTree::split(std::vector<Step>& path, size_t level) {
+    Step& step = path[level];
+    IndexPage& node = step.node;
+    // Split by the sizes the entries take with this page's prefix; both halves then fit.
+    const size_t prefix = node.prefixLength();
+    const size_t total = node.encodedSize();
+    size_t n = 0, bytes = 0;
+    while (n + 1 < node.count() && bytes < total / 2) {
+        bytes += node.entry(n).size() - (n == 0 ? 0 : prefix);
+        ++n;
+    }
+    if (n == 0) n = 1;
+
+    const uint32_t leftPage = allocate();
+    IndexPage left;
+    left.type = node.type;
+    left.tdefPage = tdefPage_;
+    left.prevPage = node.prevPage;
+    left.nextPage = step.page;
+    node.moveFront(n, left);
+    if (node.prevPage != 0) setSibling(node.prevPage, true, leftPage);
+    node.prevPage = leftPage;
+    store(leftPage, left);
+    store(step.page, node);
+
+    IndexPage& parent = path[level - 1].node;
+    const size_t at = step.childIndex;
+    parent.insert(at, nodeEntry(left.sortBytes(left.count() - 1), leftPage));
+    if (at + 1 < parent.count()) {
+        // This page was referenced by an entry; that entry moved one place right.
+        step.childIndex = at + 1;
+        auto last = node.sortBytes(node.count() - 1);
+        if (step.childIndex < parent.count() &&
+            !sameBytes(parent.sortBytes(step.childIndex), last)) {
+            parent.replace(step.childIndex, nodeEntry(last, step.page));
+        }
+    } else {
+        step.childIndex = parent.count();  // still the tail
+    }
+    update(path, level - 1);
+}
+
+// The root keeps its page number: its entries move to two new pages and it points at them.
+void IndexTree::splitRoot(std::vector<Step>& path) {
+    IndexPage& root = path[0].node;
+    const size_t prefix = root.prefixLength();
+    const size_t total = root.encodedSize();
+    size_t n = 0, bytes = 0;
+    while (n + 1 < root.count() && bytes < total / 2) {
+        bytes += root.entry(n).size() - (n == 0 ? 0 : prefix);
+        ++n;
+    }
+    if (n == 0) n = 1;
+
+    const uint32_t leftPage = allocate();
+    const uint32_t rightPage = allocate();
+    IndexPage left, right;
+    left.type = right.type = root.type;
+    left.tdefPage = right.tdefPage = tdefPage_;
+    left.nextPage = rightPage;
+    right.prevPage = leftPage;
+    root.moveFront(n, left);
+    root.moveFront(root.count(), right);
+    right.tailPage = root.tailPage;
+    store(leftPage, left);
+    store(rightPage, right);
+
+    IndexPage top;
+    top.type = page_type::kIndexNode;
+    top.tdefPage = tdefPage_;
+    top.insert(0, nodeEntry(left.sortBytes(left.count() - 1), leftPage));
+    top.tailPage = rightPage;
+    root = std::move(top);
+    store(path[0].page, root);
+}
+
+// path[level] (not the root) lost its last entry: unlink it and drop it from its parent.
+void IndexTree::removeEmpty(std::vector<Step>& path, size_t level) {
+    Step& step = path[level];
+    if (step.node.prevPage != 0) setSibling(step.node.prevPage, true, step.node.nextPage);
+    if (step.node.nextPage != 0) setSibling(step.node.nextPage, false, step.node.prevPage);
+    if (hooks_.release) hooks_.release(step.page);
+
+    IndexPage& parent = path[level - 1].node;
+    if (step.childIndex < parent.count()) {
+        parent.erase(step.childIndex);
+    } else if (parent.count() > 0) {
+        // The tail went: the last child with an entry becomes the tail.
+        parent.tailPage = parent.child(parent.count() - 1);
+        parent.erase(parent.count() - 1);
+    } else {
+        parent.tailPage = 0;
+    }
+    if (parent.childCount() > 0) {
+        update(path, level - 1);
+    } else if (level - 1 > 0) {
+        removeEmpty(path, level - 1);
+    } else {
+        IndexPage emptyRoot;
+        emptyRoot.tdefPage = tdefPage_;
+        parent = std::move(emptyRoot);
+        store(path[0].page, parent);
+    }
+}
+
+void IndexTree::setSibling(uint32_t page, bool next, uint32_t value) {
+    if (page == 0 || page >= pager_.pageCount()) {
+        corrupt("sibling pointer " + std::to_string(page) + " out of range");
+    }
+    uint8_t* p = pager_.write(page);
+    if (p[0] != page_type::kIndexLeaf && p[0] != page_type::kIndexNode) {
+        corrupt("sibling page " + std::to_string(page) + " is not an index page");
+    }
+    putU32(p + (next ? format_.indexNextPage : format_.indexPrevPage), value);
+}
+
+}  // namespace jet

@@ -1,0 +1,95 @@
+// IndexTree: one real index of a table as a B-tree of index pages, read and kept up to date
+// through the Pager.
+//
+// Shape (what Access reads and writes): leaves hold entries (key, row id) in order and are linked
+// first to last by prev/next. An intermediate page holds, for each child but its last, a copy of
+// that child's last entry plus the child page; its last child is the "tail" (no entry). Pages at
+// one level are linked by prev/next too. The root page never moves: when it splits, its contents
+// move to two new pages and it becomes an intermediate page above them. Because new pages are
+// only ever added to the left of the page they split from, the rightmost page of a level stays
+// the rightmost, and appends at the end of the index touch only the tail path.
+//
+// Reading follows pointers defensively: page numbers are range-checked, descent depth and the
+// leaf chain are bounded, and anything inconsistent is jet::Error(Corrupt) naming the file.
+//
+// Writing: insert() and remove() change one entry and keep every page within its size, every
+// parent entry equal to its child's last entry, and sibling links right. New pages come from the
+// `allocate` hook (which must also record them in the index's usage map and the global map);
+// pages no longer used go to `release`.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <span>
+#include <vector>
+
+#include "jet/index_key.h"
+#include "jet/index_page.h"
+#include "jet/pager.h"
+
+namespace jet {
+
+class IndexTree {
+public:
+    struct PageHooks {
+        std::function<uint32_t()> allocate;       // default: pager.append()
+        std::function<void(uint32_t)> release;    // default: nothing
+    };
+
+    IndexTree(Pager& pager, const RealIndex& index, PageHooks hooks = {});
+
+    // Every entry in index order; return false from `visit` to stop.
+    using Visitor = std::function<bool(std::span<const uint8_t> key, RowId row)>;
+    void forEach(const Visitor& visit) const;
+
+    // Row ids, in index order, of entries whose key starts with `keyPrefix` (whole segments).
+    std::vector<RowId> seekPrefix(std::span<const uint8_t> keyPrefix) const;
+
+    // True if an entry with exactly this key exists (any row).
+    bool containsKey(std::span<const uint8_t> key) const;
+
+    // Adds the entry. Returns true if no other entry had this key (the index's unique-key count
+    // grows). An entry that is already present is left alone (returns false).
+    // REQUIRES: pager in a transaction; key.size() <= maxKeySize().
+    bool insert(std::span<const uint8_t> key, RowId row);
+
+    // Removes the entry; false if it was not there.
+    // REQUIRES: pager in a transaction.
+    bool remove(std::span<const uint8_t> key, RowId row);
+
+    // Longest key insert() accepts (a split must leave both halves within a page).
+    size_t maxKeySize() const;
+
+    // Pages read since construction (for tests of seek cost).
+    uint64_t pagesRead() const { return pagesRead_; }
+
+private:
+    struct Step {
+        uint32_t page;
+        IndexPage node;
+        size_t childIndex;  // position of this page among its parent's children
+    };
+
+    IndexPage load(uint32_t page) const;
+    void store(uint32_t page, const IndexPage& node);
+    std::vector<Step> descend(std::span<const uint8_t> target) const;
+    void update(std::vector<Step>& path, size_t level);
+    void split(std::vector<Step>& path, size_t level);
+    void splitRoot(std::vector<Step>& path);
+    void fixParentEntry(std::vector<Step>& path, size_t level);
+    void removeEmpty(std::vector<Step>& path, size_t level);
+    void setSibling(uint32_t page, bool next, uint32_t value);
+    uint32_t allocate();
+    [[noreturn]] void corrupt(const std::string& what) const;
+
+    Pager& pager_;
+    uint32_t root_;
+    uint32_t tdefPage_;
+    std::string name_;
+    const JetFormat& format_;
+    PageHooks hooks_;
+    mutable uint64_t pagesRead_ = 0;
+};
+
+}  // namespace jet
