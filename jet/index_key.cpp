@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/text_codec.h"
 
 namespace jet {
 namespace {
@@ -89,8 +90,8 @@ void appendGeneralLegacyText(IndexKey& key, std::u16string_view text, bool ascen
     while (n > 0 && text[n - 1] == u' ') --n;
 
     const size_t start = key.size();
-    IndexKey extra;             // accents and case, one or more bytes per character
-    unsigned extraChars = 0;    // characters the extra stream stands for
+    IndexKey extra;               // accents and case, one or more bytes per character
+    unsigned extraChars = 0;      // characters the extra stream stands for
     bool modifierPrefix = false;  // the stream began with a modifier of no character
     IndexKey unprintable;
     IndexKey crazy;
@@ -229,11 +230,17 @@ void appendKeySegment(IndexKey& key, ColumnType type, bool ascending, const Valu
         case ColumnType::Text:
         case ColumnType::Memo:
             // Text inverts itself (its own terminator rules).
-            appendGeneralLegacyText(key, utf8ToUtf16(get<std::string>(value, type)), ascending);
-            return;
+            {
+                auto text = utf8ToUtf16(get<std::string>(value, type));
+                if (!text) {
+                    throw Error(ErrorCode::TypeMismatch, "index key: text is not valid UTF-8");
+                }
+                appendGeneralLegacyText(key, *text, ascending);
+                return;
+            }
         case ColumnType::Guid: {
             const auto& g = get<Guid>(value, type).bytes;
-            const uint8_t display[16] = {g[3], g[2], g[1], g[0], g[5],  g[4],  g[7],  g[6],
+            const uint8_t display[16] = {g[3], g[2], g[1],  g[0],  g[5],  g[4],  g[7],  g[6],
                                          g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]};
             appendBinary(key, display, 16, ascending);
             return;
@@ -261,7 +268,7 @@ void appendKeySegment(IndexKey& key, ColumnType type, bool ascending, const Valu
     if (!ascending) invert(key, start, key.size());
 }
 
-bool RealIndex::keysBuildable() const {
+bool IndexDescriptor::keysBuildable() const {
     for (const KeyColumn& c : columns) {
         if ((c.type == ColumnType::Text || c.type == ColumnType::Memo) &&
             !canBuildTextKeys(c.sortOrder, c.sortVersion)) {
@@ -271,7 +278,7 @@ bool RealIndex::keysBuildable() const {
     return true;
 }
 
-IndexKey buildIndexKey(const RealIndex& index, const Row& row) {
+IndexKey buildIndexKey(const IndexDescriptor& index, const Row& row) {
     IndexKey key;
     key.reserve(16 * index.columns.size());
     for (const KeyColumn& c : index.columns) {
@@ -294,7 +301,7 @@ IndexKey buildIndexKey(const RealIndex& index, const Row& row) {
     return key;
 }
 
-bool allKeyColumnsNull(const RealIndex& index, const Row& row) {
+bool allKeyColumnsNull(const IndexDescriptor& index, const Row& row) {
     for (const KeyColumn& c : index.columns) {
         if (c.type == ColumnType::Boolean) return false;
         if (c.rowPosition >= 0 && size_t(c.rowPosition) < row.size() &&
@@ -303,61 +310,6 @@ bool allKeyColumnsNull(const RealIndex& index, const Row& row) {
         }
     }
     return true;
-}
-
-std::u16string utf8ToUtf16(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        uint32_t cp;
-        int extra;
-        if (c < 0x80) {
-            cp = c;
-            extra = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            extra = 3;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        if (s.size() - i <= size_t(extra)) {  // truncated sequence
-            out.push_back(0xFFFD);
-            break;
-        }
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char cc = static_cast<unsigned char>(s[i + size_t(k)]);
-            if ((cc & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        i += size_t(extra) + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-    }
-    return out;
 }
 
 std::string hexBytes(const uint8_t* data, size_t size) {

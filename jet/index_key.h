@@ -5,7 +5,7 @@
 // strings, which gives the index order. Text and Memo use the General (legacy) sort order; a
 // text column in any other sort order cannot be keyed (see canBuildTextKeys).
 //
-// RealIndex is this engine's description of one physical index (B-tree) of a table: where it
+// IndexDescriptor is this engine's description of one physical index (B-tree) of a table: where it
 // lives and how to build its keys from a jet::Row. The table reader fills it from the table
 // definition; the index code never looks at table-definition structures itself.
 #pragma once
@@ -37,19 +37,19 @@ constexpr uint8_t kIndexRequired = 0x08;
 struct KeyColumn {
     ColumnType type = ColumnType::Long;
     bool ascending = true;
-    int rowPosition = 0;                    // where the value is in a jet::Row
-    std::string name;                       // for messages
+    int rowPosition = 0;                     // where the value is in a jet::Row
+    std::string name;                        // for messages
     uint16_t sortOrder = kGeneralSortOrder;  // Text/Memo only
     uint8_t sortVersion = kGeneralLegacyVersion;
 };
 
-struct RealIndex {
-    int number = 0;             // position among the table's real indexes
-    std::string name;           // a logical name for messages (may be empty)
-    uint32_t tdefPage = 0;      // table definition page: stored on every index page
-    uint32_t rootPage = 0;      // never changes once created
-    RowPointer usageMap;        // the index's owned-pages map
-    uint8_t flags = 0;          // kIndexUnique | kIndexIgnoreNulls | kIndexRequired (| 0x80)
+struct IndexDescriptor {
+    int number = 0;         // position among the table's real indexes
+    std::string name;       // a logical name for messages (may be empty)
+    uint32_t tdefPage = 0;  // table definition page: stored on every index page
+    uint32_t rootPage = 0;  // never changes once created
+    RowPointer usageMap;    // the index's owned-pages map
+    uint8_t flags = 0;      // kIndexUnique | kIndexIgnoreNulls | kIndexRequired (| 0x80)
     std::vector<KeyColumn> columns;
 
     bool unique() const { return flags & kIndexUnique; }
@@ -69,16 +69,15 @@ void appendGeneralLegacyText(IndexKey& key, std::u16string_view text, bool ascen
 
 // The full key of `row` for `index`. Throws TypeMismatch naming the column if a value does not
 // fit its type, Unsupported if a text column's sort order cannot be keyed.
-IndexKey buildIndexKey(const RealIndex& index, const Row& row);
+IndexKey buildIndexKey(const IndexDescriptor& index, const Row& row);
 
 // True when every column of the key is null (no entry for ignore-nulls indexes).
-bool allKeyColumnsNull(const RealIndex& index, const Row& row);
-
-// UTF-8 to UTF-16 code units; invalid sequences become U+FFFD.
-std::u16string utf8ToUtf16(std::string_view text);
+bool allKeyColumnsNull(const IndexDescriptor& index, const Row& row);
 
 // "7F 01 00" style hex, for messages and tests.
 std::string hexBytes(const uint8_t* data, size_t size);
-inline std::string hexBytes(const IndexKey& key) { return hexBytes(key.data(), key.size()); }
+inline std::string hexBytes(const IndexKey& key) {
+    return hexBytes(key.data(), key.size());
+}
 
 }  // namespace jet

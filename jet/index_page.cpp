@@ -11,12 +11,15 @@
 namespace jet {
 namespace {
 
-[[noreturn]] void corrupt(const std::filesystem::path& file, uint32_t page, const std::string& what) {
-    throw Error(ErrorCode::Corrupt, file.string() + ": index page " + std::to_string(page) + ": " +
-                                        what);
+[[noreturn]] void corrupt(const std::filesystem::path& file, uint32_t page,
+                          const std::string& what) {
+    throw Error(ErrorCode::Corrupt,
+                file.string() + ": index page " + std::to_string(page) + ": " + what);
 }
 
-size_t bitmapBytes(const JetFormat& f) { return f.indexEntries - f.indexBitmap; }
+size_t bitmapBytes(const JetFormat& f) {
+    return f.indexEntries - f.indexBitmap;
+}
 
 }  // namespace
 
@@ -100,8 +103,8 @@ size_t IndexPage::encodedSize() const {
     return data_.size() - prefixLength() * (count() - 1);
 }
 
-IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f, const std::filesystem::path& file,
-                          uint32_t pageNumber) {
+IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f,
+                          const std::filesystem::path& file, uint32_t pageNumber) {
     IndexPage out;
     out.type = page[0];
     if (out.type != page_type::kIndexLeaf && out.type != page_type::kIndexNode) {
@@ -111,7 +114,9 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f, const std::fi
     out.prevPage = getU32(page + f.indexPrevPage);
     out.nextPage = getU32(page + f.indexNextPage);
     out.tailPage = out.leaf() ? 0 : getU32(page + f.indexTailPage);
-    const size_t prefix = getU16(page + f.indexPrefixLength);
+    // Jet 3 keeps the prefix length in one byte (the next byte is a flag); Jet 4 in two.
+    const size_t prefix =
+        f.version < 4 ? page[f.indexPrefixLength] : getU16(page + f.indexPrefixLength);
     const size_t trailer = out.trailerSize();
     const size_t room = f.pageSize - f.indexEntries;
 
@@ -128,8 +133,9 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f, const std::fi
             corrupt(file, pageNumber, "prefix longer than the first entry");
         }
         if (stored + entryPrefix < trailer + 1) corrupt(file, pageNumber, "entry too short");
-        if (entryPrefix) out.data_.insert(out.data_.end(), out.data_.begin(),
-                                          out.data_.begin() + long(entryPrefix));
+        if (entryPrefix)
+            out.data_.insert(out.data_.end(), out.data_.begin(),
+                             out.data_.begin() + long(entryPrefix));
         const uint8_t* src = page + f.indexEntries + start;
         out.data_.insert(out.data_.end(), src, src + stored);
         out.ends_.push_back(uint32_t(out.data_.size()));

@@ -25,7 +25,7 @@ constexpr size_t kLeafEntryTrailer = 4;  // page u24 + row
 constexpr size_t kNodeEntryTrailer = 8;  // page u24 + row + child u32
 
 class IndexPage {
-public:
+  public:
     uint8_t type = page_type::kIndexLeaf;
     uint32_t tdefPage = 0;
     uint32_t prevPage = 0;
@@ -76,11 +76,11 @@ public:
     // The prefix written: the common prefix of the first and last entries.
     size_t prefixLength() const;
 
-private:
+  private:
     std::vector<uint8_t> data_;
     std::vector<uint32_t> ends_;
-    friend IndexPage decodeIndexPage(const uint8_t*, const JetFormat&,
-                                     const std::filesystem::path&, uint32_t);
+    friend IndexPage decodeIndexPage(const uint8_t*, const JetFormat&, const std::filesystem::path&,
+                                     uint32_t);
 };
 
 // Decodes `page` (pageSize bytes). Throws Corrupt naming `file` and `pageNumber`.

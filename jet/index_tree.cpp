@@ -14,8 +14,7 @@ namespace {
 constexpr size_t kMaxDepth = 32;
 
 bool startsWith(std::span<const uint8_t> bytes, std::span<const uint8_t> prefix) {
-    return bytes.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), bytes.begin());
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
 bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
@@ -32,7 +31,7 @@ std::vector<uint8_t> nodeEntry(std::span<const uint8_t> sortBytes, uint32_t chil
 
 }  // namespace
 
-IndexTree::IndexTree(Pager& pager, const RealIndex& index, PageHooks hooks)
+IndexTree::IndexTree(Pager& pager, const IndexDescriptor& index, PageHooks hooks)
     : pager_(pager),
       root_(index.rootPage),
       tdefPage_(index.tdefPage),
@@ -41,9 +40,8 @@ IndexTree::IndexTree(Pager& pager, const RealIndex& index, PageHooks hooks)
       hooks_(std::move(hooks)) {}
 
 void IndexTree::corrupt(const std::string& what) const {
-    throw Error(ErrorCode::Corrupt,
-                pager_.path().string() + ": index " + name_ + " (root page " +
-                    std::to_string(root_) + "): " + what);
+    throw Error(ErrorCode::Corrupt, pager_.path().string() + ": index " + name_ + " (root page " +
+                                        std::to_string(root_) + "): " + what);
 }
 
 size_t IndexTree::maxKeySize() const {
@@ -65,7 +63,9 @@ void IndexTree::store(uint32_t page, const IndexPage& node) {
     encodeIndexPage(node, pager_.write(page), format_);
 }
 
-uint32_t IndexTree::allocate() { return hooks_.allocate ? hooks_.allocate() : pager_.append(); }
+uint32_t IndexTree::allocate() {
+    return hooks_.allocate ? hooks_.allocate() : pager_.append();
+}
 
 // ---- Reading ----
 
@@ -74,7 +74,8 @@ void IndexTree::forEach(const Visitor& visit) const {
     IndexPage node = load(page);
     for (size_t depth = 0; !node.leaf(); ++depth) {
         if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
-        if (node.childCount() == 0) corrupt("intermediate page " + std::to_string(page) + " is empty");
+        if (node.childCount() == 0)
+            corrupt("intermediate page " + std::to_string(page) + " is empty");
         page = node.childAt(0);
         node = load(page);
     }
@@ -140,6 +141,77 @@ bool IndexTree::containsKey(std::span<const uint8_t> key) const {
         i = 0;
     }
     return i < node.count() && sameBytes(node.key(i), key);
+}
+
+std::vector<std::string> IndexTree::verifyStructure() const {
+    struct Link {
+        uint32_t page, prev, next;
+    };
+    std::vector<std::string> problems;
+    std::unordered_set<uint32_t> visited;
+    std::vector<Link> leaves;
+    size_t leafDepth = SIZE_MAX;
+    const std::string pageWord = "page ";
+
+    std::function<void(uint32_t, size_t, const std::vector<uint8_t>*)> visit =
+        [&](uint32_t page, size_t depth, const std::vector<uint8_t>* separator) {
+            if (depth > kMaxDepth) {
+                problems.push_back("tree deeper than " + std::to_string(kMaxDepth));
+                return;
+            }
+            if (!visited.insert(page).second) {
+                problems.push_back(pageWord + std::to_string(page) + " is reached twice");
+                return;
+            }
+            IndexPage node = load(page);
+            if (node.tdefPage != tdefPage_) {
+                problems.push_back(pageWord + std::to_string(page) + " belongs to table page " +
+                                   std::to_string(node.tdefPage));
+            }
+            if (separator &&
+                (node.empty() || !sameBytes(node.sortBytes(node.count() - 1), *separator))) {
+                problems.push_back("parent entry for page " + std::to_string(page) +
+                                   " differs from its last entry");
+            }
+            if (node.leaf()) {
+                if (leafDepth == SIZE_MAX) leafDepth = depth;
+                if (leafDepth != depth) {
+                    problems.push_back("leaf page " + std::to_string(page) + " at depth " +
+                                       std::to_string(depth) + ", others at " +
+                                       std::to_string(leafDepth));
+                }
+                if (depth > 0 && node.empty()) {
+                    problems.push_back("leaf page " + std::to_string(page) + " is empty");
+                }
+                leaves.push_back(Link{page, node.prevPage, node.nextPage});
+                return;
+            }
+            if (node.childCount() == 0) {
+                problems.push_back("intermediate page " + std::to_string(page) + " is empty");
+            }
+            for (size_t i = 0; i < node.childCount(); ++i) {
+                if (i < node.count()) {
+                    auto sep = node.sortBytes(i);
+                    std::vector<uint8_t> copy(sep.begin(), sep.end());
+                    visit(node.childAt(i), depth + 1, &copy);
+                } else {
+                    visit(node.childAt(i), depth + 1, nullptr);
+                }
+            }
+        };
+    visit(root_, 0, nullptr);
+
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        uint32_t wantPrev = i == 0 ? 0 : leaves[i - 1].page;
+        uint32_t wantNext = i + 1 == leaves.size() ? 0 : leaves[i + 1].page;
+        if (leaves[i].prev != wantPrev || leaves[i].next != wantNext) {
+            problems.push_back("leaf page " + std::to_string(leaves[i].page) + " links to " +
+                               std::to_string(leaves[i].prev) + "/" +
+                               std::to_string(leaves[i].next) + ", expected " +
+                               std::to_string(wantPrev) + "/" + std::to_string(wantNext));
+        }
+    }
+    return problems;
 }
 
 // ---- Writing ----

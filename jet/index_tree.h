@@ -20,8 +20,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "jet/index_key.h"
@@ -31,13 +31,13 @@
 namespace jet {
 
 class IndexTree {
-public:
+  public:
     struct PageHooks {
-        std::function<uint32_t()> allocate;       // default: pager.append()
-        std::function<void(uint32_t)> release;    // default: nothing
+        std::function<uint32_t()> allocate;     // default: pager.append()
+        std::function<void(uint32_t)> release;  // default: nothing
     };
 
-    IndexTree(Pager& pager, const RealIndex& index, PageHooks hooks = {});
+    IndexTree(Pager& pager, const IndexDescriptor& index, PageHooks hooks = {});
 
     // Every entry in index order; return false from `visit` to stop.
     using Visitor = std::function<bool(std::span<const uint8_t> key, RowId row)>;
@@ -58,13 +58,18 @@ public:
     // REQUIRES: pager in a transaction.
     bool remove(std::span<const uint8_t> key, RowId row);
 
+    // Structural problems, one line each: parent entries that differ from their child's last
+    // entry, pages reached twice, leaves at different depths, broken leaf links, pages of
+    // another table. Empty when sound. Throws Corrupt only for unreadable pages.
+    std::vector<std::string> verifyStructure() const;
+
     // Longest key insert() accepts (a split must leave both halves within a page).
     size_t maxKeySize() const;
 
     // Pages read since construction (for tests of seek cost).
     uint64_t pagesRead() const { return pagesRead_; }
 
-private:
+  private:
     struct Step {
         uint32_t page;
         IndexPage node;
