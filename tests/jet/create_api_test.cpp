@@ -1,0 +1,136 @@
+// Database::create / createTable / createIndex through the engine's public face, read back by
+// the engine's own reader.
+#include <gtest/gtest.h>
+
+#include "jet/create_sample_schema.h"
+#include "jet/database.h"
+#include "support/test_support.h"
+
+using namespace testing_support;
+using jet::ColumnType;
+
+namespace {
+
+std::vector<std::string> columnNames(const jet::Table& t) {
+    std::vector<std::string> out;
+    for (const auto& c : t.columns()) out.push_back(c.name);
+    return out;
+}
+
+}  // namespace
+
+TEST(CreateApi, SampleSchemaReadsBackThroughOurReader) {
+    TempDir dir;
+    {
+        auto db = jet::Database::create(dir / "Melvar.mdb");
+        EXPECT_EQ(db->jetVersion(), 4);
+        EXPECT_TRUE(db->writable());
+        EXPECT_TRUE(db->tableNames().empty());
+        EXPECT_EQ(db->tableNames(true),
+                  (std::vector<std::string>{"MSysObjects", "MSysACEs", "MSysQueries",
+                                            "MSysRelationships"}));
+        for (const auto& t : payrollTables()) db->createTable(t);
+    }
+    auto db = jet::Database::open(dir / "Melvar.mdb", jet::OpenMode::ReadOnly);
+    std::vector<std::string> expected;
+    for (const auto& t : payrollTables()) expected.push_back(t.name);
+    EXPECT_EQ(db->tableNames(), expected);
+
+    for (const auto& def : payrollTables()) {
+        jet::Table t = db->table(def.name);
+        std::vector<std::string> names;
+        for (const auto& c : def.columns) names.push_back(c.name);
+        EXPECT_EQ(columnNames(t), names) << def.name;
+        EXPECT_EQ(t.rowCount(), 0u);
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+            const auto& c = t.columns()[i];
+            EXPECT_EQ(c.type, def.columns[i].type) << c.name;
+            if (c.type == ColumnType::Text) {
+                EXPECT_EQ(c.textSize(), def.columns[i].size) << c.name;
+            }
+            EXPECT_EQ(c.required, def.columns[i].required) << c.name;
+            EXPECT_EQ(c.defaultValue, def.columns[i].defaultValue) << c.name;
+            EXPECT_EQ(c.isAutoNumber(), def.columns[i].autoNumber) << c.name;
+        }
+        ASSERT_EQ(t.indexes().size(), def.indexes.size()) << def.name;
+        for (const auto& index : def.indexes) {
+            int at = t.indexIndex(index.name);
+            ASSERT_GE(at, 0) << index.name;
+            const jet::Index& got = t.indexes()[at];
+            EXPECT_EQ(got.primaryKey, index.primaryKey) << index.name;
+            ASSERT_EQ(got.columns.size(), index.columns.size()) << index.name;
+            for (size_t k = 0; k < index.columns.size(); ++k) {
+                EXPECT_EQ(t.columns()[t.columnIndex(index.columns[k].column)].number,
+                          got.columns[k].columnNumber)
+                    << index.name;
+            }
+        }
+    }
+    EXPECT_EQ(db->check(), std::vector<std::string>{});
+    EXPECT_EQ(db->table("Employee Master").primaryKeyIndex(),
+              db->table("Employee Master").indexIndex("PK_Employee"));
+}
+
+TEST(CreateApi, CreateIndexAndRefusalsLeaveTheFileConsistent) {
+    TempDir dir;
+    auto db = jet::Database::create(dir / "ImportData.mdb");
+    for (const auto& t : layoutTables()) db->createTable(t);
+
+    jet::IndexDefinition byField;
+    byField.name = "IX_Field";
+    byField.columns = {{"FieldNo", false}, {"ToFieldName", true}};
+    byField.unique = true;
+    db->createIndex("iData Calc", byField);
+    jet::Table t = db->table("iData Calc");
+    int at = t.indexIndex("IX_Field");
+    ASSERT_GE(at, 0);
+    EXPECT_TRUE(t.indexes()[at].unique);
+    EXPECT_FALSE(t.indexes()[at].columns[0].ascending);
+
+    // A refused definition changes nothing: same tables, same file size.
+    auto sizeBefore = std::filesystem::file_size(dir / "ImportData.mdb");
+    jet::TableDefinition bad = layoutTables()[0];
+    bad.name = "iEmployee Master";  // already there
+    EXPECT_THROW(db->createTable(bad), jet::Error);
+    bad.name = "Fresh";
+    bad.columns[1].name = "No";  // duplicate column
+    try {
+        db->createTable(bad);
+        ADD_FAILURE() << "duplicate column accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), jet::ErrorCode::InvalidDefinition);
+        EXPECT_NE(std::string(e.what()).find("\"No\""), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(db->createIndex("iData Calc", byField), jet::Error);
+    EXPECT_EQ(std::filesystem::file_size(dir / "ImportData.mdb"), sizeBefore);
+    EXPECT_EQ(db->tableNames().size(), 4u);
+
+    // Several creations in one caller transaction commit together.
+    db->begin();
+    jet::TableDefinition a = layoutTables()[1], b = layoutTables()[2];
+    a.name = "Copy A";
+    b.name = "Copy B";
+    db->createTable(a);
+    db->createTable(b);
+    db->rollback();
+    EXPECT_FALSE(db->hasTable("Copy A"));
+    db->begin();
+    db->createTable(a);
+    db->createTable(b);
+    db->commit();
+    EXPECT_TRUE(db->hasTable("Copy B"));
+
+    int status = 0;
+    std::string tables =
+        runCommand("mdb-tables -1 '" + (dir / "ImportData.mdb").string() + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(tables.find("Copy B\n"), std::string::npos) << tables;
+}
+
+TEST(CreateApi, RefusesAnExistingFile) {
+    TempDir dir;
+    auto path = copyFixture("emptyJet4.mdb", dir.path());
+    auto before = readFile(path);
+    EXPECT_THROW(jet::Database::create(path), jet::Error);
+    EXPECT_EQ(readFile(path), before);
+}
