@@ -141,6 +141,9 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f,
         out.ends_.push_back(uint32_t(out.data_.size()));
         start = b;
     }
+    for (size_t b = bits; b < bitmapBytes(f) * 8; ++b) {
+        if (bitmap[b / 8] & (1u << (b % 8))) corrupt(file, pageNumber, "entry bitmap out of range");
+    }
     if (out.ends_.empty() && prefix != 0) corrupt(file, pageNumber, "prefix on an empty page");
     return out;
 }

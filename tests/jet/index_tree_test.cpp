@@ -1,0 +1,304 @@
+// The index B-tree under change: growth through many splits and back to empty, persistence
+// through a commit, sequential appends, and damaged pages that must fail cleanly.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/index_check.h"
+#include "jet/index_key.h"
+#include "jet/index_page.h"
+#include "jet/index_tree.h"
+#include "jet/pager.h"
+#include "support/test_support.h"
+
+namespace {
+
+using Entry = std::pair<std::vector<uint8_t>, jet::RowId>;
+
+struct EntryLess {
+    bool operator()(const Entry& a, const Entry& b) const {
+        std::vector<uint8_t> x = a.first, y = b.first;
+        jet::appendEntryTrailer(x, a.second);
+        jet::appendEntryTrailer(y, b.second);
+        return x < y;
+    }
+};
+using Model = std::set<Entry, EntryLess>;
+
+// A writable copy of an Access file with one fresh, empty index root appended to it.
+class TreeFixture {
+  public:
+    TreeFixture() {
+        path_ = testing_support::copyFixture("emptyJet4.mdb", dir_.path());
+        pager_ = jet::Pager::open(path_, jet::OpenMode::ReadWrite);
+        pager_->begin();
+        index_.name = "TestIndex";
+        index_.tdefPage = 2;
+        index_.rootPage = pager_->append();
+        jet::IndexPage empty;
+        empty.tdefPage = index_.tdefPage;
+        jet::encodeIndexPage(empty, pager_->write(index_.rootPage), jet::JetFormat::jet4());
+    }
+
+    jet::Pager& pager() { return *pager_; }
+    const jet::IndexDescriptor& index() const { return index_; }
+    jet::IndexTree tree() { return jet::IndexTree(*pager_, index_); }
+    void reopen() {
+        pager_->commit();
+        pager_.reset();
+        pager_ = jet::Pager::open(path_, jet::OpenMode::ReadWrite);
+        pager_->begin();
+    }
+
+  private:
+    testing_support::TempDir dir_;
+    std::filesystem::path path_;
+    std::shared_ptr<jet::Pager> pager_;
+    jet::IndexDescriptor index_;
+};
+
+void expectMatches(jet::IndexTree& tree, const Model& model, const std::string& when) {
+    std::vector<Entry> got;
+    tree.forEach([&](std::span<const uint8_t> key, jet::RowId id) {
+        got.emplace_back(std::vector<uint8_t>(key.begin(), key.end()), id);
+        return true;
+    });
+    std::vector<Entry> want(model.begin(), model.end());
+    ASSERT_EQ(got.size(), want.size()) << when;
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_TRUE(got[i] == want[i]) << when << ": entry " << i << " differs";
+    }
+    std::vector<std::string> problems = tree.verifyStructure();
+    ASSERT_TRUE(problems.empty()) << when << ": " << problems.front();
+}
+
+// Keys of a (Text, Long, Date) index from random values, Thai included.
+std::vector<uint8_t> randomKey(std::mt19937& rng) {
+    static const std::vector<std::string> words = {"สมชาย",  "สมหญิง",   "กนกวรรณ", "Ärger",
+                                                   "zebra",  "Apple",   "apple ",  "ข้าว",
+                                                   "Müller", "O'Brien", "",        "เงินเดือน"};
+    std::string text = words[rng() % words.size()];
+    for (int n = int(rng() % 40); n > 0; --n) text.push_back(char('a' + rng() % 26));
+    jet::IndexKey key;
+    jet::appendKeySegment(key, jet::ColumnType::Text, true,
+                          rng() % 20 ? jet::Value(text) : jet::Value());
+    jet::appendKeySegment(key, jet::ColumnType::Long, rng() % 2,
+                          jet::Value(int32_t(rng() % 2000) - 1000));
+    jet::appendKeySegment(key, jet::ColumnType::DateTime, true,
+                          jet::Value(jet::DateTime{double(rng() % 50000) / 7.0}));
+    return key;
+}
+
+TEST(IndexTreeMaintenance, RandomKeysGrowThroughSplitsAndShrinkToEmpty) {
+    TreeFixture f;
+    jet::IndexTree tree = f.tree();
+    std::mt19937 rng(12345);
+    Model model;
+    const int inserts = 2500;
+    for (int i = 0; i < inserts; ++i) {
+        std::vector<uint8_t> key = randomKey(rng);
+        // A few keys repeat on other rows: duplicates order by row id.
+        if (i % 10 == 9 && !model.empty())
+            key = std::next(model.begin(), long(rng() % model.size()))->first;
+        jet::RowId id{uint32_t(100 + rng() % 5000), uint8_t(rng() % 200)};
+        bool existed =
+            std::any_of(model.begin(), model.end(), [&](const Entry& e) { return e.first == key; });
+        bool inserted = model.emplace(key, id).second;
+        bool fresh = tree.insert(key, id);
+        if (inserted) EXPECT_EQ(fresh, !existed) << "insert " << i;
+        EXPECT_TRUE(tree.containsKey(key));
+        if (i % 97 == 0) expectMatches(tree, model, "after insert " + std::to_string(i));
+    }
+    expectMatches(tree, model, "after all inserts");
+    const uint32_t grownPages = f.pager().pageCount();
+    EXPECT_GT(grownPages, 60u);  // many leaves, intermediate pages above them
+
+    // Seek by the leading text segment of an existing key.
+    const Entry& probe = *std::next(model.begin(), long(model.size() / 2));
+    std::vector<jet::RowId> want;
+    for (const Entry& e : model) {
+        if (e.first == probe.first) want.push_back(e.second);
+    }
+    EXPECT_EQ(tree.seekPrefix(probe.first), want);
+
+    f.reopen();
+    jet::IndexTree reopened = f.tree();
+    expectMatches(reopened, model, "after commit and reopen");
+
+    std::vector<Entry> order(model.begin(), model.end());
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t i = 0; i < order.size(); ++i) {
+        ASSERT_TRUE(reopened.remove(order[i].first, order[i].second)) << "remove " << i;
+        EXPECT_FALSE(reopened.remove(order[i].first, order[i].second));
+        model.erase(order[i]);
+        if (i % 89 == 0) expectMatches(reopened, model, "after remove " + std::to_string(i));
+    }
+    expectMatches(reopened, model, "after removing everything");
+    jet::PageRef root = f.pager().read(f.index().rootPage);
+    EXPECT_EQ((*root)[0], jet::page_type::kIndexLeaf);
+    EXPECT_EQ(jet::getU16(root->data() + 2), 3616);
+}
+
+TEST(IndexTreeMaintenance, AppendsInKeyOrderKeepTheTailPath) {
+    TreeFixture f;
+    jet::IndexTree tree = f.tree();
+    Model model;
+    for (int32_t n = 1; n <= 3000; ++n) {
+        jet::IndexKey key;
+        jet::appendKeySegment(key, jet::ColumnType::Long, true, jet::Value(n));
+        jet::RowId id{uint32_t(200 + n / 100), uint8_t(n % 100)};
+        EXPECT_TRUE(tree.insert(key, id));
+        model.emplace(key, id);
+    }
+    expectMatches(tree, model, "after appends");
+    jet::IndexPage root = jet::decodeIndexPage(f.pager().read(f.index().rootPage)->data(),
+                                               jet::JetFormat::jet4(), "test", 0);
+    EXPECT_FALSE(root.leaf());
+    EXPECT_NE(root.tailPage, 0u);
+    // Removing the newest entries empties the tail pages one by one.
+    for (int32_t n = 3000; n > 1500; --n) {
+        jet::IndexKey key;
+        jet::appendKeySegment(key, jet::ColumnType::Long, true, jet::Value(n));
+        jet::RowId id{uint32_t(200 + n / 100), uint8_t(n % 100)};
+        ASSERT_TRUE(tree.remove(key, id));
+        model.erase(Entry(key, id));
+    }
+    expectMatches(tree, model, "after removing the newer half");
+    jet::IndexKey tooLong(tree.maxKeySize() + 1, 0x7F);
+    try {
+        tree.insert(tooLong, jet::RowId{1, 1});
+        FAIL() << "an oversized key was accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), jet::ErrorCode::TooLong);
+    }
+}
+
+// ---- Damaged pages ----
+
+jet::IndexDescriptor firstIndexWithEntries(jet::Database& db, std::string* table) {
+    for (const std::string& name : db.tableNames()) {
+        for (const jet::IndexDescriptor& d : jet::describeIndexes(db.impl()->table(name))) {
+            jet::IndexTree tree(db.impl()->pager(), d);
+            size_t n = 0;
+            tree.forEach([&](std::span<const uint8_t>, jet::RowId) { return ++n < 3; });
+            if (n >= 3) {
+                *table = name;
+                return d;
+            }
+        }
+    }
+    throw std::runtime_error("no index with entries");
+}
+
+TEST(IndexTreeDamage, BrokenPagesAreCorruptErrorsNamingTheFile) {
+    testing_support::TempDir dir;
+    auto path = testing_support::copyFixture("compIndexTestV2000.mdb", dir.path());
+    struct Mutation {
+        const char* what;
+        std::function<void(uint8_t* page, uint32_t pageNumber)> apply;
+    };
+    const jet::JetFormat& f = jet::JetFormat::jet4();
+    std::vector<Mutation> mutations = {
+        {"wrong page type", [](uint8_t* p, uint32_t) { p[0] = 0x01; }},
+        {"leaf chain loops",
+         [&](uint8_t* p, uint32_t n) {
+             if (p[0] == jet::page_type::kIndexLeaf)
+                 jet::putU32(p + f.indexNextPage, n);
+             else
+                 jet::putU32(p + f.indexTailPage, n);
+         }},
+        {"child out of range",
+         [&](uint8_t* p, uint32_t) {
+             jet::putU32(p + f.indexNextPage, 0x7FFFFFF0);
+             jet::putU32(p + f.indexTailPage, 0x7FFFFFF0);
+         }},
+        {"prefix longer than entry",
+         [&](uint8_t* p, uint32_t) { jet::putU16(p + f.indexPrefixLength, 4000); }},
+        {"bitmap runs past the page",
+         [&](uint8_t* p, uint32_t) {
+             std::memset(p + f.indexBitmap, 0, f.indexEntries - f.indexBitmap);
+             p[f.indexEntries - 1] = 0x80;
+         }},
+        {"bitmap marks one-byte entries",
+         [&](uint8_t* p, uint32_t) { std::memset(p + f.indexBitmap, 0xFF, 4); }},
+    };
+    for (const Mutation& m : mutations) {
+        auto db = jet::Database::open(path, jet::OpenMode::ReadOnly);
+        std::string table;
+        jet::IndexDescriptor d = firstIndexWithEntries(*db, &table);
+        db.reset();
+        // Damage the root page on a fresh copy through the engine's own pager.
+        auto copy = dir / (std::string("m") + std::to_string(&m - mutations.data()) + ".mdb");
+        std::filesystem::copy_file(path, copy);
+        {
+            auto pager = jet::Pager::open(copy, jet::OpenMode::ReadWrite);
+            pager->begin();
+            m.apply(pager->write(d.rootPage), d.rootPage);
+            pager->commit();
+        }
+        auto damaged = jet::Pager::open(copy, jet::OpenMode::ReadOnly);
+        jet::IndexTree tree(*damaged, d);
+        // Either reading fails, or the structure check reports the damage.
+        try {
+            size_t visited = 0;
+            tree.forEach([&](std::span<const uint8_t>, jet::RowId) { return ++visited < 100000; });
+            tree.seekPrefix(std::vector<uint8_t>{0x7F});
+            EXPECT_FALSE(tree.verifyStructure().empty()) << m.what << ": not detected";
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.code(), jet::ErrorCode::Corrupt) << m.what;
+            EXPECT_NE(std::string(e.what()).find(copy.filename().string()), std::string::npos)
+                << m.what << ": " << e.what();
+        }
+    }
+}
+
+TEST(IndexCheck, ReportsWrongKeysMissingAndForeignRows) {
+    auto db = jet::Database::open(testing_support::fixturePath("testUnicodeCompV2003.mdb"),
+                                  jet::OpenMode::ReadOnly);
+    std::string table;
+    jet::IndexDescriptor d = firstIndexWithEntries(*db, &table);
+    std::vector<std::pair<jet::RowId, jet::Row>> rows;
+    db->impl()->table(table).scan([&](jet::RowId id, const jet::Row& row) {
+        rows.emplace_back(id, row);
+        return true;
+    });
+    ASSERT_TRUE(jet::checkIndex(db->impl()->pager(), d, rows, "t").empty());
+
+    auto join = [](const std::vector<std::string>& v) {
+        std::string s;
+        for (const auto& x : v) s += x + "\n";
+        return s;
+    };
+    // A row the index does not know, a row missing from the table, a changed value.
+    auto extra = rows;
+    extra.emplace_back(jet::RowId{9999, 1}, rows.front().second);
+    std::string problems = join(jet::checkIndex(db->impl()->pager(), d, extra, "t"));
+    EXPECT_NE(problems.find("row 9999:1 has no entry"), std::string::npos) << problems;
+
+    auto fewer = std::vector(rows.begin() + 1, rows.end());
+    problems = join(jet::checkIndex(db->impl()->pager(), d, fewer, "t"));
+    EXPECT_NE(problems.find("not a live row"), std::string::npos) << problems;
+
+    auto changed = rows;
+    const jet::KeyColumn& c = d.columns.front();
+    jet::Value& v = changed.front().second[size_t(c.rowPosition)];
+    if (v.is<std::string>())
+        v = jet::Value(v.as<std::string>() + "x");
+    else if (v.is<int32_t>())
+        v = jet::Value(int32_t(v.as<int32_t>() + 1000001));
+    else
+        v = jet::Value();
+    problems = join(jet::checkIndex(db->impl()->pager(), d, changed, "t"));
+    EXPECT_NE(problems.find("expected"), std::string::npos) << problems;
+}
+
+}  // namespace
