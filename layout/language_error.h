@@ -13,7 +13,7 @@
 
 namespace layout {
 
-inline constexpr const char* kProgramErrorSource = "VeltraTransfer";
+inline constexpr const char* kProgramErrorSource = "VeltraImport";
 
 // Standard wording of a language error number; "Application-defined or object-defined error"
 // for numbers it does not know.
