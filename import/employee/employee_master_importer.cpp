@@ -62,8 +62,9 @@ bool ImportToEmployeeMaster(Form& form, const std::string& sData, const std::str
         layout::showLineProgress(form, sEmpNo);
 
         destination = &form.adcDestination.recordset();
-        // Both flags are set only when the table is empty: then there is nothing to search.
-        if (!(destination->EOF() || destination->BOF())) {
+        // An empty table (both end flags set) has nothing to search. The count is asked rather
+        // than the flags, which also hold after the cursor ran past the last row.
+        if (destination->RecordCount() > 0) {
             const std::string criterion = "[Employee#]='" + sEmpNo + "'";
             layout::quotableValue(sEmpNo, criterion);
             destination->MoveFirst();
