@@ -1,6 +1,8 @@
 #include <mutex>
 
 #include "jet/database_impl.h"
+#include "jet/index_check.h"
+#include "jet/index_tree.h"
 #include "jet/long_value.h"
 #include "jet/properties.h"
 #include "jet/text_codec.h"
@@ -372,20 +374,111 @@ void Database::rollback() {
 
 std::vector<std::string> Database::check(const std::function<void(const std::string&)>& report) {
     std::vector<std::string> problems;
-    for (const auto& entry : impl_->catalog().tables()) {
-        TableImpl& table = impl_->tableAt(entry.tdefPage());
-        size_t rows = 0;
-        table.scan([&](RowId, const Row&) {
-            ++rows;
-            return true;
-        });
-        if (report) report("table " + entry.name + ": " + std::to_string(rows) + " rows read");
+    const Catalog& catalog = impl_->catalog();
+    std::vector<CatalogEntry> tables = catalog.tables();  // a copy: tableAt may re-read the catalog
+    for (const auto& entry : tables) {
+        try {
+            TableImpl& table = impl_->tableAt(entry.tdefPage());
+            auto found = checkTableIndexes(table, report);
+            problems.insert(problems.end(), found.begin(), found.end());
+        } catch (const Error& e) {
+            problems.push_back("table " + entry.name + ": " + e.what());
+        }
     }
     return problems;
 }
 
-std::vector<RowId> Table::seek(int, const std::vector<Value>&) const {
-    throw Error(ErrorCode::Unsupported, "index seek is not available yet");
+namespace {
+
+[[noreturn]] void keyMismatch(const KeyColumn& column) {
+    throw Error(ErrorCode::TypeMismatch,
+                "a key value for column " + column.name + " does not fit its type");
+}
+
+// Integers given for any integer-like column are converted when they fit, so that callers need
+// not match the column's exact width.
+Value coerceKeyValue(const Value& value, const KeyColumn& column) {
+    if (value.isNull()) return value;
+    std::optional<int64_t> whole;
+    std::visit(
+        [&](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, uint8_t> ||
+                          std::is_same_v<T, int16_t> || std::is_same_v<T, int32_t>)
+                whole = int64_t(v);
+        },
+        value.storage());
+    auto inRange = [&](int64_t lo, int64_t hi) {
+        if (!whole) keyMismatch(column);
+        if (*whole < lo || *whole > hi)
+            throw Error(ErrorCode::Overflow,
+                        "a key value for column " + column.name + " is out of its range");
+        return *whole;
+    };
+    switch (column.type) {
+        case ColumnType::Byte:
+            if (value.is<uint8_t>()) return value;
+            return Value(uint8_t(inRange(0, 255)));
+        case ColumnType::Integer:
+            if (value.is<int16_t>()) return value;
+            return Value(int16_t(inRange(INT16_MIN, INT16_MAX)));
+        case ColumnType::Long:
+            if (value.is<int32_t>()) return value;
+            return Value(int32_t(inRange(INT32_MIN, INT32_MAX)));
+        case ColumnType::Currency:
+            if (value.is<Currency>()) return value;
+            return Value(Currency{inRange(INT64_MIN / 10000, INT64_MAX / 10000) * 10000});
+        case ColumnType::Double:
+            if (value.is<double>()) return value;
+            if (value.is<float>()) return Value(double(value.as<float>()));
+            return Value(double(inRange(INT64_MIN, INT64_MAX)));
+        case ColumnType::Single:
+            if (value.is<float>()) return value;
+            return Value(float(inRange(INT32_MIN, INT32_MAX)));
+        case ColumnType::DateTime:
+            if (value.is<double>()) return Value(DateTime{value.as<double>()});
+            return value;
+        default:
+            return value;
+    }
+}
+
+}  // namespace
+
+std::vector<RowId> Table::seek(int indexPosition, const std::vector<Value>& key) const {
+    const auto& all = indexes();
+    if (indexPosition < 0 || size_t(indexPosition) >= all.size())
+        throw Error(ErrorCode::NotFound, "table " + name() + " has no index at position " +
+                                             std::to_string(indexPosition));
+    const Index& index = all[size_t(indexPosition)];
+    std::vector<IndexDescriptor> descriptors = describeIndexes(*impl_);
+    const IndexDescriptor& descriptor = descriptors.at(size_t(index.realIndex));
+    if (key.size() > descriptor.columns.size())
+        throw Error(ErrorCode::TypeMismatch, "index " + index.name + " of table " + name() +
+                                                 " has fewer columns than the key given");
+    for (size_t i = 0; i < key.size(); ++i) {
+        const KeyColumn& column = descriptor.columns[i];
+        bool text = column.type == ColumnType::Text || column.type == ColumnType::Memo;
+        if (text && !descriptor.keysBuildable())
+            throw Error(ErrorCode::Unsupported,
+                        "index " + index.name + " of table " + name() +
+                            " uses a text sort order that cannot be searched");
+    }
+    IndexTree tree(impl_->db().pager(), descriptor);
+    std::vector<RowId> out;
+    if (key.empty()) {
+        tree.forEach([&](std::span<const uint8_t>, RowId id) {
+            out.push_back(id);
+            return true;
+        });
+        return out;
+    }
+    IndexKey prefix;
+    for (size_t i = 0; i < key.size(); ++i) {
+        const KeyColumn& column = descriptor.columns[i];
+        appendKeySegment(prefix, column.type, column.ascending, coerceKeyValue(key[i], column));
+    }
+    return tree.seekPrefix(prefix);
 }
 
 }  // namespace jet
