@@ -22,6 +22,7 @@
 
 #include "jet/create_support.h"
 #include "jet/error.h"
+#include "jet/index_key.h"
 #include "jet/tdef_writer.h"
 
 namespace jet::create {
@@ -341,36 +342,33 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
 
     // Catalog rows and their index entries.
     PageBuffer catalogData = emptyDataPage(kCatalogTdefPage);
-    PageBuffer nameLeaf = emptyIndexLeaf(kCatalogTdefPage);
-    PageBuffer idLeaf = emptyIndexLeaf(kCatalogTdefPage);
-    std::vector<std::vector<uint8_t>> nameKeys, idKeys;
+    std::vector<std::vector<uint8_t>> nameKeys, idKeys, nameEntries, idEntries;
     for (const CatalogEntry& e : kCatalog) {
         uint8_t slot = *addRow(catalogData.data(), catalogRow(e, creationDate));
-        std::vector<uint8_t> nameKey, idKey;
-        appendLongKey(nameKey, e.parentId);
-        appendTextKey(nameKey, e.name);
-        appendLongKey(idKey, e.id);
-        insertLeafEntry(nameLeaf.data(), leafEntry(nameKey, kCatalogData, slot));
-        insertLeafEntry(idLeaf.data(), leafEntry(idKey, kCatalogData, slot));
+        IndexKey nameKey, idKey;
+        appendKeySegment(nameKey, ColumnType::Long, true, Value(e.parentId));
+        appendKeySegment(nameKey, ColumnType::Text, true, Value(e.name));
+        appendKeySegment(idKey, ColumnType::Long, true, Value(e.id));
+        nameEntries.push_back(leafEntry(nameKey, kCatalogData, slot));
+        idEntries.push_back(leafEntry(idKey, kCatalogData, slot));
         nameKeys.push_back(nameKey);
         idKeys.push_back(idKey);
     }
     writePage(pager, kCatalogData, catalogData);
-    writePage(pager, kCatalogNameLeaf, nameLeaf);
-    writePage(pager, kCatalogIdLeaf, idLeaf);
+    writePage(pager, kCatalogNameLeaf, indexLeaf(kCatalogTdefPage, nameEntries));
+    writePage(pager, kCatalogIdLeaf, indexLeaf(kCatalogTdefPage, idEntries));
 
     PageBuffer aceData = emptyDataPage(kAcesTdef);
-    PageBuffer aceLeaf = emptyIndexLeaf(kAcesTdef);
-    std::vector<std::vector<uint8_t>> aceKeys;
+    std::vector<std::vector<uint8_t>> aceKeys, aceEntries;
     for (const AceEntry& e : kAces) {
         uint8_t slot = *addRow(aceData.data(), aceRow(e));
-        std::vector<uint8_t> key;
-        appendLongKey(key, e.objectId);
-        insertLeafEntry(aceLeaf.data(), leafEntry(key, kAcesData, slot));
+        IndexKey key;
+        appendKeySegment(key, ColumnType::Long, true, Value(e.objectId));
+        aceEntries.push_back(leafEntry(key, kAcesData, slot));
         aceKeys.push_back(key);
     }
     writePage(pager, kAcesData, aceData);
-    writePage(pager, kAcesLeaf, aceLeaf);
+    writePage(pager, kAcesLeaf, indexLeaf(kAcesTdef, aceEntries));
 
     // MSysObjects: maps in the order owned, free, the long-value pairs by column number, indexes.
     TdefImage catalog;

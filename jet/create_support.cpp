@@ -187,37 +187,21 @@ PageBuffer emptyIndexLeaf(uint32_t tdefPage) {
     return page;
 }
 
-std::vector<std::vector<uint8_t>> leafEntries(const uint8_t* leaf) {
-    std::vector<std::vector<uint8_t>> entries;
-    uint32_t start = kEntryStart;
-    for (uint32_t bit = 0; bit < kPageSize - kEntryStart; ++bit) {
-        if (leaf[kBitmapStart + bit / 8] & (1u << (bit % 8))) {
-            entries.emplace_back(leaf + start, leaf + kEntryStart + bit);
-            start = kEntryStart + bit;
-        }
-    }
-    return entries;
-}
-
-bool insertLeafEntry(uint8_t* leaf, const std::vector<uint8_t>& entry) {
-    std::vector<std::vector<uint8_t>> entries = leafEntries(leaf);
-    auto at = std::upper_bound(entries.begin(), entries.end(), entry);
-    entries.insert(at, entry);
-    size_t total = 0;
-    for (const auto& e : entries) total += e.size();
-    if (total > kPageSize - kEntryStart) return false;
-    std::memset(leaf + kBitmapStart, 0, kEntryStart - kBitmapStart);
-    std::memset(leaf + kEntryStart, 0, kPageSize - kEntryStart);
+PageBuffer indexLeaf(uint32_t tdefPage, std::vector<std::vector<uint8_t>> entries) {
+    std::sort(entries.begin(), entries.end());
+    PageBuffer leaf = emptyIndexLeaf(tdefPage);
     uint32_t pos = kEntryStart;
     for (const auto& e : entries) {
-        std::memcpy(leaf + pos, e.data(), e.size());
+        if (pos + e.size() > kPageSize) {
+            throw Error(ErrorCode::Unsupported, "index entries of a new table overflow a page");
+        }
+        std::memcpy(leaf.data() + pos, e.data(), e.size());
         pos += static_cast<uint32_t>(e.size());
         uint32_t bit = pos - kEntryStart;
         leaf[kBitmapStart + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
     }
-    putU16(leaf + 2, static_cast<uint16_t>(kPageSize - pos));
-    putU16(leaf + 24, 0);  // no prefix compression
-    return true;
+    putU16(leaf.data() + 2, static_cast<uint16_t>(kPageSize - pos));
+    return leaf;
 }
 
 std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t row) {
@@ -226,46 +210,6 @@ std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t 
     key.push_back(static_cast<uint8_t>(page));
     key.push_back(row);
     return key;
-}
-
-void appendLongKey(std::vector<uint8_t>& key, int32_t value) {
-    uint32_t bits = static_cast<uint32_t>(value) ^ 0x80000000u;
-    key.push_back(0x7F);
-    for (int i = 3; i >= 0; --i) key.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-}
-
-namespace {
-// Inline bytes of U+0020..U+007E in the General sort order; nullptr where the character is not
-// a plain one (the apostrophe and the hyphen are sorted through the unprintable section).
-const char* const kAsciiSortCodes[95] = {
-    "\x07", "\x09",     "\x0A",     "\x0C",     "\x0E",     "\x10", "\x12", nullptr, "\x14", "\x16",
-    "\x18", "\x2C",     "\x1A",     nullptr,    "\x1C",     "\x1E", "\x36", "\x38",  "\x3A", "\x3C",
-    "\x3E", "\x40",     "\x42",     "\x44",     "\x46",     "\x48", "\x20", "\x22",  "\x2E", "\x30",
-    "\x32", "\x24",     "\x26",     "\x4A",     "\x4C",     "\x4D", "\x4F", "\x51",  "\x53", "\x55",
-    "\x57", "\x59",     "\x5B",     "\x5C",     "\x5E",     "\x60", "\x62", "\x64",  "\x66", "\x68",
-    "\x69", "\x6B",     "\x6D",     "\x6F",     "\x71",     "\x73", "\x75", "\x76",  "\x78", "\x27",
-    "\x29", "\x2A",     "\x2B\x02", "\x2B\x03", "\x2B\x07", "\x4A", "\x4C", "\x4D",  "\x4F", "\x51",
-    "\x53", "\x55",     "\x57",     "\x59",     "\x5B",     "\x5C", "\x5E", "\x60",  "\x62", "\x64",
-    "\x66", "\x68",     "\x69",     "\x6B",     "\x6D",     "\x6F", "\x71", "\x73",  "\x75", "\x76",
-    "\x78", "\x2B\x09", "\x2B\x0B", "\x2B\x0D", "\x2B\x0F",
-};
-}  // namespace
-
-void appendTextKey(std::vector<uint8_t>& key, std::string_view text) {
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    key.push_back(0x7F);
-    for (char ch : text) {
-        uint8_t c = static_cast<uint8_t>(ch);
-        const char* code = (c >= 0x20 && c <= 0x7E) ? kAsciiSortCodes[c - 0x20] : nullptr;
-        if (!code) {
-            throw Error(
-                ErrorCode::Unsupported,
-                "cannot yet build the catalog index key of the name \"" + std::string(text) + "\"");
-        }
-        for (; *code; ++code) key.push_back(static_cast<uint8_t>(*code));
-    }
-    key.push_back(0x01);
-    key.push_back(0x00);
 }
 
 // ---- Page allocation ----

@@ -1,6 +1,5 @@
 // Small building blocks shared by the code that creates databases and tables: UTF-16 names,
-// Jet 4 data-page rows, inline usage-map rows, empty index leaves and the few index keys the
-// catalog needs (Long, and Text of plain printable ASCII).
+// Jet 4 data-page rows, inline usage-map rows and the index leaves of a new file.
 //
 // Everything here works on raw page buffers; nothing here reads or writes a file. Page numbers
 // and row pointers follow the file format: a row pointer is (row byte, u24 page) little-endian.
@@ -86,20 +85,12 @@ void setUsageMapBit(uint8_t* mapPage, uint8_t slot, uint32_t page, bool value);
 
 // An empty index leaf (type 0x04) belonging to the table whose TDEF is `tdefPage`.
 PageBuffer emptyIndexLeaf(uint32_t tdefPage);
-// Inserts a leaf entry (key + u24 big-endian data page + row byte) at its sorted place in a
-// leaf page with prefix length 0. Returns false when the page has no room.
-bool insertLeafEntry(uint8_t* leaf, const std::vector<uint8_t>& entry);
-// Entries of a leaf page (prefix length 0), in stored order.
-std::vector<std::vector<uint8_t>> leafEntries(const uint8_t* leaf);
+// A leaf holding `entries` (each key bytes + u24 big-endian data page + row byte), sorted here,
+// stored whole (prefix length 0, as Jet writes the leaves of a new file). Throws Unsupported when
+// they do not fit on one page.
+PageBuffer indexLeaf(uint32_t tdefPage, std::vector<std::vector<uint8_t>> entries);
 // A leaf entry: key bytes followed by the row id.
 std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t row);
-
-// Ascending key segment of a Long value.
-void appendLongKey(std::vector<uint8_t>& key, int32_t value);
-// Ascending key segment of a Text value in the General sort order. Covers the characters that
-// sort as plain letters, digits and punctuation (printable ASCII except ' and -); throws
-// Unsupported for anything else.
-void appendTextKey(std::vector<uint8_t>& key, std::string_view text);
 
 // ---- Page allocation ----
 

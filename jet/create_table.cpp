@@ -7,6 +7,8 @@
 #include "jet/create_database.h"
 #include "jet/create_support.h"
 #include "jet/error.h"
+#include "jet/index_key.h"
+#include "jet/index_tree.h"
 #include "jet/property_writer.h"
 
 namespace jet::create {
@@ -304,28 +306,39 @@ Catalog readCatalog(Pager& pager) {
     return c;
 }
 
-// The root of a catalog index, which this engine can only change while it is a single leaf.
-uint32_t catalogLeaf(Pager& pager, const Catalog& c, int realIndex, size_t entryBytes) {
-    uint32_t root = c.image.realIndexes[realIndex].rootPage;
-    PageRef page = pager.read(root);
-    if ((*page)[0] != 0x04) {
-        throw Error(ErrorCode::Unsupported,
-                    "the catalog index has grown past one page; adding tables to it is not "
-                    "supported yet: " +
-                        pager.path().string());
-    }
-    if (entryBytes && getU16(page->data() + 2) < entryBytes) {
-        throw Error(ErrorCode::Unsupported,
-                    "the catalog index page is full: " + pager.path().string());
-    }
-    return root;
+IndexKey nameKey(std::string_view name) {
+    IndexKey key;
+    appendKeySegment(key, ColumnType::Long, true, Value(kTablesContainerId));
+    appendKeySegment(key, ColumnType::Text, true, Value(std::string(name)));
+    return key;
 }
 
-std::vector<uint8_t> nameKey(std::string_view name) {
-    std::vector<uint8_t> key;
-    appendLongKey(key, kTablesContainerId);
-    appendTextKey(key, name);
+IndexKey idKey(uint32_t tdefPage) {
+    IndexKey key;
+    appendKeySegment(key, ColumnType::Long, true, Value(static_cast<int32_t>(tdefPage)));
     return key;
+}
+
+void addToMap(Pager& pager, uint32_t pointer, uint32_t page, bool value);
+
+// One of the catalog's two B-trees; new index pages join the index's usage map.
+IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
+    const RealIndexImage& r = c.image.realIndexes[realIndex];
+    IndexDescriptor d;
+    d.number = realIndex;
+    d.name = realIndex == c.nameIndex ? "ParentIdName" : "Id";
+    d.tdefPage = kCatalogTdefPage;
+    d.rootPage = r.rootPage;
+    d.usageMap = RowPointer{r.usageMap >> 8, static_cast<uint8_t>(r.usageMap & 0xFF)};
+    d.flags = r.flags;
+    uint32_t map = r.usageMap;
+    IndexTree::PageHooks hooks;
+    hooks.allocate = [&pager, map] {
+        uint32_t page = allocatePage(pager);
+        addToMap(pager, map, page, true);
+        return page;
+    };
+    return IndexTree(pager, d, hooks);
 }
 
 // Pages whose bit is set in the inline usage map at `pointer`.
@@ -468,16 +481,8 @@ class MapRows {
 
 uint32_t findTable(Pager& pager, std::string_view name) {
     Catalog catalog = readCatalog(pager);
-    std::vector<uint8_t> key = nameKey(name);
-    uint32_t leaf = catalogLeaf(pager, catalog, catalog.nameIndex, 0);
-    PageRef page = pager.read(leaf);
-    for (const auto& entry : leafEntries(page->data())) {
-        if (entry.size() != key.size() + 4 || !std::equal(key.begin(), key.end(), entry.begin())) {
-            continue;
-        }
-        uint32_t dataPage = getU24BE(&entry[key.size()]);
-        uint8_t slot = entry[key.size() + 3];
-        std::vector<uint8_t> row = rowBytes(pager.read(dataPage)->data(), slot);
+    for (RowId id : catalogTree(pager, catalog, catalog.nameIndex).seekPrefix(nameKey(name))) {
+        std::vector<uint8_t> row = rowBytes(pager.read(id.page)->data(), id.row);
         if (row.size() < 12) throw Error(ErrorCode::Corrupt, "a short catalog row");
         int16_t type = static_cast<int16_t>(getU16(&row[10]));
         return type == 1 ? (getU32(&row[2]) & 0x00FFFFFF) : 0;
@@ -490,12 +495,16 @@ uint32_t createTable(Pager& pager, const TableDefinition& definition, double now
     validateTableDefinition(definition);
     TdefImage image = layoutTable(definition);
     Catalog catalog = readCatalog(pager);
-    std::vector<uint8_t> key = nameKey(definition.name);
-    if (findTable(pager, definition.name) != 0) {
-        throw invalid("a table named \"" + definition.name + "\" already exists");
+    IndexTree names = catalogTree(pager, catalog, catalog.nameIndex);
+    IndexTree ids = catalogTree(pager, catalog, catalog.idIndex);
+    IndexKey key = nameKey(definition.name);
+    if (names.containsKey(key)) {
+        throw invalid("the name \"" + definition.name + "\" is already used by a table or " +
+                      "another object");
     }
-    uint32_t nameLeaf = catalogLeaf(pager, catalog, catalog.nameIndex, key.size() + 4);
-    uint32_t idLeaf = catalogLeaf(pager, catalog, catalog.idIndex, 9);
+    if (key.size() > names.maxKeySize()) {
+        throw invalid("the name \"" + definition.name + "\" is too long for the catalog index");
+    }
     const LongValueMapImage* lvPropMaps = nullptr;
     for (const auto& m : catalog.image.longValueMaps) {
         if (m.columnNumber == kLvPropColumn) lvPropMaps = &m;
@@ -537,13 +546,11 @@ uint32_t createTable(Pager& pager, const TableDefinition& definition, double now
     auto [rowPage, rowSlot] =
         placeRow(pager, catalog.image.ownedMap, catalog.image.freeMap, kCatalogTdefPage,
                  tableCatalogRow(tdefPage, definition.name, now, lvProp));
-    std::vector<uint8_t> idKey;
-    appendLongKey(idKey, static_cast<int32_t>(tdefPage));
-    insertLeafEntry(pager.write(nameLeaf), leafEntry(key, rowPage, rowSlot));
-    insertLeafEntry(pager.write(idLeaf), leafEntry(idKey, rowPage, rowSlot));
+    RowId rowId{rowPage, rowSlot};
     catalog.image.rowCount += 1;
-    catalog.image.realIndexes[catalog.nameIndex].uniqueKeys += 1;
-    catalog.image.realIndexes[catalog.idIndex].uniqueKeys += 1;
+    if (names.insert(key, rowId)) catalog.image.realIndexes[catalog.nameIndex].uniqueKeys += 1;
+    if (ids.insert(idKey(tdefPage), rowId))
+        catalog.image.realIndexes[catalog.idIndex].uniqueKeys += 1;
     rewriteTdef(pager, catalog.stored, catalog.image);
     return tdefPage;
 }

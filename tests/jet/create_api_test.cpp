@@ -2,6 +2,8 @@
 // the engine's own reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "jet/create_sample_schema.h"
 #include "jet/database.h"
 #include "support/test_support.h"
@@ -133,4 +135,34 @@ TEST(CreateApi, RefusesAnExistingFile) {
     auto before = readFile(path);
     EXPECT_THROW(jet::Database::create(path), jet::Error);
     EXPECT_EQ(readFile(path), before);
+}
+
+TEST(CreateApi, ManyTablesGrowTheCatalogPastOnePage) {
+    // 150 tables with Thai names: the catalog's rows, property blobs and both of its indexes
+    // outgrow their first pages.
+    TempDir dir;
+    auto path = dir / "many.mdb";
+    std::vector<std::string> names;
+    {
+        auto db = jet::Database::create(path);
+        db->begin();
+        for (int i = 0; i < 150; ++i) {
+            jet::TableDefinition t = layoutTables()[0];
+            t.name = "ตารางที่ " + std::to_string(i);
+            t.columns[1].required = true;
+            t.columns[1].description = "ชื่อฟิลด์ภาษาไทย";
+            db->createTable(t);
+            names.push_back(t.name);
+        }
+        db->commit();
+        EXPECT_EQ(db->check(), std::vector<std::string>{});
+    }
+    auto db = jet::Database::open(path, jet::OpenMode::ReadOnly);
+    EXPECT_EQ(db->tableNames(), names);
+    EXPECT_TRUE(db->table("ตารางที่ 149").columns()[1].required);
+    EXPECT_EQ(db->check(), std::vector<std::string>{});
+
+    std::string listed = runCommand("mdb-tables -1 '" + path.string() + "'");
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 150);
+    EXPECT_NE(listed.find("ตารางที่ 77\n"), std::string::npos);
 }
