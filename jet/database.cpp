@@ -2,7 +2,7 @@
 
 #include "jet/database_impl.h"
 #include "jet/index_check.h"
-#include "jet/index_tree.h"
+#include "jet/index_update.h"
 #include "jet/long_value.h"
 #include "jet/properties.h"
 #include "jet/text_codec.h"
@@ -31,6 +31,11 @@ TableImpl::TableImpl(DatabaseImpl& db, const CatalogEntry& entry) : db_(db), ent
 }
 
 void TableImpl::reload() {
+    load();
+}
+
+void TableImpl::reload(const CatalogEntry& entry) {
+    entry_ = entry;
     load();
 }
 
@@ -208,8 +213,8 @@ void DatabaseImpl::invalidate() {
     catalog_.reset();
     catalogTable_.reset();
     const Catalog& c = catalog();
-    for (auto it = tables_.begin(); it != tables_.end(); ++it) {
-        if (c.findTableAt(it->first)) it->second->reload();
+    for (auto& [page, table] : tables_) {
+        if (const CatalogEntry* entry = c.findTableAt(page)) table->reload(*entry);
     }
 }
 
@@ -453,32 +458,12 @@ std::vector<RowId> Table::seek(int indexPosition, const std::vector<Value>& key)
     const Index& index = all[size_t(indexPosition)];
     std::vector<IndexDescriptor> descriptors = describeIndexes(*impl_);
     const IndexDescriptor& descriptor = descriptors.at(size_t(index.realIndex));
-    if (key.size() > descriptor.columns.size())
-        throw Error(ErrorCode::TypeMismatch, "index " + index.name + " of table " + name() +
-                                                 " has fewer columns than the key given");
-    for (size_t i = 0; i < key.size(); ++i) {
-        const KeyColumn& column = descriptor.columns[i];
-        bool text = column.type == ColumnType::Text || column.type == ColumnType::Memo;
-        if (text && !descriptor.keysBuildable())
-            throw Error(ErrorCode::Unsupported,
-                        "index " + index.name + " of table " + name() +
-                            " uses a text sort order that cannot be searched");
-    }
-    IndexTree tree(impl_->db().pager(), descriptor);
-    std::vector<RowId> out;
-    if (key.empty()) {
-        tree.forEach([&](std::span<const uint8_t>, RowId id) {
-            out.push_back(id);
-            return true;
-        });
-        return out;
-    }
-    IndexKey prefix;
-    for (size_t i = 0; i < key.size(); ++i) {
-        const KeyColumn& column = descriptor.columns[i];
-        appendKeySegment(prefix, column.type, column.ascending, coerceKeyValue(key[i], column));
-    }
-    return tree.seekPrefix(prefix);
+    std::vector<Value> values;
+    values.reserve(key.size());
+    for (size_t i = 0; i < key.size() && i < descriptor.columns.size(); ++i)
+        values.push_back(coerceKeyValue(key[i], descriptor.columns[i]));
+    if (key.size() > descriptor.columns.size()) values = key;  // seekIndex refuses it
+    return seekIndex(impl_->db().pager(), descriptor, values);
 }
 
 }  // namespace jet

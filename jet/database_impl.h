@@ -43,6 +43,8 @@ public:
 
     // Re-reads the definition and properties from the file.
     void reload();
+    // The same after the table's catalog row changed (name, properties).
+    void reload(const CatalogEntry& entry);
 
     // Every live row in storage order; overflow rows are read where they live.
     void scan(const std::function<bool(RowId, const Row&)>& visit) const;
