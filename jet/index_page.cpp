@@ -124,8 +124,8 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f,
     const uint8_t* bitmap = page + f.indexBitmap;
     const size_t bits = std::min(bitmapBytes(f) * 8, room + 1);
     out.data_.reserve(room);
-    for (size_t b = 0; b < bits; ++b) {
-        if (!(bitmap[b / 8] & (1u << (b % 8)))) continue;
+    std::vector<uint8_t> shared;  // the first entry's first P bytes
+    auto addEntry = [&](size_t b) {
         const size_t stored = b - start;
         const size_t entryPrefix = out.ends_.empty() ? 0 : prefix;
         if (b > room || stored == 0) corrupt(file, pageNumber, "entry bitmap out of range");
@@ -133,16 +133,23 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f,
             corrupt(file, pageNumber, "prefix longer than the first entry");
         }
         if (stored + entryPrefix < trailer + 1) corrupt(file, pageNumber, "entry too short");
-        if (entryPrefix)
-            out.data_.insert(out.data_.end(), out.data_.begin(),
-                             out.data_.begin() + long(entryPrefix));
+        out.data_.insert(out.data_.end(), shared.begin(), shared.begin() + long(entryPrefix));
         const uint8_t* src = page + f.indexEntries + start;
         out.data_.insert(out.data_.end(), src, src + stored);
         out.ends_.push_back(uint32_t(out.data_.size()));
+        if (out.ends_.size() == 1) shared.assign(src, src + prefix);
         start = b;
-    }
-    for (size_t b = bits; b < bitmapBytes(f) * 8; ++b) {
-        if (bitmap[b / 8] & (1u << (b % 8))) corrupt(file, pageNumber, "entry bitmap out of range");
+    };
+    const size_t totalBits = bitmapBytes(f) * 8;
+    for (size_t byte = 0; byte < bitmapBytes(f); ++byte) {
+        const uint8_t bitsHere = bitmap[byte];
+        if (bitsHere == 0) continue;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if (!(bitsHere & (1u << bit))) continue;
+            const size_t b = byte * 8 + bit;
+            if (b >= bits || b >= totalBits) corrupt(file, pageNumber, "entry bitmap out of range");
+            addEntry(b);
+        }
     }
     if (out.ends_.empty() && prefix != 0) corrupt(file, pageNumber, "prefix on an empty page");
     return out;

@@ -3,7 +3,9 @@
 #include "jet/index_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "jet/error.h"
@@ -49,18 +51,56 @@ size_t IndexTree::maxKeySize() const {
     return indexEntryCapacity(format_) / 4 - kNodeEntryTrailer;
 }
 
-IndexPage IndexTree::load(uint32_t page) const {
+// Decoding is a pure function of the page bytes, so a cached decode is valid exactly when the
+// bytes still match; comparing 4 KB is far cheaper than decoding them again.
+namespace {
+struct CachedPage {
+    std::vector<uint8_t> raw;
+    std::shared_ptr<const IndexPage> decoded;
+};
+constexpr size_t kCachedPages = 2048;
+
+std::unordered_map<uint32_t, CachedPage>& pageCache() {
+    thread_local std::unordered_map<uint32_t, CachedPage> cache;
+    return cache;
+}
+
+void remember(uint32_t page, const uint8_t* raw, size_t size,
+              std::shared_ptr<const IndexPage> decoded) {
+    auto& cache = pageCache();
+    auto it = cache.find(page);
+    if (it == cache.end()) {
+        if (cache.size() >= kCachedPages) cache.clear();
+        it = cache.emplace(page, CachedPage{}).first;
+    }
+    it->second.raw.assign(raw, raw + size);
+    it->second.decoded = std::move(decoded);
+}
+}  // namespace
+
+std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     if (page == 0 || page >= pager_.pageCount()) {
         corrupt("page pointer " + std::to_string(page) + " out of range");
     }
     ++pagesRead_;
     PageRef ref = pager_.read(page);
     if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
-    return decodeIndexPage(ref->data(), format_, pager_.path(), page);
+    auto& cache = pageCache();
+    auto it = cache.find(page);
+    if (it != cache.end() && it->second.raw.size() == format_.pageSize &&
+        std::memcmp(it->second.raw.data(), ref->data(), format_.pageSize) == 0) {
+        return it->second.decoded;
+    }
+    auto decoded = std::make_shared<const IndexPage>(
+        decodeIndexPage(ref->data(), format_, pager_.path(), page));
+    remember(page, ref->data(), format_.pageSize, decoded);
+    return decoded;
 }
 
 void IndexTree::store(uint32_t page, const IndexPage& node) {
-    encodeIndexPage(node, pager_.write(page), format_);
+    uint8_t* out = pager_.write(page);
+    encodeIndexPage(node, out, format_);
+    remember(page, out, format_.pageSize, std::make_shared<const IndexPage>(node));
 }
 
 uint32_t IndexTree::allocate() {
@@ -71,30 +111,30 @@ uint32_t IndexTree::allocate() {
 
 void IndexTree::forEach(const Visitor& visit) const {
     uint32_t page = root_;
-    IndexPage node = load(page);
-    for (size_t depth = 0; !node.leaf(); ++depth) {
+    auto node = load(page);
+    for (size_t depth = 0; !node->leaf(); ++depth) {
         if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
-        if (node.childCount() == 0)
+        if (node->childCount() == 0)
             corrupt("intermediate page " + std::to_string(page) + " is empty");
-        page = node.childAt(0);
+        page = node->childAt(0);
         node = load(page);
     }
     std::unordered_set<uint32_t> seen;
     while (true) {
         if (!seen.insert(page).second) corrupt("leaf chain loops at page " + std::to_string(page));
-        if (!node.leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
-        for (size_t i = 0; i < node.count(); ++i) {
-            if (!visit(node.key(i), node.rowId(i))) return;
+        if (!node->leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
+        for (size_t i = 0; i < node->count(); ++i) {
+            if (!visit(node->key(i), node->rowId(i))) return;
         }
-        if (node.nextPage == 0) return;
-        page = node.nextPage;
+        if (node->nextPage == 0) return;
+        page = node->nextPage;
         node = load(page);
     }
 }
 
 std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target) const {
     std::vector<Step> path;
-    path.push_back(Step{root_, load(root_), 0});
+    path.push_back(Step{root_, *load(root_), 0});
     while (!path.back().node.leaf()) {
         if (path.size() > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
         const IndexPage& node = path.back().node;
@@ -104,43 +144,56 @@ std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target)
         size_t i = node.lowerBound(target);
         if (i >= node.childCount()) i = node.childCount() - 1;  // beyond every entry, no tail
         uint32_t child = node.childAt(i);
-        path.push_back(Step{child, load(child), i});
+        path.push_back(Step{child, *load(child), i});
     }
     return path;
 }
 
+std::pair<uint32_t, std::shared_ptr<const IndexPage>> IndexTree::findLeaf(
+    std::span<const uint8_t> target) const {
+    uint32_t page = root_;
+    auto node = load(page);
+    for (size_t depth = 0; !node->leaf(); ++depth) {
+        if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
+        if (node->childCount() == 0) {
+            corrupt("intermediate page " + std::to_string(page) + " is empty");
+        }
+        size_t i = std::min(node->lowerBound(target), node->childCount() - 1);
+        page = node->childAt(i);
+        node = load(page);
+    }
+    return {page, node};
+}
+
 std::vector<RowId> IndexTree::seekPrefix(std::span<const uint8_t> prefix) const {
     std::vector<RowId> rows;
-    std::vector<Step> path = descend(prefix);
-    IndexPage node = std::move(path.back().node);
-    uint32_t page = path.back().page;
-    size_t i = node.lowerBound(prefix);
+    auto [page, node] = findLeaf(prefix);
+    size_t i = node->lowerBound(prefix);
     std::unordered_set<uint32_t> seen;
     while (true) {
-        for (; i < node.count(); ++i) {
-            if (!startsWith(node.key(i), prefix)) return rows;
-            rows.push_back(node.rowId(i));
+        for (; i < node->count(); ++i) {
+            if (!startsWith(node->key(i), prefix)) return rows;
+            rows.push_back(node->rowId(i));
         }
-        if (node.nextPage == 0) return rows;
+        if (node->nextPage == 0) return rows;
         if (!seen.insert(page).second) corrupt("leaf chain loops at page " + std::to_string(page));
-        page = node.nextPage;
+        page = node->nextPage;
         node = load(page);
-        if (!node.leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
+        if (!node->leaf()) corrupt("leaf chain reaches non-leaf page " + std::to_string(page));
         i = 0;
     }
 }
 
 bool IndexTree::containsKey(std::span<const uint8_t> key) const {
-    std::vector<Step> path = descend(key);
-    IndexPage node = std::move(path.back().node);
-    size_t i = node.lowerBound(key);
+    auto [page, node] = findLeaf(key);
+    size_t i = node->lowerBound(key);
     // The first entry >= key may be the first of the next leaf.
-    for (int hops = 0; i == node.count() && node.nextPage != 0 && hops < 1024; ++hops) {
-        node = load(node.nextPage);
-        if (!node.leaf()) corrupt("leaf chain reaches a non-leaf page");
+    for (int hops = 0; i == node->count() && node->nextPage != 0 && hops < 1024; ++hops) {
+        node = load(node->nextPage);
+        if (!node->leaf()) corrupt("leaf chain reaches a non-leaf page");
         i = 0;
     }
-    return i < node.count() && sameBytes(node.key(i), key);
+    return i < node->count() && sameBytes(node->key(i), key);
 }
 
 std::vector<std::string> IndexTree::verifyStructure() const {
@@ -163,7 +216,7 @@ std::vector<std::string> IndexTree::verifyStructure() const {
                 problems.push_back(pageWord + std::to_string(page) + " is reached twice");
                 return;
             }
-            IndexPage node = load(page);
+            const IndexPage& node = *load(page);
             if (node.tdefPage != tdefPage_) {
                 problems.push_back(pageWord + std::to_string(page) + " belongs to table page " +
                                    std::to_string(node.tdefPage));
@@ -221,13 +274,26 @@ bool IndexTree::insert(std::span<const uint8_t> key, RowId row) {
         throw Error(ErrorCode::TooLong, "index " + name_ + ": key of " +
                                             std::to_string(key.size()) + " bytes is too long");
     }
-    const bool fresh = !containsKey(key);
     std::vector<uint8_t> entry(key.begin(), key.end());
     appendEntryTrailer(entry, row);
     std::vector<Step> path = descend(entry);
     IndexPage& leaf = path.back().node;
     size_t pos = leaf.lowerBound(entry);
     if (pos < leaf.count() && sameBytes(leaf.sortBytes(pos), entry)) return false;
+    // Equal keys sit next to each other: look at the neighbours, across a leaf edge if needed.
+    bool fresh = true;
+    if (pos > 0) {
+        fresh = !sameBytes(leaf.key(pos - 1), key);
+    } else if (leaf.prevPage != 0) {
+        auto prev = load(leaf.prevPage);
+        fresh = prev->empty() || !sameBytes(prev->key(prev->count() - 1), key);
+    }
+    if (fresh && pos < leaf.count()) {
+        fresh = !sameBytes(leaf.key(pos), key);
+    } else if (fresh && leaf.nextPage != 0) {
+        auto next = load(leaf.nextPage);
+        fresh = next->empty() || !sameBytes(next->key(0), key);
+    }
     leaf.insert(pos, entry);
     update(path, path.size() - 1);
     return fresh;

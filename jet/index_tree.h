@@ -20,8 +20,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jet/index_key.h"
@@ -76,9 +78,12 @@ class IndexTree {
         size_t childIndex;  // position of this page among its parent's children
     };
 
-    IndexPage load(uint32_t page) const;
+    // Decoded page, shared with a per-thread cache that is checked against the page's bytes.
+    std::shared_ptr<const IndexPage> load(uint32_t page) const;
     void store(uint32_t page, const IndexPage& node);
     std::vector<Step> descend(std::span<const uint8_t> target) const;
+    std::pair<uint32_t, std::shared_ptr<const IndexPage>> findLeaf(
+        std::span<const uint8_t> target) const;
     void update(std::vector<Step>& path, size_t level);
     void split(std::vector<Step>& path, size_t level);
     void splitRoot(std::vector<Step>& path);
