@@ -133,14 +133,6 @@ std::vector<Column> namedColumns(const TableDefinition& t) {
     return out;
 }
 
-uint8_t indexFlags(const IndexDefinition& d) {
-    uint8_t flags = 0x80;
-    if (d.unique || d.primaryKey) flags |= 0x01;
-    if (d.ignoreNulls) flags |= 0x02;
-    if (d.required || d.primaryKey) flags |= 0x08;
-    return flags;
-}
-
 // Adds a logical index to `image`, sharing a real index with the same columns and flags.
 void addIndex(TdefImage& image, const IndexDefinition& d) {
     RealIndexImage real;
@@ -177,6 +169,14 @@ void addIndex(TdefImage& image, const IndexDefinition& d) {
 }
 
 }  // namespace
+
+uint8_t indexFlags(const IndexDefinition& d) {
+    uint8_t flags = 0x80;
+    if (d.unique || d.primaryKey) flags |= 0x01;
+    if (d.ignoreNulls) flags |= 0x02;
+    if (d.required || d.primaryKey) flags |= 0x08;
+    return flags;
+}
 
 void validateTableDefinition(const TableDefinition& t) {
     checkName(t.name, "table");
@@ -555,7 +555,8 @@ uint32_t createTable(Pager& pager, const TableDefinition& definition, double now
     return tdefPage;
 }
 
-void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition) {
+void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition,
+                 const std::vector<IndexEntry>* entries) {
     uint32_t tdefPage = findTable(pager, table);
     if (tdefPage == 0) {
         throw Error(ErrorCode::NotFound, "no table named \"" + std::string(table) + "\"");
@@ -572,30 +573,64 @@ void createIndex(Pager& pager, std::string_view table, const IndexDefinition& de
             throw invalid("table \"" + std::string(table) + "\" already has a primary key");
         }
     }
-    if (image.rowCount != 0) {
+    if (image.rowCount != 0 && !entries) {
         throw Error(ErrorCode::Unsupported,
-                    "adding an index to a table that holds rows is not supported yet: \"" +
+                    "the index of a table that holds rows needs its "
+                    "entries: \"" +
                         std::string(table) + "\"");
+    }
+    if (entries) {
+        size_t maxKey = IndexTree(pager, IndexDescriptor{}).maxKeySize();
+        for (const IndexEntry& e : *entries) {
+            if (e.key.size() > maxKey) {
+                throw Error(ErrorCode::TooLong, "a key of index \"" + definition.name +
+                                                    "\" is too long for an index page");
+            }
+        }
     }
     size_t realBefore = image.realIndexes.size();
     addIndex(image, definition);
-    if (image.realIndexes.size() > realBefore) {
-        RealIndexImage& r = image.realIndexes.back();
-        r.rootPage = allocatePage(pager);
-        std::memcpy(pager.write(r.rootPage), emptyIndexLeaf(tdefPage).data(), kPageSize);
-        // The index's map joins the table's other map rows when their page has room.
-        std::vector<uint8_t> row = inlineUsageMap(r.rootPage & ~7u, {r.rootPage});
-        uint32_t mapPage = image.ownedMap >> 8;
-        std::optional<uint8_t> slot;
-        if (freeSpace(pager.read(mapPage)->data()) >= row.size() + 2) {
-            slot = addRow(pager.write(mapPage), row);
+    if (image.realIndexes.size() == realBefore) {
+        // It shares an existing B-tree, whose entries are already there.
+        rewriteTdef(pager, stored, image);
+        return;
+    }
+    RealIndexImage& r = image.realIndexes.back();
+    r.rootPage = allocatePage(pager);
+    std::memcpy(pager.write(r.rootPage), emptyIndexLeaf(tdefPage).data(), kPageSize);
+    // The index's map joins the table's other map rows when their page has room.
+    std::vector<uint8_t> row = inlineUsageMap(r.rootPage & ~7u, {r.rootPage});
+    uint32_t mapPage = image.ownedMap >> 8;
+    std::optional<uint8_t> slot;
+    if (freeSpace(pager.read(mapPage)->data()) >= row.size() + 2) {
+        slot = addRow(pager.write(mapPage), row);
+    }
+    if (!slot) {
+        mapPage = allocatePage(pager);
+        std::memcpy(pager.write(mapPage), emptyDataPage(0).data(), kPageSize);
+        slot = addRow(pager.write(mapPage), row);
+    }
+    r.usageMap = rowPointer(mapPage, *slot);
+
+    if (entries && !entries->empty()) {
+        IndexDescriptor d;
+        d.number = static_cast<int>(image.realIndexes.size() - 1);
+        d.name = definition.name;
+        d.tdefPage = tdefPage;
+        d.rootPage = r.rootPage;
+        d.usageMap = RowPointer{r.usageMap >> 8, static_cast<uint8_t>(r.usageMap & 0xFF)};
+        d.flags = r.flags;
+        uint32_t map = r.usageMap;
+        IndexTree::PageHooks hooks;
+        hooks.allocate = [&pager, map] {
+            uint32_t page = allocatePage(pager);
+            addToMap(pager, map, page, true);
+            return page;
+        };
+        IndexTree tree(pager, d, hooks);
+        for (const IndexEntry& e : *entries) {
+            if (tree.insert(e.key, e.row)) ++r.uniqueKeys;
         }
-        if (!slot) {
-            mapPage = allocatePage(pager);
-            std::memcpy(pager.write(mapPage), emptyDataPage(0).data(), kPageSize);
-            slot = addRow(pager.write(mapPage), row);
-        }
-        r.usageMap = rowPointer(mapPage, *slot);
     }
     rewriteTdef(pager, stored, image);
 }

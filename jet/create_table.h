@@ -34,10 +34,23 @@ TdefImage layoutTable(const TableDefinition& definition);
 // REQUIRES: pager.inTransaction(); the database is Jet 4.
 uint32_t createTable(Pager& pager, const TableDefinition& definition, double now);
 
-// Adds an index to an existing, empty table. Throws NotFound for an unknown table,
-// InvalidDefinition for a bad index definition or a name already used by an index of the table.
+// One entry of a new index: the key of a row and the row.
+struct IndexEntry {
+    std::vector<uint8_t> key;
+    RowId row;
+};
+
+// Adds an index to an existing table. `entries` are the new index's entries for the rows the
+// table holds, built and checked (unique, required) by the caller; a table with rows needs them.
+// Throws NotFound for an unknown table, InvalidDefinition for a bad index definition or a name
+// already used by an index of the table, before writing anything.
 // REQUIRES: pager.inTransaction().
-void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition);
+void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition,
+                 const std::vector<IndexEntry>* entries = nullptr);
+
+// Real-index flags (0x80 | unique 0x01 | ignore nulls 0x02 | required 0x08) of a definition;
+// a primary key is unique and required.
+uint8_t indexFlags(const IndexDefinition& definition);
 
 // TDEF page of a user table found through the catalog's name index, or 0.
 uint32_t findTable(Pager& pager, std::string_view name);

@@ -3,13 +3,16 @@
 // Each runs inside the caller's transaction when one is open, otherwise in a transaction of its
 // own that commits before returning; a failure rolls that own transaction back, so a refused
 // definition never leaves a half-made table behind.
+#include <algorithm>
 #include <exception>
+#include <optional>
 
 #include "jet/create_database.h"
 #include "jet/create_support.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
+#include "jet/index_key.h"
 #include "jet/pager.h"
 
 namespace jet {
@@ -42,6 +45,67 @@ void requireWritable(const DatabaseImpl& impl) {
     }
 }
 
+// The new index's entries for the rows `table` holds, checked as the index will check later rows:
+// a unique index refuses a key twice, a required one refuses nulls. Nothing is written here.
+// Returns nothing when a column cannot be found or keyed: the definition check then refuses it.
+std::optional<std::vector<create::IndexEntry>> entriesForRows(TableImpl& table,
+                                                              const IndexDefinition& definition) {
+    IndexDescriptor d;
+    d.name = definition.name;
+    d.flags = create::indexFlags(definition);
+    if (definition.ignoreNulls) d.flags |= kIndexIgnoreNulls;
+    for (const IndexColumnDefinition& ic : definition.columns) {
+        int at = Table(&table).columnIndex(ic.column);
+        if (at < 0) return std::nullopt;
+        const Column& c = table.columns()[at];
+        if (c.isLongValue()) return std::nullopt;
+        KeyColumn k;
+        k.type = c.type;
+        k.ascending = ic.ascending;
+        k.rowPosition = at;
+        k.name = c.name;
+        k.sortOrder = c.sortOrder;
+        k.sortVersion = c.sortVersion;
+        d.columns.push_back(k);
+    }
+    if (!d.keysBuildable()) {
+        throw Error(ErrorCode::Unsupported, "table \"" + table.name() +
+                                                "\" uses a sort order whose index keys the engine "
+                                                "cannot build");
+    }
+    std::vector<create::IndexEntry> entries;
+    table.scan([&](RowId id, const Row& row) {
+        bool allNull = allKeyColumnsNull(d, row);
+        if (allNull && d.ignoreNulls()) return true;
+        if (d.required()) {
+            for (const KeyColumn& k : d.columns) {
+                if (row[k.rowPosition].isNull()) {
+                    throw Error(ErrorCode::NullNotAllowed,
+                                "index \"" + definition.name + "\" requires a value in \"" +
+                                    k.name + "\", and a row of table \"" + table.name() +
+                                    "\" has none");
+                }
+            }
+        }
+        entries.push_back({buildIndexKey(d, row), id});
+        return true;
+    });
+    if (d.unique()) {
+        std::vector<const std::vector<uint8_t>*> keys;
+        for (const auto& e : entries) keys.push_back(&e.key);
+        std::sort(keys.begin(), keys.end(), [](auto* a, auto* b) { return *a < *b; });
+        for (size_t i = 1; i < keys.size(); ++i) {
+            if (*keys[i] == *keys[i - 1]) {
+                throw Error(ErrorCode::DuplicateKey,
+                            "the rows of table \"" + table.name() +
+                                "\" hold a value twice in the columns of unique index \"" +
+                                definition.name + "\"");
+            }
+        }
+    }
+    return entries;
+}
+
 }  // namespace
 
 std::shared_ptr<Database> Database::create(const std::filesystem::path& path) {
@@ -70,7 +134,10 @@ void Database::createIndex(std::string_view table, const IndexDefinition& defini
     requireWritable(*impl_);
     Pager& pager = impl_->pager();
     try {
-        runInTransaction(pager, [&] { create::createIndex(pager, table, definition); });
+        runInTransaction(pager, [&] {
+            auto entries = entriesForRows(impl_->table(table), definition);
+            create::createIndex(pager, table, definition, entries ? &*entries : nullptr);
+        });
     } catch (...) {
         impl_->invalidate();
         throw;

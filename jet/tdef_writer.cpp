@@ -98,12 +98,12 @@ std::vector<uint8_t> encodeTdef(const TdefImage& image) {
         w.u32(kMagic659);
         w.u32(l.number);
         w.u32(l.realIndex);
-        w.u8(0);            // not part of a relationship
-        w.u32(0xFFFFFFFF);  // no matching index in another table
-        w.u32(0);
-        w.u8(0x04);  // what Access writes on indexes outside relationships
-        w.u8(0x04);
-        w.u8(l.primaryKey ? 1 : 0);
+        w.u8(l.relationshipSide);
+        w.u32(l.otherIndex);
+        w.u32(l.otherTable);
+        w.u8(l.cascadeUpdates);  // 0x04 on indexes outside relationships, as Access writes
+        w.u8(l.cascadeDeletes);
+        w.u8(l.foreignKey ? 2 : l.primaryKey ? 1 : 0);
         w.u32(0);
     }
     for (const LogicalIndexImage& l : image.logicalIndexes) putName(w, l.name);
@@ -259,11 +259,13 @@ TdefImage decodeTdef(const std::vector<uint8_t>& definition) {
         const uint8_t* d = r.take(28);
         li.number = getU32(d + 4);
         li.realIndex = getU32(d + 8);
+        li.relationshipSide = d[12];
+        li.otherIndex = getU32(d + 13);
+        li.otherTable = getU32(d + 17);
+        li.cascadeUpdates = d[21];
+        li.cascadeDeletes = d[22];
         li.primaryKey = d[23] == 1;
-        if (d[23] == 2) {
-            throw Error(ErrorCode::Unsupported,
-                        "changing a table that takes part in a relationship");
-        }
+        li.foreignKey = d[23] == 2;
     }
     for (auto& li : image.logicalIndexes) li.name = r.name();
     for (;;) {

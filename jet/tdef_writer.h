@@ -29,6 +29,13 @@ struct LogicalIndexImage {
     uint32_t number = 0;
     uint32_t realIndex = 0;
     bool primaryKey = false;
+    // Relationship fields, kept as read from an existing definition (new indexes take part in
+    // no relationship): side 1 = referenced, 2 = referencing; the matching index and its table.
+    uint8_t relationshipSide = 0;
+    uint32_t otherIndex = 0xFFFFFFFF;
+    uint32_t otherTable = 0;
+    uint8_t cascadeUpdates = 0x04, cascadeDeletes = 0x04;
+    bool foreignKey = false;
 };
 
 struct LongValueMapImage {

@@ -166,3 +166,55 @@ TEST(CreateApi, ManyTablesGrowTheCatalogPastOnePage) {
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 150);
     EXPECT_NE(listed.find("ตารางที่ 77\n"), std::string::npos);
 }
+
+TEST(CreateApi, IndexOverRowsAccessWrote) {
+    // compIndexTestV2000: 512 rows written by Access; RS_AGENTE holds "abc" in every row.
+    TempDir dir;
+    auto path = copyFixture("compIndexTestV2000.mdb", dir.path());
+    auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
+
+    jet::IndexDefinition unique;
+    unique.name = "UX_Agent";
+    unique.columns = {{"RS_AGENTE", true}};
+    unique.unique = true;
+    auto before = readFile(path);
+    try {
+        db->createIndex("Table1", unique);
+        ADD_FAILURE() << "a unique index over equal values was accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), jet::ErrorCode::DuplicateKey) << e.what();
+    }
+    EXPECT_EQ(readFile(path), before);
+
+    jet::IndexDefinition plain;
+    plain.name = "IX_Agent";
+    plain.columns = {{"RS_AGENTE", true}, {"CD_AGENTE", false}};
+    db->createIndex("Table1", plain);
+    EXPECT_EQ(db->check(), std::vector<std::string>{});
+    jet::Table t = db->table("Table1");
+    int at = t.indexIndex("IX_Agent");
+    ASSERT_GE(at, 0);
+    auto ordered = t.seek(at, {});
+    ASSERT_EQ(ordered.size(), 512u);
+    // Equal RS_AGENTE everywhere, so the order is CD_AGENTE descending, nulls last.
+    int cd = t.columnIndex("CD_AGENTE");
+    std::vector<int32_t> values;
+    bool nullSeen = false;
+    for (jet::RowId id : ordered) {
+        jet::Value v = t.read(id, cd);
+        if (v.isNull()) {
+            nullSeen = true;
+        } else {
+            EXPECT_FALSE(nullSeen) << "a value after a null";
+            values.push_back(v.as<int32_t>());
+        }
+    }
+    EXPECT_TRUE(std::is_sorted(values.rbegin(), values.rend()));
+    EXPECT_GT(values.size(), 100u);
+
+    std::string schema = runCommand("mdb-schema --indexes '" + path.string() + "' postgres");
+    EXPECT_NE(schema.find("CREATE INDEX \"table1_ix_agent_idx\" ON \"table1\" (\"rs_agente\", "
+                          "\"cd_agente\" DESC);"),
+              std::string::npos)
+        << schema;
+}
