@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "jet/create_sample_schema.h"
 #include "jet/database.h"
@@ -217,4 +218,86 @@ TEST(CreateApi, IndexOverRowsAccessWrote) {
                           "\"cd_agente\" DESC);"),
               std::string::npos)
         << schema;
+}
+
+TEST(CreateApi, SystemTablesMatchTheAccessMadeEmptyFile) {
+    // empty.mdb was made by Access 2000. Compared: the four core system tables' columns and
+    // indexes, and the catalog rows of the Jet engine's own objects (Flags 0x80000000).
+    // Skipped, and why:
+    //  - dates (DateCreate, DateUpdate): per file;
+    //  - Owner and every SID: they come from the workgroup file of whoever created the file;
+    //  - MSysDb's LvProp: Access's version properties, written by Access, not by Jet;
+    //  - catalog rows with Flags 0 or 2 (Forms, Reports, SummaryInfo, MSysAccessObjects, ...) and
+    //    their permission rows: Access adds its own objects when it first saves something;
+    //  - row and key counters of MSysACEs and MSysObjects, which follow from the above.
+    TempDir dir;
+    auto ours = jet::Database::create(dir / "new.mdb");
+    auto access = jet::Database::open(fixturePath("empty.mdb"), jet::OpenMode::ReadOnly);
+    for (const char* name : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
+        jet::Table a = ours->table(name), b = access->table(name);
+        ASSERT_EQ(a.columns().size(), b.columns().size()) << name;
+        for (size_t i = 0; i < a.columns().size(); ++i) {
+            const jet::Column &x = a.columns()[i], &y = b.columns()[i];
+            EXPECT_EQ(x.name, y.name);
+            EXPECT_EQ(x.type, y.type) << x.name;
+            EXPECT_EQ(x.number, y.number) << x.name;
+            EXPECT_EQ(x.length, y.length) << x.name;
+            EXPECT_EQ(x.flags, y.flags) << x.name;
+            if (x.isFixed()) {
+                EXPECT_EQ(x.fixedOffset, y.fixedOffset) << x.name;
+            } else {
+                EXPECT_EQ(x.varIndex, y.varIndex) << x.name;
+            }
+        }
+        ASSERT_EQ(a.indexes().size(), b.indexes().size()) << name;
+        for (size_t i = 0; i < a.indexes().size(); ++i) {
+            const jet::Index &x = a.indexes()[i], &y = b.indexes()[i];
+            EXPECT_EQ(x.name, y.name);
+            EXPECT_EQ(x.primaryKey, y.primaryKey) << x.name;
+            EXPECT_EQ(x.unique, y.unique) << x.name;
+            EXPECT_EQ(x.ignoreNulls, y.ignoreNulls) << x.name;
+            EXPECT_EQ(x.required, y.required) << x.name;
+            ASSERT_EQ(x.columns.size(), y.columns.size()) << x.name;
+            for (size_t k = 0; k < x.columns.size(); ++k) {
+                EXPECT_EQ(x.columns[k].columnNumber, y.columns[k].columnNumber) << x.name;
+                EXPECT_EQ(x.columns[k].ascending, y.columns[k].ascending) << x.name;
+            }
+        }
+    }
+
+    auto jetRows = [](const jet::Database& db) {
+        jet::Table t = db.table("MSysObjects");
+        int id = t.columnIndex("Id"), parent = t.columnIndex("ParentId"),
+            name = t.columnIndex("Name"), type = t.columnIndex("Type"),
+            flags = t.columnIndex("Flags");
+        std::vector<std::string> rows;
+        t.scan([&](jet::RowId, const jet::Row& r) {
+            if (static_cast<uint32_t>(r[flags].as<int32_t>()) != 0x80000000u) return true;
+            rows.push_back(std::to_string(r[id].as<int32_t>()) + "," +
+                           std::to_string(r[parent].as<int32_t>()) + "," +
+                           r[name].as<std::string>() + "," + std::to_string(r[type].as<int16_t>()));
+            return true;
+        });
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    EXPECT_EQ(jetRows(*ours), jetRows(*access));
+    EXPECT_EQ(ours->table("MSysQueries").rowCount(), 0u);
+    EXPECT_EQ(ours->table("MSysRelationships").rowCount(), 0u);
+
+    // Every Jet object has permission rows in both files.
+    auto aceObjects = [](const jet::Database& db) {
+        jet::Table t = db.table("MSysACEs");
+        int object = t.columnIndex("ObjectId");
+        std::set<int32_t> ids;
+        t.scan([&](jet::RowId, const jet::Row& r) {
+            ids.insert(r[object].as<int32_t>());
+            return true;
+        });
+        return ids;
+    };
+    std::set<int32_t> ourAces = aceObjects(*ours), accessAces = aceObjects(*access);
+    EXPECT_EQ(ourAces.size(), 8u);
+    EXPECT_TRUE(
+        std::includes(accessAces.begin(), accessAces.end(), ourAces.begin(), ourAces.end()));
 }
