@@ -301,3 +301,40 @@ TEST(CreateApi, SystemTablesMatchTheAccessMadeEmptyFile) {
     EXPECT_TRUE(
         std::includes(accessAces.begin(), accessAces.end(), ourAces.begin(), ourAces.end()));
 }
+
+TEST(CreateApi, WideTableWithLongPropertyBlob) {
+    // 200 columns with long names and descriptions: a definition over several pages and a
+    // property blob stored as a chain of long-value rows.
+    TempDir dir;
+    auto path = dir / "wide.mdb";
+    jet::TableDefinition wide;
+    wide.name = "Wide";
+    for (int i = 0; i < 200; ++i) {
+        jet::ColumnDefinition c =
+            text(("Column with a long name, number " + std::to_string(i)).c_str(), 1 + i);
+        c.required = i % 2 == 0;
+        c.description = "คำอธิบายของคอลัมน์ที่ " + std::to_string(i);
+        if (i % 3 == 0) c.defaultValue = "\"d" + std::to_string(i) + "\"";
+        wide.columns.push_back(c);
+    }
+    {
+        auto db = jet::Database::create(path);
+        db->createTable(wide);
+    }
+    auto db = jet::Database::open(path, jet::OpenMode::ReadOnly);
+    jet::Table t = db->table("Wide");
+    ASSERT_EQ(t.columns().size(), 200u);
+    for (int i = 0; i < 200; ++i) {
+        const jet::Column& c = t.columns()[i];
+        EXPECT_EQ(c.name, wide.columns[i].name);
+        EXPECT_EQ(c.textSize(), 1 + i);
+        EXPECT_EQ(c.required, wide.columns[i].required) << c.name;
+        EXPECT_EQ(c.defaultValue, wide.columns[i].defaultValue) << c.name;
+        EXPECT_EQ(c.description, wide.columns[i].description) << c.name;
+    }
+    std::string props = runCommand("mdb-prop '" + path.string() + "' Wide");
+    EXPECT_NE(props.find("name: Column with a long name, number 199\n\tAllowZeroLength: no\n"
+                         "\tDescription: คำอธิบายของคอลัมน์ที่ 199\n"),
+              std::string::npos)
+        << props.substr(props.size() > 2000 ? props.size() - 2000 : 0);
+}
