@@ -258,10 +258,13 @@ TdefImage layoutTable(const TableDefinition& t) {
         } else {
             c.flags = d.autoNumber ? 0x07 : 0x03;
             c.varIndex = varIndex;  // the count of variable columns before it, as Jet writes
-            c.fixedOffset = fixedOffset;
             c.length = fixedSize(d.type);
-            // A Yes/No value lives in the null mask and takes no room in the fixed area.
-            if (d.type != ColumnType::Boolean) fixedOffset += c.length;
+            // A Yes/No value lives in the null mask and takes no room in the fixed area; Access
+            // gives it offset 0.
+            if (d.type != ColumnType::Boolean) {
+                c.fixedOffset = fixedOffset;
+                fixedOffset += c.length;
+            }
             if (d.type == ColumnType::Decimal) {
                 c.precision = d.precision;
                 c.scale = d.scale;
