@@ -35,6 +35,25 @@ TEST(OpenDatabase, OnePerFileAndClearErrors) {
     EXPECT_FALSE(a->writable());
     EXPECT_NE(a.get(), openFixture("delTestV2000.mdb").get());
 
+    // Jet 3 files are only read.
+    testing_support::TempDir dir;
+    auto jet3 = testing_support::copyFixture("nwind.mdb", dir.path());
+    try {
+        Database::open(jet3, OpenMode::ReadWrite);
+        ADD_FAILURE();
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.code(), jet::ErrorCode::Unsupported) << e.what();
+    }
+    EXPECT_EQ(Database::open(jet3, OpenMode::ReadOnly)->jetVersion(), 3);
+
+    // Asking for writing a file already open for reading gives the same, now writable, object.
+    auto copy = testing_support::copyFixture("delTestV2000.mdb", dir.path());
+    auto reader = Database::open(copy, OpenMode::ReadOnly);
+    EXPECT_FALSE(reader->writable());
+    auto writer = Database::open(copy, OpenMode::ReadWrite);
+    EXPECT_EQ(reader.get(), writer.get());
+    EXPECT_TRUE(reader->writable());
+
     try {
         Database::open("/nonexistent/folder/file.mdb", OpenMode::ReadOnly);
         ADD_FAILURE();
