@@ -206,53 +206,53 @@ std::vector<std::string> IndexTree::verifyStructure() const {
     size_t leafDepth = SIZE_MAX;
     const std::string pageWord = "page ";
 
-    std::function<void(uint32_t, size_t, const std::vector<uint8_t>*)> visit =
-        [&](uint32_t page, size_t depth, const std::vector<uint8_t>* separator) {
-            if (depth > kMaxDepth) {
-                problems.push_back("tree deeper than " + std::to_string(kMaxDepth));
-                return;
+    // Returns the largest entry below `page` (empty if none).
+    std::function<std::vector<uint8_t>(uint32_t, size_t)> visit =
+        [&](uint32_t page, size_t depth) -> std::vector<uint8_t> {
+        if (depth > kMaxDepth) {
+            problems.push_back("tree deeper than " + std::to_string(kMaxDepth));
+            return {};
+        }
+        if (!visited.insert(page).second) {
+            problems.push_back(pageWord + std::to_string(page) + " is reached twice");
+            return {};
+        }
+        auto held = load(page);
+        const IndexPage& node = *held;
+        if (node.tdefPage != tdefPage_) {
+            problems.push_back(pageWord + std::to_string(page) + " belongs to table page " +
+                               std::to_string(node.tdefPage));
+        }
+        if (node.leaf()) {
+            if (leafDepth == SIZE_MAX) leafDepth = depth;
+            if (leafDepth != depth) {
+                problems.push_back("leaf page " + std::to_string(page) + " at depth " +
+                                   std::to_string(depth) + ", others at " +
+                                   std::to_string(leafDepth));
             }
-            if (!visited.insert(page).second) {
-                problems.push_back(pageWord + std::to_string(page) + " is reached twice");
-                return;
+            if (depth > 0 && node.empty()) {
+                problems.push_back("leaf page " + std::to_string(page) + " is empty");
             }
-            const IndexPage& node = *load(page);
-            if (node.tdefPage != tdefPage_) {
-                problems.push_back(pageWord + std::to_string(page) + " belongs to table page " +
-                                   std::to_string(node.tdefPage));
+            leaves.push_back(Link{page, node.prevPage, node.nextPage});
+            if (node.empty()) return {};
+            auto last = node.sortBytes(node.count() - 1);
+            return std::vector<uint8_t>(last.begin(), last.end());
+        }
+        if (node.childCount() == 0) {
+            problems.push_back("intermediate page " + std::to_string(page) + " is empty");
+        }
+        std::vector<uint8_t> max;
+        for (size_t i = 0; i < node.childCount(); ++i) {
+            max = visit(node.childAt(i), depth + 1);
+            if (i < node.count() && !sameBytes(node.sortBytes(i), max)) {
+                problems.push_back("entry for page " + std::to_string(node.childAt(i)) +
+                                   " on page " + std::to_string(page) +
+                                   " differs from the largest entry below it");
             }
-            if (separator &&
-                (node.empty() || !sameBytes(node.sortBytes(node.count() - 1), *separator))) {
-                problems.push_back("parent entry for page " + std::to_string(page) +
-                                   " differs from its last entry");
-            }
-            if (node.leaf()) {
-                if (leafDepth == SIZE_MAX) leafDepth = depth;
-                if (leafDepth != depth) {
-                    problems.push_back("leaf page " + std::to_string(page) + " at depth " +
-                                       std::to_string(depth) + ", others at " +
-                                       std::to_string(leafDepth));
-                }
-                if (depth > 0 && node.empty()) {
-                    problems.push_back("leaf page " + std::to_string(page) + " is empty");
-                }
-                leaves.push_back(Link{page, node.prevPage, node.nextPage});
-                return;
-            }
-            if (node.childCount() == 0) {
-                problems.push_back("intermediate page " + std::to_string(page) + " is empty");
-            }
-            for (size_t i = 0; i < node.childCount(); ++i) {
-                if (i < node.count()) {
-                    auto sep = node.sortBytes(i);
-                    std::vector<uint8_t> copy(sep.begin(), sep.end());
-                    visit(node.childAt(i), depth + 1, &copy);
-                } else {
-                    visit(node.childAt(i), depth + 1, nullptr);
-                }
-            }
-        };
-    visit(root_, 0, nullptr);
+        }
+        return max;
+    };
+    visit(root_, 0);
 
     for (size_t i = 0; i < leaves.size(); ++i) {
         uint32_t wantPrev = i == 0 ? 0 : leaves[i - 1].page;
@@ -315,10 +315,40 @@ bool IndexTree::remove(std::span<const uint8_t> key, RowId row) {
     return true;
 }
 
-// Writes path[level] after a change: split it if it no longer fits, then bring its parent's
-// entry for it up to date.
+std::vector<uint8_t> IndexTree::subtreeMax(const IndexPage& node) const {
+    const IndexPage* current = &node;
+    std::shared_ptr<const IndexPage> hold;
+    for (size_t depth = 0;; ++depth) {
+        if (depth > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
+        if (current->leaf() || current->tailPage == 0) {
+            if (current->empty()) corrupt("empty page below an intermediate page");
+            auto last = current->sortBytes(current->count() - 1);
+            return std::vector<uint8_t>(last.begin(), last.end());
+        }
+        hold = load(current->tailPage);
+        current = hold.get();
+    }
+}
+
+// An intermediate page with two or more children keeps its last child as the tail; with one
+// child that child is an ordinary entry.
+void IndexTree::normalizeTail(IndexPage& node) const {
+    if (node.leaf()) return;
+    if (node.tailPage == 0 && node.count() >= 2) {
+        node.tailPage = node.child(node.count() - 1);
+        node.erase(node.count() - 1);
+    } else if (node.tailPage != 0 && node.count() == 0) {
+        std::vector<uint8_t> max = subtreeMax(*load(node.tailPage));
+        node.insert(0, nodeEntry(max, node.tailPage));
+        node.tailPage = 0;
+    }
+}
+
+// Writes path[level] after a change (splitting it if it no longer fits), then brings the
+// entries above it in line with its largest entry.
 void IndexTree::update(std::vector<Step>& path, size_t level) {
     Step& step = path[level];
+    normalizeTail(step.node);
     if (!fitsOnPage(step.node, format_)) {
         if (level == 0) {
             splitRoot(path);
@@ -328,24 +358,34 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
         return;
     }
     store(step.page, step.node);
-    fixParentEntry(path, level);
+    propagateMax(path, level);
 }
 
-void IndexTree::fixParentEntry(std::vector<Step>& path, size_t level) {
-    if (level == 0) return;
-    Step& step = path[level];
-    IndexPage& parent = path[level - 1].node;
-    if (step.childIndex >= parent.count() || step.node.empty()) return;  // the tail has no entry
-    auto last = step.node.sortBytes(step.node.count() - 1);
-    if (sameBytes(parent.sortBytes(step.childIndex), last)) return;
-    parent.replace(step.childIndex, nodeEntry(last, step.page));
-    update(path, level - 1);
+// Parent entries hold the largest entry below their child. A tail child has no entry, but its
+// largest entry is its parent's, so the walk continues upwards.
+void IndexTree::propagateMax(std::vector<Step>& path, size_t level) {
+    for (size_t l = level; l > 0; --l) {
+        Step& step = path[l];
+        IndexPage& parent = path[l - 1].node;
+        if (step.childIndex >= parent.count()) continue;  // the tail
+        std::vector<uint8_t> max = subtreeMax(step.node);
+        if (sameBytes(parent.sortBytes(step.childIndex), max)) return;
+        parent.replace(step.childIndex, nodeEntry(max, step.page));
+        update(path, l - 1);
+        return;
+    }
 }
 
-// Moves the first half (by bytes) of path[level] to a new page on its left.
-void IndexTree::split(std::vector<Step>& path, size_t level) {
-    Step& step = path[level];
-    IndexPage& node = step.node;
+// An intermediate page's children that are themselves intermediate pages are linked only among
+// siblings of one parent (leaves are linked end to end): cut the link after `page`.
+void IndexTree::separateFromNext(uint32_t page) {
+    auto node = load(page);
+    if (node->leaf() || node->nextPage == 0) return;
+    setSibling(node->nextPage, false, 0);
+    setSibling(page, true, 0);
+}
+
+size_t IndexTree::splitCount(const IndexPage& node) const {
     // Split by the sizes the entries take with this page's prefix; both halves then fit.
     const size_t prefix = node.prefixLength();
     const size_t total = node.encodedSize();
@@ -354,7 +394,14 @@ void IndexTree::split(std::vector<Step>& path, size_t level) {
         bytes += node.entry(n).size() - (n == 0 ? 0 : prefix);
         ++n;
     }
-    if (n == 0) n = 1;
+    return n == 0 ? 1 : n;
+}
+
+// Moves the first half (by bytes) of path[level] to a new page on its left.
+void IndexTree::split(std::vector<Step>& path, size_t level) {
+    Step& step = path[level];
+    IndexPage& node = step.node;
+    const size_t n = splitCount(node);
 
     const uint32_t leftPage = allocate();
     IndexPage left;
@@ -365,22 +412,20 @@ void IndexTree::split(std::vector<Step>& path, size_t level) {
     node.moveFront(n, left);
     if (node.prevPage != 0) setSibling(node.prevPage, true, leftPage);
     node.prevPage = leftPage;
+    auto last = left.sortBytes(left.count() - 1);  // entries hold their child's largest
+    const std::vector<uint8_t> leftMax(last.begin(), last.end());
+    normalizeTail(left);
+    normalizeTail(node);
     store(leftPage, left);
     store(step.page, node);
+    if (!left.leaf()) separateFromNext(left.childAt(left.childCount() - 1));
 
     IndexPage& parent = path[level - 1].node;
     const size_t at = step.childIndex;
-    parent.insert(at, nodeEntry(left.sortBytes(left.count() - 1), leftPage));
-    if (at + 1 < parent.count()) {
-        // This page was referenced by an entry; that entry moved one place right.
-        step.childIndex = at + 1;
-        auto last = node.sortBytes(node.count() - 1);
-        if (step.childIndex < parent.count() &&
-            !sameBytes(parent.sortBytes(step.childIndex), last)) {
-            parent.replace(step.childIndex, nodeEntry(last, step.page));
-        }
-    } else {
-        step.childIndex = parent.count();  // still the tail
+    parent.insert(at, nodeEntry(leftMax, leftPage));
+    step.childIndex = at + 1;
+    if (step.childIndex < parent.count()) {
+        parent.replace(step.childIndex, nodeEntry(subtreeMax(node), step.page));
     }
     update(path, level - 1);
 }
@@ -388,14 +433,7 @@ void IndexTree::split(std::vector<Step>& path, size_t level) {
 // The root keeps its page number: its entries move to two new pages and it points at them.
 void IndexTree::splitRoot(std::vector<Step>& path) {
     IndexPage& root = path[0].node;
-    const size_t prefix = root.prefixLength();
-    const size_t total = root.encodedSize();
-    size_t n = 0, bytes = 0;
-    while (n + 1 < root.count() && bytes < total / 2) {
-        bytes += root.entry(n).size() - (n == 0 ? 0 : prefix);
-        ++n;
-    }
-    if (n == 0) n = 1;
+    const size_t n = splitCount(root);
 
     const uint32_t leftPage = allocate();
     const uint32_t rightPage = allocate();
@@ -407,13 +445,18 @@ void IndexTree::splitRoot(std::vector<Step>& path) {
     root.moveFront(n, left);
     root.moveFront(root.count(), right);
     right.tailPage = root.tailPage;
+    auto last = left.sortBytes(left.count() - 1);
+    const std::vector<uint8_t> leftMax(last.begin(), last.end());
+    normalizeTail(left);
+    normalizeTail(right);
     store(leftPage, left);
     store(rightPage, right);
+    if (!left.leaf()) separateFromNext(left.childAt(left.childCount() - 1));
 
     IndexPage top;
     top.type = page_type::kIndexNode;
     top.tdefPage = tdefPage_;
-    top.insert(0, nodeEntry(left.sortBytes(left.count() - 1), leftPage));
+    top.insert(0, nodeEntry(leftMax, leftPage));
     top.tailPage = rightPage;
     root = std::move(top);
     store(path[0].page, root);

@@ -2,20 +2,21 @@
 // through the Pager.
 //
 // Shape (what Access reads and writes): leaves hold entries (key, row id) in order and are linked
-// first to last by prev/next. An intermediate page holds, for each child but its last, a copy of
-// that child's last entry plus the child page; its last child is the "tail" (no entry). Pages at
-// one level are linked by prev/next too. The root page never moves: when it splits, its contents
-// move to two new pages and it becomes an intermediate page above them. Because new pages are
-// only ever added to the left of the page they split from, the rightmost page of a level stays
-// the rightmost, and appends at the end of the index touch only the tail path.
+// first to last by prev/next. An intermediate page with two or more children stores an entry for
+// each child but the last: the largest entry below that child plus the child page. The last child
+// is the "tail" (a page pointer, no entry), so changes at the end of a subtree never touch the
+// entries above it. A page with a single child keeps it as an ordinary entry. Intermediate pages
+// are linked prev/next only among children of one parent. The root page never moves: when it
+// splits, its contents move to two new pages and it becomes an intermediate page above them; new
+// pages always go to the left of the page they split from.
 //
 // Reading follows pointers defensively: page numbers are range-checked, descent depth and the
 // leaf chain are bounded, and anything inconsistent is jet::Error(Corrupt) naming the file.
 //
 // Writing: insert() and remove() change one entry and keep every page within its size, every
-// parent entry equal to its child's last entry, and sibling links right. New pages come from the
-// `allocate` hook (which must also record them in the index's usage map and the global map);
-// pages no longer used go to `release`.
+// parent entry equal to the largest entry below its child, and sibling links right. New pages come
+// from the `allocate` hook (which must also record them in the index's usage map and the global
+// map); pages no longer used go to `release`.
 #pragma once
 
 #include <cstdint>
@@ -87,7 +88,11 @@ class IndexTree {
     void update(std::vector<Step>& path, size_t level);
     void split(std::vector<Step>& path, size_t level);
     void splitRoot(std::vector<Step>& path);
-    void fixParentEntry(std::vector<Step>& path, size_t level);
+    void propagateMax(std::vector<Step>& path, size_t level);
+    std::vector<uint8_t> subtreeMax(const IndexPage& node) const;
+    void normalizeTail(IndexPage& node) const;
+    void separateFromNext(uint32_t page);
+    size_t splitCount(const IndexPage& node) const;
     void removeEmpty(std::vector<Step>& path, size_t level);
     void setSibling(uint32_t page, bool next, uint32_t value);
     uint32_t allocate();

@@ -81,13 +81,31 @@ void expectMatches(jet::IndexTree& tree, const Model& model, const std::string& 
     ASSERT_TRUE(problems.empty()) << when << ": " << problems.front();
 }
 
+// Levels of the tree; also checks the tail rule on every intermediate page: two or more children
+// means the last one is the tail, a single child is an ordinary entry.
+size_t depthAndTails(jet::Pager& pager, uint32_t page) {
+    jet::IndexPage node =
+        jet::decodeIndexPage(pager.read(page)->data(), jet::JetFormat::jet4(), pager.path(), page);
+    if (node.leaf()) return 1;
+    if (node.childCount() >= 2) {
+        EXPECT_NE(node.tailPage, 0u) << "page " << page;
+    } else {
+        EXPECT_EQ(node.tailPage, 0u) << "page " << page;
+    }
+    size_t depth = 0;
+    for (size_t i = 0; i < node.childCount(); ++i) {
+        depth = std::max(depth, depthAndTails(pager, node.childAt(i)));
+    }
+    return depth + 1;
+}
+
 // Keys of a (Text, Long, Date) index from random values, Thai included.
 std::vector<uint8_t> randomKey(std::mt19937& rng) {
     static const std::vector<std::string> words = {"สมชาย",  "สมหญิง",   "กนกวรรณ", "Ärger",
                                                    "zebra",  "Apple",   "apple ",  "ข้าว",
                                                    "Müller", "O'Brien", "",        "เงินเดือน"};
     std::string text = words[rng() % words.size()];
-    for (int n = int(rng() % 40); n > 0; --n) text.push_back(char('a' + rng() % 26));
+    for (int n = int(rng() % 120); n > 0; --n) text.push_back(char('a' + rng() % 26));
     jet::IndexKey key;
     jet::appendKeySegment(key, jet::ColumnType::Text, true,
                           rng() % 20 ? jet::Value(text) : jet::Value());
@@ -120,7 +138,8 @@ TEST(IndexTreeMaintenance, RandomKeysGrowThroughSplitsAndShrinkToEmpty) {
     }
     expectMatches(tree, model, "after all inserts");
     const uint32_t grownPages = f.pager().pageCount();
-    EXPECT_GT(grownPages, 60u);  // many leaves, intermediate pages above them
+    EXPECT_GT(grownPages, 60u);
+    EXPECT_GE(depthAndTails(f.pager(), f.index().rootPage), 3u);
 
     // Seek by the leading text segment of an existing key.
     const Entry& probe = *std::next(model.begin(), long(model.size() / 2));
@@ -140,7 +159,10 @@ TEST(IndexTreeMaintenance, RandomKeysGrowThroughSplitsAndShrinkToEmpty) {
         ASSERT_TRUE(reopened.remove(order[i].first, order[i].second)) << "remove " << i;
         EXPECT_FALSE(reopened.remove(order[i].first, order[i].second));
         model.erase(order[i]);
-        if (i % 89 == 0) expectMatches(reopened, model, "after remove " + std::to_string(i));
+        if (i % 89 == 0) {
+            expectMatches(reopened, model, "after remove " + std::to_string(i));
+            depthAndTails(f.pager(), f.index().rootPage);
+        }
     }
     expectMatches(reopened, model, "after removing everything");
     jet::PageRef root = f.pager().read(f.index().rootPage);
