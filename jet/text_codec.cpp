@@ -8,54 +8,66 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(char(c));
-    } else if (c < 0x800) {
-        out.push_back(char(0xC0 | (c >> 6)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(char(0xE0 | (c >> 12)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (c >> 18)));
-        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    }
-}
-
-// Appends UTF-16 units one at a time, pairing surrogates.
-class Utf16Sink {
+// Builds UTF-8 in a buffer sized for the worst case (three bytes per UTF-16 unit or code-page
+// byte), pairing surrogates; an unpaired surrogate becomes U+FFFD.
+class Utf8Writer {
 public:
-    explicit Utf16Sink(std::string& out) : out_(out) {}
-    ~Utf16Sink() { flush(); }
-    void add(char16_t u) {
+    explicit Utf8Writer(size_t maxUnits) : out_(maxUnits * 3, '\0'), p_(out_.data()) {}
+
+    void put(char32_t c) {
+        if (c < 0x80) {
+            *p_++ = char(c);
+        } else if (c < 0x800) {
+            *p_++ = char(0xC0 | (c >> 6));
+            *p_++ = char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *p_++ = char(0xE0 | (c >> 12));
+            *p_++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = char(0x80 | (c & 0x3F));
+        } else {
+            *p_++ = char(0xF0 | (c >> 18));
+            *p_++ = char(0x80 | ((c >> 12) & 0x3F));
+            *p_++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    void ascii(char c) {
+        if (pendingHigh_) {
+            put(kReplacement);
+            pendingHigh_ = 0;
+        }
+        *p_++ = c;
+    }
+
+    void unit(char16_t u) {
         if (pendingHigh_) {
             if (u >= 0xDC00 && u <= 0xDFFF) {
-                appendUtf8(out_,
-                           0x10000 + ((char32_t(pendingHigh_) - 0xD800) << 10) + (u - 0xDC00));
+                put(0x10000 + ((char32_t(pendingHigh_) - 0xD800) << 10) + (u - 0xDC00));
                 pendingHigh_ = 0;
                 return;
             }
-            flush();
+            put(kReplacement);
+            pendingHigh_ = 0;
         }
         if (u >= 0xD800 && u <= 0xDBFF) {
             pendingHigh_ = u;
         } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            appendUtf8(out_, kReplacement);
+            put(kReplacement);
         } else {
-            appendUtf8(out_, u);
+            put(u);
         }
     }
-    void flush() {
-        if (pendingHigh_) appendUtf8(out_, kReplacement);
+
+    std::string finish() {
+        if (pendingHigh_) put(kReplacement);
         pendingHigh_ = 0;
+        out_.resize(size_t(p_ - out_.data()));
+        return std::move(out_);
     }
 
 private:
-    std::string& out_;
+    std::string out_;
+    char* p_;
     char16_t pendingHigh_ = 0;
 };
 
@@ -87,19 +99,20 @@ char16_t cp874ToUnicode(uint8_t b) {
 }  // namespace
 
 std::string decodeUcs2(const uint8_t* data, size_t size) {
-    std::string out;
-    out.reserve(size / 2);
-    Utf16Sink sink(out);
-    for (size_t i = 0; i + 1 < size; i += 2) sink.add(char16_t(data[i] | (data[i + 1] << 8)));
-    sink.flush();
-    return out;
+    Utf8Writer out(size / 2);
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        if (data[i + 1] == 0 && data[i] < 0x80) {
+            out.ascii(char(data[i]));
+        } else {
+            out.unit(char16_t(data[i] | (data[i + 1] << 8)));
+        }
+    }
+    return out.finish();
 }
 
 std::string decodeJet4Text(const uint8_t* data, size_t size) {
     if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return decodeUcs2(data, size);
-    std::string out;
-    out.reserve(size);
-    Utf16Sink sink(out);
+    Utf8Writer out(size);
     bool compressed = true;
     size_t i = 2;
     while (i < size) {
@@ -107,26 +120,32 @@ std::string decodeJet4Text(const uint8_t* data, size_t size) {
             compressed = !compressed;
             ++i;
         } else if (compressed) {
-            sink.add(char16_t(data[i]));
+            if (data[i] < 0x80) {
+                out.ascii(char(data[i]));
+            } else {
+                out.unit(char16_t(data[i]));
+            }
             ++i;
         } else {
             if (i + 1 >= size) break;
-            sink.add(char16_t(data[i] | (data[i + 1] << 8)));
+            out.unit(char16_t(data[i] | (data[i + 1] << 8)));
             i += 2;
         }
     }
-    sink.flush();
-    return out;
+    return out.finish();
 }
 
 std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePage) {
-    std::string out;
-    out.reserve(size);
+    Utf8Writer out(size);
     for (size_t i = 0; i < size; ++i) {
         uint8_t b = data[i];
-        appendUtf8(out, codePage == 874 ? cp874ToUnicode(b) : cp1252ToUnicode(b));
+        if (b < 0x80) {
+            out.ascii(char(b));
+        } else {
+            out.unit(codePage == 874 ? cp874ToUnicode(b) : cp1252ToUnicode(b));
+        }
     }
-    return out;
+    return out.finish();
 }
 
 std::optional<std::u16string> utf8ToUtf16(std::string_view utf8) {
@@ -173,12 +192,9 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view utf8) {
 }
 
 std::string utf16ToUtf8(std::u16string_view utf16) {
-    std::string out;
-    out.reserve(utf16.size());
-    Utf16Sink sink(out);
-    for (char16_t u : utf16) sink.add(u);
-    sink.flush();
-    return out;
+    Utf8Writer out(utf16.size());
+    for (char16_t u : utf16) out.unit(u);
+    return out.finish();
 }
 
 std::vector<uint8_t> encodeUcs2(std::u16string_view utf16) {
