@@ -138,8 +138,8 @@ TEST(CreateTable, CatalogRowsAndCountersFollowNewTables) {
 TEST(CreateTable, LaysOutColumnsAsAccessDoes) {
     jet::TableDefinition t;
     t.name = "Every type";
-    t.columns = {typed("Flag", ColumnType::Boolean),
-                 typed("B", ColumnType::Byte),
+    t.columns = {typed("B", ColumnType::Byte),
+                 typed("Flag", ColumnType::Boolean),
                  text("Name", 20),
                  typed("I", ColumnType::Integer),
                  typed("Notes", ColumnType::Memo),
@@ -155,8 +155,8 @@ TEST(CreateTable, LaysOutColumnsAsAccessDoes) {
         uint8_t flags, extra;
     };
     const Expect expected[] = {
-        {0, 0, 0, 1, 0x03, 0},    // Yes/No: in the null mask, no fixed bytes
-        {1, 0, 0, 1, 0x03, 0},    // Byte
+        {0, 0, 0, 1, 0x03, 0},    // Byte
+        {1, 0, 0, 1, 0x03, 0},    // Yes/No: in the null mask, offset 0, no fixed bytes
         {2, 0, 0, 40, 0x02, 0},   // Text(20) without compression
         {3, 1, 1, 2, 0x03, 0},    // Integer after the byte
         {4, 1, 0, 0, 0x02, 0},    // Memo
