@@ -1,0 +1,121 @@
+// FrmMain: the program's one window, frmMain.
+//
+// Construction (frm_main_design.cpp) builds every control of the design at its fixed place and
+// gives it its initial contents; behaviour (frm_main.cpp) holds the window's event handlers under
+// their documented names. The window owns the shared Form (data controls, program-wide values,
+// transfer state) and its QtMainWindowPort, through which the logic reaches the controls.
+//
+// Object names: every control carries its documented name as its Qt object name; a control of a
+// control array carries the array's name, an underscore and its index: txtDir(1) is "txtDir_1",
+// cmdTransfer(3) is "cmdTransfer_3", lbl(0) is "lbl_0".
+//
+// Life: construct, call Form_Load(), show. Closing the window (its close box or cmdExit) runs
+// Form_Unload() once.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// data::Recordset::EOF, reached through app/form.h, shares its name with the C library's
+// macro: the macro is defined once, here, and then removed.
+#include <cstdio>
+#undef EOF
+#include "app/form.h"
+#include "app/window/qt_main_window_port.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace app::window {
+
+class CommonDialog;
+class LayoutRowStore;
+class LayoutTableModel;
+class PathField;
+class TabControl;
+
+// "Version." and the three numbers: Version.1.4908.2.
+QString versionText(int major, int minor, int revision);
+
+class FrmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // `programFolder` is the folder of Import.INI; empty means the executable's folder.
+    explicit FrmMain(const QString& programFolder = QString(), QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    app::Form& form() { return form_; }
+    QtMainWindowPort& port() { return port_; }
+    CommonDialog* cdl1() const { return cdl1_; }
+
+    // The window's handlers.
+    void Form_Load();
+    void Form_Unload();
+    void cmdSelectDir_Click(int16_t index);
+    void txtCompanyCode_LostFocus();
+    void cmdExit_Click();
+    void cmdTransfer_Click(int16_t index);
+
+    // Controls the port reaches.
+    QWidget* fieldWidget(Field field) const;
+    QLabel* labelWidget(Label label) const;
+    TabControl* tabControl() const { return SSTab1_; }
+
+    // The four layout grids, in the order of their data controls.
+    enum Grid { kGridEmployeeMaster, kGridDataCalc, kGridDataMasterDetail, kGridDataVariantDetail };
+    LayoutTableModel* gridModel(Grid grid) const { return gridModels_[grid]; }
+    // Rereads the four grids from their data controls (after the controls were refreshed).
+    void refreshGrids();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Construction.
+    void createControls();
+    void createCommonTab(QWidget* page);
+    void createTransferTabs();
+    QTableView* createGrid(int tab, const char* name, int modelIndex, bool withFormat);
+    QPushButton* createTransferButton(int tab, int16_t index, int left);
+    void connectHandlers();
+
+    // Behaviour.
+    void txtDir_Changed(int16_t index);
+    std::string settingsFile() const;
+
+    QString programFolder_;
+    QtMainWindowPort port_;
+    app::Form form_;
+    bool unloaded_ = false;
+
+    TabControl* SSTab1_ = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    QLabel* lblProcessStatus_ = nullptr;
+    QLabel* lblRecordCount_ = nullptr;
+    QLabel* lblUseTime_ = nullptr;
+    QPushButton* cmdExit_ = nullptr;
+
+    QLineEdit* txtCompanyCode_ = nullptr;
+    std::array<PathField*, 2> txtDir_{};
+    std::array<QString, 2> lastDirText_;  // the text each path field's change handling last saw
+    std::array<QPushButton*, 2> cmdSelectDir_{};
+    QLineEdit* txtDelimiter_ = nullptr;
+    CommonDialog* cdl1_ = nullptr;
+
+    QLineEdit* txtBankCode_ = nullptr;
+    QLineEdit* txtYear_ = nullptr;    // txtYear(0)
+    QLineEdit* txtPeriod_ = nullptr;  // txtPeriod(0)
+    std::array<QPushButton*, 4> cmdTransfer_{};
+    std::array<LayoutTableModel*, 4> gridModels_{};
+    std::array<std::unique_ptr<LayoutRowStore>, 4> gridStores_;
+};
+
+}  // namespace app::window

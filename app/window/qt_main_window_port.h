@@ -1,0 +1,44 @@
+// QtMainWindowPort: frmMain as the transfer command, the importers and the settings see it.
+//
+// Reads and writes the window's fields and status labels, shows modal message boxes in the three
+// styles (no icon, stop icon, question icon; always an OK button), sets the busy pointer as an
+// application-wide override cursor, and yields to the event loop. Setting txtDir(1) emits the
+// field's change, so the window's path-change handling runs exactly as when the user types.
+#pragma once
+
+#include <QElapsedTimer>
+#include <string>
+
+#include "app/main_window_port.h"
+
+namespace app::window {
+
+class FrmMain;
+
+class QtMainWindowPort : public app::MainWindowPort {
+public:
+    explicit QtMainWindowPort(FrmMain& window) : window_(window) {}
+    ~QtMainWindowPort() override;
+
+    std::string fieldText(Field field) const override;
+    void setFieldText(Field field, const std::string& text) override;
+
+    std::string labelCaption(Label label) const override;
+    void setLabelCaption(Label label, const std::string& caption) override;
+
+    void setMousePointer(int pointer) override;
+    void messageBox(const std::string& prompt, int style, const std::string& title) override;
+    // Runs pending events at most about 60 times a second: a transfer yields once per line,
+    // and repainting the labels for every line would cost more than the line itself.
+    void yield() override;
+
+    int currentTab() const override;
+    void setCurrentTab(int tab) override;
+
+private:
+    FrmMain& window_;
+    bool busy_ = false;  // the hourglass override cursor is set
+    QElapsedTimer sinceYield_;
+};
+
+}  // namespace app::window

@@ -1,0 +1,32 @@
+// The window's fonts, and the substitutions that keep Thai readable where they are missing.
+//
+// The design names "Tahoma" and "MS Sans Serif". Where a family is not installed, Qt is told to
+// use a Thai-capable family in its place (the first installed of Tahoma, Loma, Garuda, Tlwg Typo,
+// Waree), so every caption, Thai included, renders with real glyphs. Sizes are set in pixels as
+// the design's points come out at 96 dots per inch, because the controls' sizes are in pixels
+// too: a text that fits on one screen fits on every screen.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+namespace app::window {
+
+// REQUIRES: a QGuiApplication exists. Idempotent.
+void installFontSubstitutions();
+
+// Pixels of a font size in points at 96 dots per inch (12 pt: 16 px, 9.75 pt: 13 px, 8 pt: 11 px).
+int pointsToPixels(double points);
+
+// A font of `family` at `points`, bold when asked.
+QFont designFont(const QString& family, double points, bool bold = false);
+
+inline QFont tahoma12() { return designFont(QStringLiteral("Tahoma"), 12); }
+inline QFont msSansSerif12(bool bold = false) {
+    return designFont(QStringLiteral("MS Sans Serif"), 12, bold);
+}
+inline QFont gridFont() { return designFont(QStringLiteral("MS Sans Serif"), 9.75); }
+// The window's default font, for controls the design gives no font.
+inline QFont windowDefaultFont() { return designFont(QStringLiteral("MS Sans Serif"), 8); }
+
+}  // namespace app::window
