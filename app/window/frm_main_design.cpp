@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/window/common_dialog.h"
+#include "app/window/data_control_row_store.h"
 #include "app/window/file_button_picture.h"
 #include "app/window/frm_main.h"
 #include "app/window/layout_grid.h"
@@ -174,6 +175,16 @@ QPushButton* FrmMain::createTransferButton(int tab, int16_t index, int left) {
 }
 
 QTableView* FrmMain::createGrid(int tab, const char* name, int modelIndex, bool withFormat) {
+    struct Source {
+        data::DataControl app::Form::*control;
+        const char* table;
+    };
+    static constexpr Source kSources[4] = {
+        {&app::Form::adciEmployeeMaster, "iEmployee Master"},
+        {&app::Form::adciDataCalc, "iData Calc"},
+        {&app::Form::adciDataMasterDetail, "iDataMasterDetail"},
+        {&app::Form::adciDataVariantDetail, "iDataVariantDetail"},
+    };
     // Widths in twips: the employee grid is narrower for its fifth column.
     const int widths[2][5] = {{570, 2775, 2280, 1290, 0}, {495, 1500, 1500, 1290, 1515}};
     const int* width = widths[withFormat ? 1 : 0];
@@ -190,6 +201,10 @@ QTableView* FrmMain::createGrid(int tab, const char* name, int modelIndex, bool 
         port_.messageBox(message.toStdString(), app::kMsgCritical, "ImportData.mdb");
     });
     gridModels_[modelIndex] = model;
+    const Source& source = kSources[modelIndex];
+    gridStores_[modelIndex] =
+        std::make_unique<DataControlRowStore>(form_.*source.control, source.table);
+    model->setStore(gridStores_[modelIndex].get());
     auto* grid = new LayoutGrid(model, SSTab1_->page(tab));
     grid->setObjectName(QString::fromLatin1(name));
     grid->setFont(gridFont());

@@ -93,6 +93,7 @@ void ModalCloser::poll() {
         box.text = message->text();
         box.icon = message->icon();
         seen_.push_back(box);
+        if (onBox_) onBox_(box);
         QAbstractButton* button = message->defaultButton();
         if (button == nullptr && !message->buttons().isEmpty()) button = message->buttons().first();
         if (button != nullptr) button->click();

@@ -45,11 +45,14 @@ class ModalCloser : public QObject {
 public:
     explicit ModalCloser(std::function<void(QWidget*)> other = {});
     const std::vector<SeenBox>& seen() const { return seen_; }
+    // Called for each box seen, while it is still open.
+    void setOnBox(std::function<void(const SeenBox&)> onBox) { onBox_ = std::move(onBox); }
 
 private:
     void poll();
     QTimer timer_;
     std::function<void(QWidget*)> other_;
+    std::function<void(const SeenBox&)> onBox_;
     std::vector<SeenBox> seen_;
 };
 
