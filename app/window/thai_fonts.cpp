@@ -8,28 +8,31 @@ namespace app::window {
 
 namespace {
 
-// Families that carry Thai glyphs, best first.
-const QStringList& thaiFamilies() {
-    static const QStringList families = {
-        QStringLiteral("Tahoma"),    QStringLiteral("Loma"),  QStringLiteral("Garuda"),
-        QStringLiteral("Tlwg Typo"), QStringLiteral("Waree"), QStringLiteral("Norasi"),
-    };
-    return families;
-}
+// Thai-capable stand-ins for each designed family, best first. Loma is close to Tahoma in
+// shape and width; Garuda is a little narrower than Loma at small sizes, which keeps the
+// design's tightest caption (the separator's) clear of the field beside it.
+struct Substitution {
+    const char* designed;
+    QStringList standIns;
+};
+
+const Substitution kSubstitutions[] = {
+    {"Tahoma", {"Loma", "Garuda", "Tlwg Typo", "Waree", "Norasi"}},
+    {"MS Sans Serif", {"Garuda", "Loma", "Tahoma", "Tlwg Typo", "Waree", "Norasi"}},
+};
 
 }  // namespace
 
 void installFontSubstitutions() {
-    QStringList installed;
-    for (const QString& family : thaiFamilies()) {
-        if (QFontDatabase::hasFamily(family)) installed << family;
-    }
-    for (const QString& designed : {QStringLiteral("Tahoma"), QStringLiteral("MS Sans Serif")}) {
+    for (const Substitution& substitution : kSubstitutions) {
+        const QString designed = QString::fromLatin1(substitution.designed);
         if (QFontDatabase::hasFamily(designed)) continue;
-        QStringList substitutes = installed;
-        substitutes.removeAll(designed);
+        QStringList installed;
+        for (const QString& family : substitution.standIns) {
+            if (QFontDatabase::hasFamily(family)) installed << family;
+        }
         QFont::removeSubstitutions(designed);
-        QFont::insertSubstitutions(designed, substitutes);
+        QFont::insertSubstitutions(designed, installed);
     }
 }
 

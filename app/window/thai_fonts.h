@@ -1,8 +1,8 @@
 // The window's fonts, and the substitutions that keep Thai readable where they are missing.
 //
 // The design names "Tahoma" and "MS Sans Serif". Where a family is not installed, Qt is told to
-// use a Thai-capable family in its place (the first installed of Tahoma, Loma, Garuda, Tlwg Typo,
-// Waree), so every caption, Thai included, renders with real glyphs. Sizes are set in pixels as
+// use an installed Thai-capable family in its place (Loma for Tahoma, Garuda for MS Sans Serif,
+// others after them), so every caption, Thai included, renders with real glyphs. Sizes are set in pixels as
 // the design's points come out at 96 dots per inch, because the controls' sizes are in pixels
 // too: a text that fits on one screen fits on every screen.
 #pragma once

@@ -172,7 +172,9 @@ TEST_F(FrmMainTest, StoredTabIsSelectedAndABadOneIsReportedLeavingTabOne) {
         const bool reported =
             std::find(contexts.begin(), contexts.end(), "Form_Load()") != contexts.end();
         EXPECT_EQ(reported, c.reported) << "SSTab1=" << c.stored;
-        if (reported) EXPECT_EQ(fresh.reports().back().owner, "frmMain");
+        if (reported) {
+            EXPECT_EQ(fresh.reports().back().owner, "frmMain");
+        }
         // Everything before the failing step is loaded.
         EXPECT_EQ(text(window, "txtCompanyCode"), QStringLiteral("ACME"));
         EXPECT_EQ(text(window, "txtDelimiter"), QStringLiteral("|"));
@@ -207,12 +209,15 @@ TEST_F(FrmMainTest, ClosingSavesTheSettingsByCloseBoxOrExitButton) {
         FrmMain window(q(folder.path().string()));
         window.Form_Load();
         window.show();
-        const std::string company = byButton ? "Button" : "Box";
+        // The second run starts with the code the first one saved.
+        const std::string current = window.form().globals.CurrentCompanyCode;
+        EXPECT_EQ(current, byButton ? "Box" : "Sample");
+        const std::string typed = byButton ? "Button" : "Box";
         // The field's text goes to "Settings"; the values go to the current company's section,
         // which only leaving the field would change.
-        control<QLineEdit>(window, "txtCompanyCode")->setText(q(company));
-        control<app::window::PathField>(window, "txtDir_0")->setText(q("/in/" + company + ".txt"));
-        control<QLineEdit>(window, "txtDelimiter")->setText(QStringLiteral("\t"));
+        control<QLineEdit>(window, "txtCompanyCode")->setText(q(typed));
+        control<app::window::PathField>(window, "txtDir_0")->setText(q("/in/" + typed + ".txt"));
+        control<QLineEdit>(window, "txtDelimiter")->setText(QStringLiteral(";"));
         window.tabControl()->setCurrentIndex(byButton ? 3 : 4);
         if (byButton) {
             QTest::mouseClick(control<QPushButton>(window, "cmdExit"), Qt::LeftButton);
@@ -220,15 +225,17 @@ TEST_F(FrmMainTest, ClosingSavesTheSettingsByCloseBoxOrExitButton) {
             window.close();
         }
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(readIni("Settings", "CompanyCode"), company);
+        EXPECT_EQ(readIni("Settings", "CompanyCode"), typed);
         EXPECT_EQ(readIni("Settings", "SSTab1"), byButton ? "3" : "4");
-        EXPECT_EQ(readIni("Sample", "TextFilePath"), "/in/" + company + ".txt");
-        EXPECT_EQ(readIni("Sample", "Delimiter"), "\t");
-        EXPECT_EQ(readIni(company, "TextFilePath"), "<absent>");
+        EXPECT_EQ(readIni(current, "TextFilePath"), "/in/" + typed + ".txt");
+        EXPECT_EQ(readIni(current, "MelvarFilePath"), settings::kDefaultMelvarFilePath);
+        EXPECT_EQ(readIni(current, "Delimiter"), ";");
+        if (byButton) {
+            EXPECT_EQ(readIni(typed, "TextFilePath"), "<absent>");
+        }
     }
-    EXPECT_TRUE(reports.contexts().empty() ||
-                std::count(reports.contexts().begin(), reports.contexts().end(), "Form_Unload()") ==
-                    0);
+    const std::vector<std::string> contexts = reports.contexts();
+    EXPECT_EQ(std::count(contexts.begin(), contexts.end(), "Form_Unload()"), 0);
 }
 
 TEST_F(FrmMainTest, FileButtonsFillTheirFieldAndCancelLeavesIt) {
