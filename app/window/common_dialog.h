@@ -17,7 +17,7 @@ namespace app::window {
 class CommonDialog : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Given the dialog's parent and the current file name; returns the chosen name, or nothing
     // when the user cancelled.
     using Chooser = std::function<std::optional<QString>(QWidget*, const QString&)>;
@@ -33,7 +33,7 @@ public:
 
     void setChooser(Chooser chooser) { chooser_ = std::move(chooser); }
 
-private:
+  private:
     QWidget* parentWidget_;
     QString fileName_;
     Chooser chooser_;

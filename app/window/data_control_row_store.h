@@ -17,7 +17,7 @@
 namespace app::window {
 
 class DataControlRowStore : public LayoutRowStore {
-public:
+  public:
     // `control` outlives the store.
     DataControlRowStore(data::DataControl& control, std::string tableName)
         : control_(control), tableName_(std::move(tableName)) {}
@@ -29,7 +29,7 @@ public:
     void addRow(const std::vector<std::pair<std::string, jet::Value>>& values) override;
     void deleteRow(int row) override;
 
-private:
+  private:
     data::DataControl& control_;
     std::string tableName_;
 };

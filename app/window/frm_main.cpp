@@ -27,7 +27,9 @@ namespace {
 
 constexpr const char* kOwner = "frmMain";
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), text.size());
+}
 
 // The stored current tab as a 16-bit integer, converted as the platform converts a text to a
 // whole number: blanks around it ignored, a decimal fraction rounded half to even.
@@ -39,7 +41,8 @@ int16_t tabSettingToInteger(const std::string& text) {
         throw layout::languageError(report::errnum::kTypeMismatch);
     }
     const double rounded = std::nearbyint(number);  // the default rounding mode: half to even
-    if (rounded < -32768.0 || rounded > 32767.0) throw layout::languageError(report::errnum::kOverflow);
+    if (rounded < -32768.0 || rounded > 32767.0)
+        throw layout::languageError(report::errnum::kOverflow);
     return static_cast<int16_t>(rounded);
 }
 
@@ -63,7 +66,8 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::connectHandlers() {
     for (int16_t i = 0; i < 2; ++i) {
-        connect(cmdSelectDir_[i], &QPushButton::clicked, this, [this, i] { cmdSelectDir_Click(i); });
+        connect(cmdSelectDir_[i], &QPushButton::clicked, this,
+                [this, i] { cmdSelectDir_Click(i); });
         connect(txtDir_[i], &QPlainTextEdit::textChanged, this, [this, i] { txtDir_Changed(i); });
     }
     for (int16_t i = 0; i < 4; ++i) {
@@ -81,6 +85,10 @@ void FrmMain::Form_Load() {
     try {
         lblVersion_->setText(
             versionText(VELTRA_VERSION_MAJOR, VELTRA_VERSION_MINOR, VELTRA_VERSION_REVISION));
+        // The designed box is narrower than the text; it grows to the right, where the window
+        // has room, so the whole version can be read.
+        lblVersion_->resize(qMax(lblVersion_->width(), lblVersion_->sizeHint().width()),
+                            lblVersion_->height());
         form_.globals.ProgramFolder = programFolder_.toStdString();
         report::setErrorLogFolder(form_.globals.ProgramFolder);
 
@@ -92,7 +100,8 @@ void FrmMain::Form_Load() {
         links::OpenLayoutTable(form_);
         refreshGrids();
 
-        const int16_t tab = tabSettingToInteger(links::ReadINI(settingsFile(), "Settings", "SSTab1", "0"));
+        const int16_t tab =
+            tabSettingToInteger(links::ReadINI(settingsFile(), "Settings", "SSTab1", "0"));
         if (tab < 0 || tab >= SSTab1_->count()) {
             throw layout::languageError(380, "Invalid property value");
         }
@@ -118,7 +127,9 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void FrmMain::cmdExit_Click() { close(); }
+void FrmMain::cmdExit_Click() {
+    close();
+}
 
 void FrmMain::cmdSelectDir_Click(int16_t index) {
     try {

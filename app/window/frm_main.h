@@ -46,7 +46,7 @@ QString versionText(int major, int minor, int revision);
 class FrmMain : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // `programFolder` is the folder of Import.INI; empty means the executable's folder.
     explicit FrmMain(const QString& programFolder = QString(), QWidget* parent = nullptr);
     ~FrmMain() override;
@@ -74,11 +74,11 @@ public:
     // Rereads the four grids from their data controls (after the controls were refreshed).
     void refreshGrids();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // Construction.
     void createControls();
     void createCommonTab(QWidget* page);

@@ -69,8 +69,8 @@ void FrmMain::createControls() {
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
     SSTab1_->setGeometry(twipsRect(120, 120, 8055, 5775));
     for (const char* caption :
-         {"เลือกไฟล์", "โอนประวัติพนักงาน", "Employee Xtend 1", "โอนข้อมูลเงินเดือน PM",
-          "โอนข้อมูลเงินเดือน PD", "Data Calc", "Data History"}) {
+         {"เลือกไฟล์", "โอนประวัติพนักงาน", "Employee Xtend 1", "โอนข้อมูลเงินเดือน PM", "โอนข้อมูลเงินเดือน PD",
+          "Data Calc", "Data History"}) {
         SSTab1_->addTab(QString::fromUtf8(caption));
     }
 
@@ -194,7 +194,8 @@ QTableView* FrmMain::createGrid(int tab, const char* name, int modelIndex, bool 
         {QStringLiteral("ชื่อฟิล์ด"), "ToFieldName", twipsToPixels(width[2])},
         {QStringLiteral("ข้อมูลตำแหน่งที่"), "FieldNo", twipsToPixels(width[3])},
     };
-    if (withFormat) columns.push_back({QStringLiteral("รูปแบบ"), "sFormat", twipsToPixels(width[4])});
+    if (withFormat)
+        columns.push_back({QStringLiteral("รูปแบบ"), "sFormat", twipsToPixels(width[4])});
 
     auto* model = new LayoutTableModel(std::move(columns), this);
     model->setRefusalHandler([this](const QString& message) {

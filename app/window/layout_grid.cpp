@@ -50,10 +50,9 @@ bool LayoutGrid::confirmDelete() {
     const QModelIndex current = currentIndex();
     if (!current.isValid()) return false;
     const QString no = model_->index(current.row(), 0).data().toString();
-    return QMessageBox::question(this, QStringLiteral("ImportData.mdb"),
-                                 QStringLiteral("ลบแถว No %1 ?").arg(no),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(
+               this, QStringLiteral("ImportData.mdb"), QStringLiteral("ลบแถว No %1 ?").arg(no),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void LayoutGrid::keyPressEvent(QKeyEvent* event) {

@@ -14,7 +14,7 @@ class LayoutTableModel;
 class LayoutGrid : public QTableView {
     Q_OBJECT
 
-public:
+  public:
     explicit LayoutGrid(LayoutTableModel* model, QWidget* parent = nullptr);
 
     LayoutTableModel* layoutModel() const { return model_; }
@@ -24,11 +24,11 @@ public:
     // Deletes the current row without asking; false when there is none or the model refused.
     bool deleteCurrentRow();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void applyColumnWidths();
     bool confirmDelete();
 

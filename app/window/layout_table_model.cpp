@@ -13,7 +13,9 @@ namespace app::window {
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), text.size());
+}
 
 // A whole number of the Long type from the text of a cell, or nothing.
 std::optional<int32_t> wholeNumber(const QString& text) {
@@ -48,7 +50,9 @@ std::optional<int64_t> numberOf(const jet::Value& value) {
 
 QString errorText(const std::exception& error) {
     if (const auto* runTime = dynamic_cast<const report::RunTimeError*>(&error)) {
-        return QStringLiteral("%1 (%2)").arg(fromUtf8(runTime->description())).arg(runTime->number());
+        return QStringLiteral("%1 (%2)")
+            .arg(fromUtf8(runTime->description()))
+            .arg(runTime->number());
     }
     return fromUtf8(error.what());
 }
@@ -208,7 +212,8 @@ bool LayoutTableModel::insertRows(int, int count, const QModelIndex& parent) {
     int64_t highest = 0;
     const int noColumn = columnOf("No");
     if (noColumn >= 0) {
-        for (const auto& row : rows_) highest = std::max(highest, numberOf(row[noColumn]).value_or(0));
+        for (const auto& row : rows_)
+            highest = std::max(highest, numberOf(row[noColumn]).value_or(0));
     }
     if (highest >= INT32_MAX) {
         tell(QStringLiteral("เพิ่มแถวในตาราง [%1] ไม่ได้: No ถึงค่าสูงสุดแล้ว")

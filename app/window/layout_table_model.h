@@ -26,7 +26,7 @@ namespace app::window {
 // The rows of one layout table, read and written one at a time. Row numbers are positions in the
 // order rows() returned them.
 class LayoutRowStore {
-public:
+  public:
     virtual ~LayoutRowStore() = default;
     // Whether the table is open (its data control has a record set).
     virtual bool isOpen() const = 0;
@@ -49,7 +49,7 @@ struct GridColumn {
 class LayoutTableModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     using RefusalHandler = std::function<void(const QString& message)>;
 
     explicit LayoutTableModel(std::vector<GridColumn> columns, QObject* parent = nullptr);
@@ -75,7 +75,7 @@ public:
     bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
-private:
+  private:
     bool isWholeNumberField(int column) const;
     int columnOf(const std::string& field) const;
     void tell(const QString& message) const;

@@ -16,14 +16,24 @@ std::string ReadINI(const std::string& file, const std::string& section, const s
     return settings::ReadINI(file, section, key, defaultValue);
 }
 
-void ReadDefaultINI(app::Form& form) { settings::ReadDefaultINI(form); }
+void ReadDefaultINI(app::Form& form) {
+    settings::ReadDefaultINI(form);
+}
 
-void SaveDefaultINI(app::Form& form) { settings::SaveDefaultINI(form); }
+void SaveDefaultINI(app::Form& form) {
+    settings::SaveDefaultINI(form);
+}
 
-void txtDir_Change(app::Form& form, int16_t index) { app::txtDir_Change(form, index); }
+void txtDir_Change(app::Form& form, int16_t index) {
+    app::txtDir_Change(form, index);
+}
 
-void OpenLayoutTable(app::Form& form) { app::OpenLayoutTable(form); }
+void OpenLayoutTable(app::Form& form) {
+    app::OpenLayoutTable(form);
+}
 
-void cmdTransfer_Click(app::Form& form, int16_t index) { app::cmdTransfer_Click(form, index); }
+void cmdTransfer_Click(app::Form& form, int16_t index) {
+    app::cmdTransfer_Click(form, index);
+}
 
 }  // namespace app::window::links

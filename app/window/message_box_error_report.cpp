@@ -6,7 +6,9 @@
 namespace app::window {
 
 namespace {
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), text.size());
+}
 }  // namespace
 
 QString MessageBoxErrorReport::text() const {

@@ -14,7 +14,7 @@
 namespace app::window {
 
 class MessageBoxErrorReport : public report::ErrorReportComponent {
-public:
+  public:
     void setErrorNumber(int32_t number) override { number_ = number; }
     void setErrorDescription(const std::string& description) override {
         description_ = description;
@@ -28,7 +28,7 @@ public:
     // The box's text: one line per value, in the order the values were set.
     QString text() const;
 
-private:
+  private:
     int32_t number_ = 0;
     std::string description_;
     std::string source_;

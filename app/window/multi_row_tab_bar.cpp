@@ -69,7 +69,9 @@ QSize MultiRowTabBar::sizeHint() const {
     return QSize(widest * tabsPerRow_, rowCount() * rowHeight_);
 }
 
-QSize MultiRowTabBar::minimumSizeHint() const { return QSize(tabsPerRow_ * 8, rowCount() * rowHeight_); }
+QSize MultiRowTabBar::minimumSizeHint() const {
+    return QSize(tabsPerRow_ * 8, rowCount() * rowHeight_);
+}
 
 bool MultiRowTabBar::event(QEvent* event) {
     if (event->type() == QEvent::Shortcut) {

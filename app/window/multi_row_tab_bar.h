@@ -19,7 +19,7 @@ namespace app::window {
 class MultiRowTabBar : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // REQUIRES: tabsPerRow > 0, rowHeight > 0.
     MultiRowTabBar(int tabsPerRow, int rowHeight, QWidget* parent = nullptr);
 
@@ -43,16 +43,16 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-signals:
+  signals:
     void currentChanged(int index);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     struct Tab {
         QString caption;
         int shortcutId = 0;

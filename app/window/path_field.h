@@ -14,14 +14,14 @@ namespace app::window {
 class PathField : public QPlainTextEdit {
     Q_OBJECT
 
-public:
+  public:
     explicit PathField(QWidget* parent = nullptr);
 
     QString text() const { return toPlainText(); }
     // Does nothing when the text is already `text`.
     void setText(const QString& text);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
 };

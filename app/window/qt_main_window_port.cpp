@@ -13,7 +13,9 @@ namespace app::window {
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), text.size()); }
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), text.size());
+}
 
 // Pending events are handled at most this often during a transfer.
 constexpr qint64 kYieldIntervalMs = 16;
@@ -77,8 +79,12 @@ void QtMainWindowPort::yield() {
     sinceYield_.start();
 }
 
-int QtMainWindowPort::currentTab() const { return window_.tabControl()->currentIndex(); }
+int QtMainWindowPort::currentTab() const {
+    return window_.tabControl()->currentIndex();
+}
 
-void QtMainWindowPort::setCurrentTab(int tab) { window_.tabControl()->setCurrentIndex(tab); }
+void QtMainWindowPort::setCurrentTab(int tab) {
+    window_.tabControl()->setCurrentIndex(tab);
+}
 
 }  // namespace app::window

@@ -16,7 +16,7 @@ namespace app::window {
 class FrmMain;
 
 class QtMainWindowPort : public app::MainWindowPort {
-public:
+  public:
     explicit QtMainWindowPort(FrmMain& window) : window_(window) {}
     ~QtMainWindowPort() override;
 
@@ -35,7 +35,7 @@ public:
     int currentTab() const override;
     void setCurrentTab(int tab) override;
 
-private:
+  private:
     FrmMain& window_;
     bool busy_ = false;  // the hourglass override cursor is set
     QElapsedTimer sinceYield_;

@@ -50,13 +50,21 @@ QWidget* TabControl::addTab(const QString& caption) {
     return page;
 }
 
-int TabControl::count() const { return tabBar_->count(); }
+int TabControl::count() const {
+    return tabBar_->count();
+}
 
-QWidget* TabControl::page(int index) const { return pages_->widget(index); }
+QWidget* TabControl::page(int index) const {
+    return pages_->widget(index);
+}
 
-int TabControl::currentIndex() const { return tabBar_->currentIndex(); }
+int TabControl::currentIndex() const {
+    return tabBar_->currentIndex();
+}
 
-void TabControl::setCurrentIndex(int index) { tabBar_->setCurrentIndex(index); }
+void TabControl::setCurrentIndex(int index) {
+    tabBar_->setCurrentIndex(index);
+}
 
 void TabControl::placeOnTab(int tab, QWidget* control, const QRect& rect) {
     QWidget* target = page(tab);
@@ -69,7 +77,9 @@ QRect TabControl::pageArea() const {
     return QRect(0, top, width(), height() - top);
 }
 
-void TabControl::resizeEvent(QResizeEvent*) { layOut(); }
+void TabControl::resizeEvent(QResizeEvent*) {
+    layOut();
+}
 
 void TabControl::layOut() {
     const QRect area = pageArea();

@@ -20,7 +20,7 @@ class MultiRowTabBar;
 class TabControl : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     TabControl(int tabsPerRow, int rowHeight, QWidget* parent = nullptr);
 
     // Appends a tab and its (empty) page; returns the page to put the tab's controls on.
@@ -40,14 +40,14 @@ public:
     // The framed area the pages fill, in this control's coordinates.
     QRect pageArea() const;
 
-signals:
+  signals:
     void currentChanged(int index);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void step(int delta);
     void layOut();
 

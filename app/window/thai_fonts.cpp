@@ -36,7 +36,9 @@ void installFontSubstitutions() {
     }
 }
 
-int pointsToPixels(double points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+int pointsToPixels(double points) {
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
 
 QFont designFont(const QString& family, double points, bool bold) {
     QFont font(family);

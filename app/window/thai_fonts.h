@@ -2,9 +2,9 @@
 //
 // The design names "Tahoma" and "MS Sans Serif". Where a family is not installed, Qt is told to
 // use an installed Thai-capable family in its place (Loma for Tahoma, Garuda for MS Sans Serif,
-// others after them), so every caption, Thai included, renders with real glyphs. Sizes are set in pixels as
-// the design's points come out at 96 dots per inch, because the controls' sizes are in pixels
-// too: a text that fits on one screen fits on every screen.
+// others after them), so every caption, Thai included, renders with real glyphs. Sizes are set in
+// pixels as the design's points come out at 96 dots per inch, because the controls' sizes are in
+// pixels too: a text that fits on one screen fits on every screen.
 #pragma once
 
 #include <QFont>
@@ -21,12 +21,18 @@ int pointsToPixels(double points);
 // A font of `family` at `points`, bold when asked.
 QFont designFont(const QString& family, double points, bool bold = false);
 
-inline QFont tahoma12() { return designFont(QStringLiteral("Tahoma"), 12); }
+inline QFont tahoma12() {
+    return designFont(QStringLiteral("Tahoma"), 12);
+}
 inline QFont msSansSerif12(bool bold = false) {
     return designFont(QStringLiteral("MS Sans Serif"), 12, bold);
 }
-inline QFont gridFont() { return designFont(QStringLiteral("MS Sans Serif"), 9.75); }
+inline QFont gridFont() {
+    return designFont(QStringLiteral("MS Sans Serif"), 9.75);
+}
 // The window's default font, for controls the design gives no font.
-inline QFont windowDefaultFont() { return designFont(QStringLiteral("MS Sans Serif"), 8); }
+inline QFont windowDefaultFont() {
+    return designFont(QStringLiteral("MS Sans Serif"), 8);
+}
 
 }  // namespace app::window

@@ -5,11 +5,11 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QHeaderView>
 
 #include "app/window/frm_main.h"
 #include "app/window/multi_row_tab_bar.h"
@@ -22,7 +22,9 @@ namespace {
 using app::window::FrmMain;
 using app::window::TabControl;
 
-int px(int twips) { return qRound(twips / 15.0); }
+int px(int twips) {
+    return qRound(twips / 15.0);
+}
 
 struct Placed {
     const char* name;
@@ -74,7 +76,7 @@ QString textOf(QWidget* widget) {
 }
 
 class FrmMainLayout : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { window_testing::ensureApplication(); }
 
     QWidget* control(const char* name) {
@@ -114,7 +116,7 @@ TEST_F(FrmMainLayout, EveryControlSitsWhereTheDesignPutsItWithItsInitialText) {
 }
 
 TEST_F(FrmMainLayout, TabsComeInThreeRowsOfThreeWithTheEmployeeTabCurrent) {
-    const char* captions[] = {"เลือกไฟล์",          "โอนประวัติพนักงาน", "Employee Xtend 1",
+    const char* captions[] = {"เลือกไฟล์",           "โอนประวัติพนักงาน",    "Employee Xtend 1",
                               "โอนข้อมูลเงินเดือน PM", "โอนข้อมูลเงินเดือน PD", "Data Calc",
                               "Data History"};
     app::window::MultiRowTabBar* bar = tabs->tabBar();
@@ -148,8 +150,8 @@ QRect visibleRect(QWidget* widget) {
 TEST_F(FrmMainLayout, NoControlOverlapsAnotherOrLeavesItsPage) {
     auto name = [](QWidget* w) { return w->objectName().toStdString(); };
     for (int tab = 0; tab < tabs->count(); ++tab) {
-        QList<QWidget*> onPage = tabs->page(tab)->findChildren<QWidget*>(
-            QString(), Qt::FindDirectChildrenOnly);
+        QList<QWidget*> onPage =
+            tabs->page(tab)->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
         for (int i = 0; i < onPage.size(); ++i) {
             const QRect rect(onPage[i]->mapTo(tabs, QPoint(0, 0)), onPage[i]->size());
             // Inside the framed page area, below the three rows of headers.
@@ -181,21 +183,27 @@ TEST_F(FrmMainLayout, FontsAreTheDesignsAndRenderThai) {
         bool bold;
     };
     const Expected fonts[] = {
-        {"cmdExit", "Tahoma", 16, false},        {"cmdTransfer_0", "Tahoma", 16, false},
-        {"cmdTransfer_1", "Tahoma", 16, false},  {"cmdTransfer_2", "Tahoma", 16, false},
-        {"cmdTransfer_3", "Tahoma", 16, false},  {"txtDir_0", "Tahoma", 16, false},
-        {"txtDir_1", "Tahoma", 16, false},       {"lbl_0", "Tahoma", 16, false},
-        {"lbl_1", "Tahoma", 16, false},          {"Label6", "MS Sans Serif", 16, false},
+        {"cmdExit", "Tahoma", 16, false},
+        {"cmdTransfer_0", "Tahoma", 16, false},
+        {"cmdTransfer_1", "Tahoma", 16, false},
+        {"cmdTransfer_2", "Tahoma", 16, false},
+        {"cmdTransfer_3", "Tahoma", 16, false},
+        {"txtDir_0", "Tahoma", 16, false},
+        {"txtDir_1", "Tahoma", 16, false},
+        {"lbl_0", "Tahoma", 16, false},
+        {"lbl_1", "Tahoma", 16, false},
+        {"Label6", "MS Sans Serif", 16, false},
         {"txtCompanyCode", "MS Sans Serif", 16, false},
         {"txtDelimiter", "MS Sans Serif", 16, true},
         {"grdiEmployeeMaster", "MS Sans Serif", 13, false},
         {"grdiDataCalc", "MS Sans Serif", 13, false},
-        {"SSTab1", "MS Sans Serif", 11, false},  {"Label1", "MS Sans Serif", 11, false},
+        {"SSTab1", "MS Sans Serif", 11, false},
+        {"Label1", "MS Sans Serif", 11, false},
     };
-    const QStringList thaiFamilies = {
-        QStringLiteral("Tahoma"), QStringLiteral("MS Sans Serif"), QStringLiteral("Loma"),
-        QStringLiteral("Garuda"), QStringLiteral("Tlwg Typo"),     QStringLiteral("Waree"),
-        QStringLiteral("Norasi")};
+    const QStringList thaiFamilies = {QStringLiteral("Tahoma"),    QStringLiteral("MS Sans Serif"),
+                                      QStringLiteral("Loma"),      QStringLiteral("Garuda"),
+                                      QStringLiteral("Tlwg Typo"), QStringLiteral("Waree"),
+                                      QStringLiteral("Norasi")};
     for (const Expected& e : fonts) {
         QWidget* widget = control(e.name);
         if (widget == nullptr) continue;

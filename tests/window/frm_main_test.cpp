@@ -34,7 +34,9 @@ using testing_support::TempDir;
 using window_testing::ModalCloser;
 using window_testing::RecordingErrorReports;
 
-QString q(const std::string& text) { return QString::fromStdString(text); }
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // A payroll folder: Melvar.mdb with the payroll tables and ImportData.mdb with the four layout
 // tables, [iData Calc] mapping column 1 to the employee code and columns 2 and 3 to two pay items.
@@ -80,7 +82,7 @@ std::vector<std::string> tableRows(const fs::path& file, const std::string& tabl
 }
 
 class FrmMainTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { window_testing::ensureApplication(); }
 
     std::string ini() const { return settings::settingsFilePath(folder.path().string()); }
@@ -159,9 +161,8 @@ TEST_F(FrmMainTest, StoredTabIsSelectedAndABadOneIsReportedLeavingTabOne) {
         int tab;
         bool reported;
     };
-    const Case cases[] = {{"5", 5, false}, {" 6 ", 6, false}, {"", 1, true},
-                          {"x", 1, true},  {"7", 1, true},    {"-1", 1, true},
-                          {"70000", 1, true}};
+    const Case cases[] = {{"5", 5, false}, {" 6 ", 6, false}, {"", 1, true},     {"x", 1, true},
+                          {"7", 1, true},  {"-1", 1, true},   {"70000", 1, true}};
     for (const Case& c : cases) {
         writeIni("Settings", "SSTab1", c.stored);
         RecordingErrorReports fresh;
@@ -236,6 +237,23 @@ TEST_F(FrmMainTest, ClosingSavesTheSettingsByCloseBoxOrExitButton) {
     }
     const std::vector<std::string> contexts = reports.contexts();
     EXPECT_EQ(std::count(contexts.begin(), contexts.end(), "Form_Unload()"), 0);
+}
+
+TEST_F(FrmMainTest, AltXLeavesAndSavesOnce) {
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_X, Qt::AltModifier);
+    // An access key presses the button visibly: the click follows a moment later.
+    for (int waited = 0; window.isVisible() && waited < 2000; waited += 10) QTest::qWait(10);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(readIni("Settings", "SSTab1"), "0");
+    // A second close (the program ending) does not save again over what the first one wrote.
+    settings::WriteINI(ini(), "Settings", "SSTab1", "6");
+    window.close();
+    EXPECT_EQ(readIni("Settings", "SSTab1"), "6");
 }
 
 TEST_F(FrmMainTest, FileButtonsFillTheirFieldAndCancelLeavesIt) {
@@ -340,8 +358,7 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsIgnored) {
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].text, QStringLiteral("โอนข้อมูลเสร็จเรียบร้อยแล้ว "));
     EXPECT_EQ(closer.seen()[0].title, QStringLiteral("โอนข้อมูลไป VELTRA Payroll"));
-    EXPECT_EQ(statusAtCompletion,
-              QStringLiteral("สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย 'E002,12000,0'"));
+    EXPECT_EQ(statusAtCompletion, QStringLiteral("สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย 'E002,12000,0'"));
     EXPECT_EQ(tableRows(payroll / "Melvar.mdb", "Data Calc").size(), 3u);
     for (const std::string& context : reports.contexts()) EXPECT_EQ(context, "OpenLayoutTable()");
     window.hide();
@@ -395,11 +412,12 @@ TEST_F(FrmMainTest, MessageBoxErrorReportShowsTheFiveValues) {
     component.report();
     ASSERT_EQ(closer.seen().size(), 1u);
     const QString shown = closer.seen()[0].text;
-    for (const char* part : {"3024", "Could not find file 'x.mdb'.", "Microsoft JET Database Engine",
-                             "frmMain", "OpenLayoutTable()"}) {
+    for (const char* part : {"3024", "Could not find file 'x.mdb'.",
+                             "Microsoft JET Database Engine", "frmMain", "OpenLayoutTable()"}) {
         EXPECT_TRUE(shown.contains(QString::fromUtf8(part))) << part;
     }
-    EXPECT_LT(shown.indexOf(QStringLiteral("frmMain")), shown.indexOf(QStringLiteral("OpenLayoutTable")));
+    EXPECT_LT(shown.indexOf(QStringLiteral("frmMain")),
+              shown.indexOf(QStringLiteral("OpenLayoutTable")));
     EXPECT_EQ(closer.seen()[0].icon, QMessageBox::Critical);
 }
 

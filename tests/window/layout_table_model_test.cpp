@@ -16,7 +16,7 @@ using app::window::LayoutTableModel;
 
 // A layout table in memory, kept in ascending No as the grids' record sources order it.
 class FakeStore : public LayoutRowStore {
-public:
+  public:
     using Row = std::map<std::string, jet::Value>;
 
     bool isOpen() const override { return open; }
@@ -56,14 +56,23 @@ public:
     int reads = 0;
     int writes = 0;
     std::vector<Row> table = {
-        {{"No", int32_t{2}}, {"FieldThaiName", "เงินเดือน"}, {"ToFieldName", "IEN01"}, {"FieldNo", int32_t{2}}},
-        {{"No", int32_t{1}}, {"FieldThaiName", "รหัสพนักงาน"}, {"ToFieldName", "Emp"}, {"FieldNo", int32_t{1}}},
-        {{"No", int32_t{3}}, {"FieldThaiName", jet::Value()}, {"ToFieldName", "IEN02"}, {"FieldNo", jet::Value()}},
+        {{"No", int32_t{2}},
+         {"FieldThaiName", "เงินเดือน"},
+         {"ToFieldName", "IEN01"},
+         {"FieldNo", int32_t{2}}},
+        {{"No", int32_t{1}},
+         {"FieldThaiName", "รหัสพนักงาน"},
+         {"ToFieldName", "Emp"},
+         {"FieldNo", int32_t{1}}},
+        {{"No", int32_t{3}},
+         {"FieldThaiName", jet::Value()},
+         {"ToFieldName", "IEN02"},
+         {"FieldNo", jet::Value()}},
     };
 };
 
 class LayoutTableModelTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { window_testing::ensureApplication(); }
 
     void SetUp() override {

@@ -15,7 +15,7 @@ using app::window::MultiRowTabBar;
 using app::window::TabControl;
 
 class TabControlTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { window_testing::ensureApplication(); }
 
     void SetUp() override {

@@ -1,9 +1,9 @@
 #include "window/window_test_support.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QDialog>
+#include <QPushButton>
 #include <memory>
 
 #include "app/window/thai_fonts.h"
@@ -29,7 +29,7 @@ std::vector<ReceivedReport>& received() {
 }
 
 class RecordingComponent : public report::ErrorReportComponent {
-public:
+  public:
     void setErrorNumber(int32_t number) override {
         current_.number = number;
         current_.order.push_back("number");
@@ -52,7 +52,7 @@ public:
     }
     void report() override { received().push_back(current_); }
 
-private:
+  private:
     ReceivedReport current_;
 };
 
@@ -69,7 +69,9 @@ RecordingErrorReports::~RecordingErrorReports() {
     received().clear();
 }
 
-const std::vector<ReceivedReport>& RecordingErrorReports::reports() const { return received(); }
+const std::vector<ReceivedReport>& RecordingErrorReports::reports() const {
+    return received();
+}
 
 std::vector<std::string> RecordingErrorReports::contexts() const {
     std::vector<std::string> result;

@@ -25,7 +25,7 @@ struct ReceivedReport {
 
 // Registers a recording component for the lifetime of the object; reports go to reports().
 class RecordingErrorReports {
-public:
+  public:
     RecordingErrorReports();
     ~RecordingErrorReports();
     const std::vector<ReceivedReport>& reports() const;
@@ -42,13 +42,13 @@ struct SeenBox {
 // a message box by its default (or only) button, any other dialog by `other` when given, else by
 // rejecting it.
 class ModalCloser : public QObject {
-public:
+  public:
     explicit ModalCloser(std::function<void(QWidget*)> other = {});
     const std::vector<SeenBox>& seen() const { return seen_; }
     // Called for each box seen, while it is still open.
     void setOnBox(std::function<void(const SeenBox&)> onBox) { onBox_ = std::move(onBox); }
 
-private:
+  private:
     void poll();
     QTimer timer_;
     std::function<void(QWidget*)> other_;
