@@ -43,6 +43,17 @@ TEST(IndexKeyText, AccessWrittenKeysByteForByte) {
     EXPECT_NE(cjk.find(" 01 02 02 02 02 02 03 01 01 FF 02 80 FF 80 00"), std::string::npos) << cjk;
 }
 
+TEST(IndexKeyText, ModifiersUnprintablesAndCrazyCodes) {
+    // A combining accent adds to the placeholder of the letter before it.
+    EXPECT_EQ(segment(ColumnType::Text, "a\u0301"), "7F 4A 01 0E 00");
+    // With no letter before it, it starts the extra section on its own.
+    EXPECT_EQ(segment(ColumnType::Text, "\u0301"), "7F 01 0C 00");
+    // An unprintable at position 0 goes to its own section after the extra bytes.
+    EXPECT_EQ(segment(ColumnType::Text, "'a"), "7F 4A 01 01 01 01 80 07 06 80 00");
+    // A small hiragana carries crazy code 2, packed into the suffix.
+    EXPECT_EQ(segment(ColumnType::Text, "\u3041"), "7F 7F 02 01 01 01 A0 FF 02 80 FF 80 00");
+}
+
 TEST(IndexKeyText, CaseTrailingSpacesAndTruncation) {
     // Case is not significant: unique text indexes are case-insensitive.
     IndexKey lower = keyOf(ColumnType::Text, "abc"), upper = keyOf(ColumnType::Text, "ABC");

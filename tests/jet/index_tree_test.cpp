@@ -283,6 +283,34 @@ TEST(IndexTreeDamage, BrokenPagesAreCorruptErrorsNamingTheFile) {
     }
 }
 
+TEST(IndexTreeDamage, RandomPageBytesDecodeOrFailCleanly) {
+    std::mt19937 rng(99);
+    const jet::JetFormat& f = jet::JetFormat::jet4();
+    size_t decoded = 0, refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> page(f.pageSize, 0);
+        page[0] = round % 2 ? jet::page_type::kIndexLeaf : jet::page_type::kIndexNode;
+        // Sparse random bitmaps and prefixes, random entry bytes.
+        for (size_t i = f.indexBitmap; i < f.indexEntries; ++i) {
+            if (rng() % 16 == 0) page[i] = uint8_t(rng());
+        }
+        jet::putU16(page.data() + f.indexPrefixLength, uint16_t(rng() % 3 ? rng() % 8 : rng()));
+        for (size_t i = f.indexEntries; i < page.size(); ++i) page[i] = uint8_t(rng());
+        try {
+            jet::IndexPage p = jet::decodeIndexPage(page.data(), f, "random.mdb", 7);
+            for (size_t i = 0; i < p.count(); ++i) {
+                EXPECT_GE(p.entry(i).size(), p.trailerSize() + 1);
+            }
+            ++decoded;
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.code(), jet::ErrorCode::Corrupt);
+            ++refused;
+        }
+    }
+    EXPECT_GT(decoded, 0u);
+    EXPECT_GT(refused, 0u);
+}
+
 TEST(IndexCheck, ReportsWrongKeysMissingAndForeignRows) {
     auto db = jet::Database::open(testing_support::fixturePath("testUnicodeCompV2003.mdb"),
                                   jet::OpenMode::ReadOnly);
