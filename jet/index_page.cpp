@@ -89,10 +89,9 @@ void IndexPage::moveFront(size_t n, IndexPage& to) {
 size_t IndexPage::prefixLength() const {
     if (count() < 2) return 0;
     auto first = entry(0), last = entry(count() - 1);
-    // Never the whole of the shortest entry: every later entry keeps at least one byte.
-    size_t shortest = SIZE_MAX;
-    for (size_t i = 0; i < count(); ++i) shortest = std::min(shortest, entry(i).size());
-    size_t limit = std::min({first.size(), last.size(), shortest - 1});
+    // Stopping one byte short of the shorter of the two leaves every entry a byte of its own:
+    // an entry no longer than the prefix would be a prefix of the first and sort before it.
+    size_t limit = std::min(first.size(), last.size()) - 1;
     size_t p = 0;
     while (p < limit && first[p] == last[p]) ++p;
     return p;

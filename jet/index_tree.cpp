@@ -134,17 +134,17 @@ void IndexTree::forEach(const Visitor& visit) const {
 
 std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target) const {
     std::vector<Step> path;
-    path.push_back(Step{root_, *load(root_), 0});
-    while (!path.back().node.leaf()) {
+    path.push_back(Step{root_, load(root_), nullptr, 0});
+    while (!path.back().view().leaf()) {
         if (path.size() > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
-        const IndexPage& node = path.back().node;
+        const IndexPage& node = path.back().view();
         if (node.childCount() == 0) {
             corrupt("intermediate page " + std::to_string(path.back().page) + " is empty");
         }
         size_t i = node.lowerBound(target);
         if (i >= node.childCount()) i = node.childCount() - 1;  // beyond every entry, no tail
         uint32_t child = node.childAt(i);
-        path.push_back(Step{child, *load(child), i});
+        path.push_back(Step{child, load(child), nullptr, i});
     }
     return path;
 }
@@ -277,7 +277,7 @@ bool IndexTree::insert(std::span<const uint8_t> key, RowId row) {
     std::vector<uint8_t> entry(key.begin(), key.end());
     appendEntryTrailer(entry, row);
     std::vector<Step> path = descend(entry);
-    IndexPage& leaf = path.back().node;
+    IndexPage& leaf = path.back().edit();
     size_t pos = leaf.lowerBound(entry);
     if (pos < leaf.count() && sameBytes(leaf.sortBytes(pos), entry)) return false;
     // Equal keys sit next to each other: look at the neighbours, across a leaf edge if needed.
@@ -303,7 +303,7 @@ bool IndexTree::remove(std::span<const uint8_t> key, RowId row) {
     std::vector<uint8_t> entry(key.begin(), key.end());
     appendEntryTrailer(entry, row);
     std::vector<Step> path = descend(entry);
-    IndexPage& leaf = path.back().node;
+    IndexPage& leaf = path.back().edit();
     size_t pos = leaf.lowerBound(entry);
     if (pos >= leaf.count() || !sameBytes(leaf.sortBytes(pos), entry)) return false;
     leaf.erase(pos);
@@ -348,8 +348,9 @@ void IndexTree::normalizeTail(IndexPage& node) const {
 // entries above it in line with its largest entry.
 void IndexTree::update(std::vector<Step>& path, size_t level) {
     Step& step = path[level];
-    normalizeTail(step.node);
-    if (!fitsOnPage(step.node, format_)) {
+    IndexPage& node = step.edit();
+    normalizeTail(node);
+    if (!fitsOnPage(node, format_)) {
         if (level == 0) {
             splitRoot(path);
         } else {
@@ -357,7 +358,12 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
         }
         return;
     }
-    store(step.page, step.node);
+    // The written page becomes the cached decoded form without another copy.
+    uint8_t* out = pager_.write(step.page);
+    encodeIndexPage(node, out, format_);
+    step.shared = std::make_shared<const IndexPage>(std::move(node));
+    step.owned.reset();
+    remember(step.page, out, format_.pageSize, step.shared);
     propagateMax(path, level);
 }
 
@@ -366,11 +372,11 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
 void IndexTree::propagateMax(std::vector<Step>& path, size_t level) {
     for (size_t l = level; l > 0; --l) {
         Step& step = path[l];
-        IndexPage& parent = path[l - 1].node;
+        const IndexPage& parent = path[l - 1].view();
         if (step.childIndex >= parent.count()) continue;  // the tail
-        std::vector<uint8_t> max = subtreeMax(step.node);
+        std::vector<uint8_t> max = subtreeMax(step.view());
         if (sameBytes(parent.sortBytes(step.childIndex), max)) return;
-        parent.replace(step.childIndex, nodeEntry(max, step.page));
+        path[l - 1].edit().replace(step.childIndex, nodeEntry(max, step.page));
         update(path, l - 1);
         return;
     }
@@ -400,7 +406,7 @@ size_t IndexTree::splitCount(const IndexPage& node) const {
 // Moves the first half (by bytes) of path[level] to a new page on its left.
 void IndexTree::split(std::vector<Step>& path, size_t level) {
     Step& step = path[level];
-    IndexPage& node = step.node;
+    IndexPage& node = step.edit();
     const size_t n = splitCount(node);
 
     const uint32_t leftPage = allocate();
@@ -420,7 +426,7 @@ void IndexTree::split(std::vector<Step>& path, size_t level) {
     store(step.page, node);
     if (!left.leaf()) separateFromNext(left.childAt(left.childCount() - 1));
 
-    IndexPage& parent = path[level - 1].node;
+    IndexPage& parent = path[level - 1].edit();
     const size_t at = step.childIndex;
     parent.insert(at, nodeEntry(leftMax, leftPage));
     step.childIndex = at + 1;
@@ -432,7 +438,7 @@ void IndexTree::split(std::vector<Step>& path, size_t level) {
 
 // The root keeps its page number: its entries move to two new pages and it points at them.
 void IndexTree::splitRoot(std::vector<Step>& path) {
-    IndexPage& root = path[0].node;
+    IndexPage& root = path[0].edit();
     const size_t n = splitCount(root);
 
     const uint32_t leftPage = allocate();
@@ -465,11 +471,12 @@ void IndexTree::splitRoot(std::vector<Step>& path) {
 // path[level] (not the root) lost its last entry: unlink it and drop it from its parent.
 void IndexTree::removeEmpty(std::vector<Step>& path, size_t level) {
     Step& step = path[level];
-    if (step.node.prevPage != 0) setSibling(step.node.prevPage, true, step.node.nextPage);
-    if (step.node.nextPage != 0) setSibling(step.node.nextPage, false, step.node.prevPage);
+    const IndexPage& gone = step.view();
+    if (gone.prevPage != 0) setSibling(gone.prevPage, true, gone.nextPage);
+    if (gone.nextPage != 0) setSibling(gone.nextPage, false, gone.prevPage);
     if (hooks_.release) hooks_.release(step.page);
 
-    IndexPage& parent = path[level - 1].node;
+    IndexPage& parent = path[level - 1].edit();
     if (step.childIndex < parent.count()) {
         parent.erase(step.childIndex);
     } else if (parent.count() > 0) {

@@ -73,10 +73,18 @@ class IndexTree {
     uint64_t pagesRead() const { return pagesRead_; }
 
   private:
+    // One page on the way from the root to a leaf; copied only when it is about to change.
     struct Step {
         uint32_t page;
-        IndexPage node;
+        std::shared_ptr<const IndexPage> shared;
+        std::unique_ptr<IndexPage> owned;
         size_t childIndex;  // position of this page among its parent's children
+
+        const IndexPage& view() const { return owned ? *owned : *shared; }
+        IndexPage& edit() {
+            if (!owned) owned = std::make_unique<IndexPage>(*shared);
+            return *owned;
+        }
     };
 
     // Decoded page, shared with a per-thread cache that is checked against the page's bytes.
