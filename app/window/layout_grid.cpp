@@ -75,8 +75,8 @@ void LayoutGrid::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* add = menu.addAction(QStringLiteral("เพิ่มแถว\tInsert"));
     QAction* remove = menu.addAction(QStringLiteral("ลบแถว\tCtrl+Delete"));
-    add->setEnabled(model_->rowCount() > 0 || model_->columnCount() > 0);
-    remove->setEnabled(currentIndex().isValid());
+    add->setEnabled(model_->isEditable());
+    remove->setEnabled(model_->isEditable() && currentIndex().isValid());
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == add) {
         addRow();

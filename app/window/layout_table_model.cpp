@@ -95,6 +95,10 @@ void LayoutTableModel::setStore(LayoutRowStore* store) {
     reload();
 }
 
+bool LayoutTableModel::isEditable() const {
+    return store_ != nullptr && store_->isOpen();
+}
+
 void LayoutTableModel::reload() {
     beginResetModel();
     rows_.clear();
@@ -144,7 +148,8 @@ QVariant LayoutTableModel::headerData(int section, Qt::Orientation orientation, 
 
 Qt::ItemFlags LayoutTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+    const Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    return isEditable() ? flags | Qt::ItemIsEditable : flags;
 }
 
 bool LayoutTableModel::isWholeNumberField(int column) const {
@@ -164,7 +169,7 @@ void LayoutTableModel::tell(const QString& message) const {
 }
 
 bool LayoutTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid() || store_ == nullptr || !store_->isOpen()) {
+    if (role != Qt::EditRole || !index.isValid() || !isEditable()) {
         return false;
     }
     const int row = index.row();
@@ -208,7 +213,7 @@ bool LayoutTableModel::setData(const QModelIndex& index, const QVariant& value, 
 }
 
 bool LayoutTableModel::insertRows(int, int count, const QModelIndex& parent) {
-    if (parent.isValid() || count != 1 || store_ == nullptr || !store_->isOpen()) return false;
+    if (parent.isValid() || count != 1 || !isEditable()) return false;
     int64_t highest = 0;
     const int noColumn = columnOf("No");
     if (noColumn >= 0) {
@@ -236,8 +241,7 @@ bool LayoutTableModel::insertRows(int, int count, const QModelIndex& parent) {
 }
 
 bool LayoutTableModel::removeRows(int row, int count, const QModelIndex& parent) {
-    if (parent.isValid() || count != 1 || row < 0 || row >= rowCount() || store_ == nullptr ||
-        !store_->isOpen()) {
+    if (parent.isValid() || count != 1 || row < 0 || row >= rowCount() || !isEditable()) {
         return false;
     }
     try {

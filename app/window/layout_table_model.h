@@ -60,6 +60,9 @@ class LayoutTableModel : public QAbstractTableModel {
     void setStore(LayoutRowStore* store);
     void setRefusalHandler(RefusalHandler handler) { refuse_ = std::move(handler); }
 
+    // Whether rows can be changed: a store is set and its table open.
+    bool isEditable() const;
+
     // Reads every row again from the store. A failure to read shows no rows and is told.
     void reload();
 

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <map>
 
+#include <QTest>
+
+#include "app/window/layout_grid.h"
 #include "app/window/layout_table_model.h"
 #include "report/run_time_error.h"
 #include "window/window_test_support.h"
@@ -169,6 +172,32 @@ TEST_F(LayoutTableModelTest, AddedRowsTakeTheNextNoAndStayOutOfTheFileDeletedRow
     EXPECT_EQ(cell(0, 0), QStringLiteral("2"));
     EXPECT_FALSE(model.removeRows(5, 1));
     EXPECT_EQ(store.writes, 2);
+}
+
+TEST_F(LayoutTableModelTest, GridKeysAddRowsAndDeleteOnlyWhenConfirmed) {
+    app::window::LayoutGrid grid(&model);
+    grid.resize(400, 200);
+    EXPECT_EQ(grid.columnWidth(1), 185);
+    grid.setCurrentIndex(model.index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_Insert);
+    ASSERT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(grid.currentIndex().row(), 3) << "the new row is current";
+    EXPECT_EQ(grid.columnWidth(1), 185) << "widths survive the reload";
+    {
+        // The question's default answer is No.
+        window_testing::ModalCloser closer;
+        QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+        ASSERT_EQ(closer.seen().size(), 1u);
+        EXPECT_EQ(closer.seen()[0].icon, QMessageBox::Question);
+    }
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_TRUE(grid.deleteCurrentRow());
+    EXPECT_EQ(model.rowCount(), 3);
+
+    store.open = false;
+    model.reload();
+    EXPECT_FALSE(grid.addRow()) << "no table, no rows to add";
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
 }
 
 }  // namespace
