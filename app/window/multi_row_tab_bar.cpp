@@ -74,6 +74,8 @@ QSize MultiRowTabBar::minimumSizeHint() const {
 }
 
 bool MultiRowTabBar::event(QEvent* event) {
+    // The tab under the mouse is drawn hot.
+    if (event->type() == QEvent::HoverMove || event->type() == QEvent::HoverLeave) update();
     if (event->type() == QEvent::Shortcut) {
         const int id = static_cast<QShortcutEvent*>(event)->shortcutId();
         for (int i = 0; i < count(); ++i) {
