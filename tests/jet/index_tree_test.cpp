@@ -95,6 +95,14 @@ size_t depthAndTails(jet::Pager& pager, uint32_t page) {
     size_t depth = 0;
     for (size_t i = 0; i < node.childCount(); ++i) {
         depth = std::max(depth, depthAndTails(pager, node.childAt(i)));
+        // Intermediate children are linked only among themselves (leaves end to end).
+        jet::IndexPage child = jet::decodeIndexPage(pager.read(node.childAt(i))->data(),
+                                                    jet::JetFormat::jet4(), pager.path(), 0);
+        if (!child.leaf()) {
+            EXPECT_EQ(child.prevPage, i == 0 ? 0 : node.childAt(i - 1)) << "page " << page;
+            EXPECT_EQ(child.nextPage, i + 1 == node.childCount() ? 0 : node.childAt(i + 1))
+                << "page " << page;
+        }
     }
     return depth + 1;
 }
@@ -202,6 +210,36 @@ TEST(IndexTreeMaintenance, AppendsInKeyOrderKeepTheTailPath) {
     } catch (const jet::Error& e) {
         EXPECT_EQ(e.code(), jet::ErrorCode::TooLong);
     }
+}
+
+TEST(IndexTreeMaintenance, LongKeysBuildADeepTreeAndTearItDown) {
+    // Keys near the size limit leave a handful of entries per page: many levels quickly.
+    TreeFixture f;
+    jet::IndexTree tree = f.tree();
+    std::mt19937 rng(4242);
+    Model model;
+    for (int i = 0; i < 400; ++i) {
+        std::vector<uint8_t> key(tree.maxKeySize() - rng() % 64);
+        key[0] = 0x7F;
+        for (size_t k = 1; k < key.size(); ++k) key[k] = uint8_t(rng() % 3 + 0x41);
+        jet::RowId id{uint32_t(300 + i), 0};
+        tree.insert(key, id);
+        model.emplace(key, id);
+        if (i % 25 == 0) expectMatches(tree, model, "after insert " + std::to_string(i));
+    }
+    expectMatches(tree, model, "after all inserts");
+    EXPECT_GE(depthAndTails(f.pager(), f.index().rootPage), 5u);
+    std::vector<Entry> order(model.begin(), model.end());
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t i = 0; i < order.size(); ++i) {
+        ASSERT_TRUE(tree.remove(order[i].first, order[i].second));
+        model.erase(order[i]);
+        if (i % 25 == 0) {
+            expectMatches(tree, model, "after remove " + std::to_string(i));
+            depthAndTails(f.pager(), f.index().rootPage);
+        }
+    }
+    expectMatches(tree, model, "after removing everything");
 }
 
 // ---- Damaged pages ----
