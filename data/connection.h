@@ -20,6 +20,13 @@
 #include "jet/database.h"
 #include "report/run_time_error.h"
 
+// Recordset::EOF keeps the provider's name. The C library defines EOF as a macro, which would
+// rewrite every use of it: the stdio headers are taken in here first (their guards keep them
+// from defining it again) and the macro is removed. Use std::char_traits<char>::eof() instead.
+#include <cstdio>
+#include <stdio.h>
+#undef EOF
+
 namespace data {
 
 // The provider text every connection of the program starts with.
@@ -127,6 +134,7 @@ public:
 
 private:
     std::shared_ptr<Connection> connection_;
+    std::string openedWith_;  // the connection text connection_ was opened with
     std::unique_ptr<Recordset> recordset_;
 };
 
