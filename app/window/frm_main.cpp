@@ -14,6 +14,7 @@
 #include "app/window/logic_links.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
+#include "app/window/twips.h"
 #include "layout/language_error.h"
 #include "report/report_error.h"
 
@@ -179,6 +180,13 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::fitStatusLabel(Label label) {
+    QLabel* widget = labelWidget(label);
+    const int designed = twipsToPixels(1380);
+    const int room = cmdExit_->x() - widget->x() - twipsToPixels(120);
+    widget->resize(qBound(designed, widget->sizeHint().width(), room), widget->height());
 }
 
 QWidget* FrmMain::fieldWidget(Field field) const {

@@ -63,6 +63,10 @@ class FrmMain : public QWidget {
     void cmdExit_Click();
     void cmdTransfer_Click(int16_t index);
 
+    // A status label widened to show its whole caption, as far as the exit button allows; never
+    // narrower than designed.
+    void fitStatusLabel(Label label);
+
     // Controls the port reaches.
     QWidget* fieldWidget(Field field) const;
     QLabel* labelWidget(Label label) const;

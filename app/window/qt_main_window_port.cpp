@@ -46,6 +46,7 @@ std::string QtMainWindowPort::labelCaption(Label label) const {
 
 void QtMainWindowPort::setLabelCaption(Label label, const std::string& caption) {
     window_.labelWidget(label)->setText(fromUtf8(caption));
+    window_.fitStatusLabel(label);
 }
 
 void QtMainWindowPort::setMousePointer(int pointer) {

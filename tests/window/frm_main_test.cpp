@@ -387,6 +387,15 @@ TEST_F(FrmMainTest, PortShowsBoxesInThreeStylesAndSetsBusyPointerAndLabels) {
     port.setLabelCaption(app::Label::RecordCount, "12");
     EXPECT_EQ(port.labelCaption(app::Label::RecordCount), "12");
     EXPECT_EQ(text(window, "lblRecordCount"), QStringLiteral("12"));
+    auto* status = control<QLabel>(window, "lblProcessStatus");
+    EXPECT_EQ(status->width(), 92) << "as designed while the caption fits";
+    // A long caption widens its label towards the exit button, never under it.
+    port.setLabelCaption(app::Label::ProcessStatus, "กำลังโอนข้อมูล รหัส: 0000012345");
+    EXPECT_GE(status->width(), status->sizeHint().width());
+    port.setLabelCaption(app::Label::ProcessStatus, std::string(200, 'W'));
+    EXPECT_LT(status->geometry().right(), control(window, "cmdExit")->x());
+    port.setLabelCaption(app::Label::ProcessStatus, "");
+    EXPECT_EQ(status->width(), 92);
     port.setFieldText(app::Field::Year, "2026");
     EXPECT_EQ(text(window, "txtYear_0"), QStringLiteral("2026"));
     EXPECT_EQ(port.fieldText(app::Field::Delimiter), ",");
