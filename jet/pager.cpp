@@ -362,9 +362,9 @@ public:
         auto it = dirty_.find(page);
         if (it == dirty_.end()) {
             auto copy = std::make_shared<PageBuffer>(*committed(page));
-            undo_.push_back(UndoEntry{page, nullptr, 0});
+            if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
             it = dirty_.emplace(page, DirtyPage{copy, epoch_}).first;
-        } else if (it->second.epoch < epoch_) {
+        } else if (it->second.epoch < epoch_ && !savepoints_.empty()) {
             // First change since the latest savepoint: remember what to go back to.
             undo_.push_back(UndoEntry{page, std::make_shared<PageBuffer>(*it->second.buffer),
                                       it->second.epoch});
@@ -376,7 +376,7 @@ public:
     uint32_t append() override {
         requireTransaction("add a page");
         uint32_t page = pageCount_++;
-        undo_.push_back(UndoEntry{page, nullptr, 0});
+        if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
         dirty_.emplace(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
         return page;
     }
@@ -425,6 +425,34 @@ public:
         pageCount_ = sp->pageCount;
         epoch_ = sp->id;
         savepoints_.erase(sp + 1, savepoints_.end());
+    }
+
+    void release(uint64_t id) override {
+        requireTransaction("release a savepoint");
+        auto sp = std::find_if(savepoints_.begin(), savepoints_.end(),
+                               [&](const Savepoint& s) { return s.id == id; });
+        if (sp == savepoints_.end()) return;
+        if (sp == savepoints_.begin()) {
+            // Back at the transaction's own level: only a whole rollback remains, which needs
+            // no copies.
+            undo_.clear();
+            savepoints_.clear();
+            epoch_ = ++nextId_;
+            return;
+        }
+        // The enclosing savepoint takes over the released one's undo entries, except copies of
+        // pages it had already saved itself.
+        uint64_t parentEpoch = (sp - 1)->id;
+        size_t keep = sp->undoSize;
+        for (size_t i = sp->undoSize; i < undo_.size(); ++i) {
+            UndoEntry& u = undo_[i];
+            if (u.previous && u.epoch >= parentEpoch) continue;
+            if (keep != i) undo_[keep] = std::move(u);
+            ++keep;
+        }
+        undo_.resize(keep);
+        savepoints_.erase(sp, savepoints_.end());
+        epoch_ = parentEpoch;
     }
 
     void rollback() override {

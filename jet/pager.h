@@ -57,6 +57,9 @@ public:
     virtual bool inTransaction() const = 0;
     virtual uint64_t savepoint() = 0;
     virtual void rollbackTo(uint64_t savepoint) = 0;
+    // Forgets the savepoint (and those after it), keeping its changes in the transaction; frees
+    // the page copies kept for rolling back to it. Unknown savepoints are ignored.
+    virtual void release(uint64_t savepoint) { (void)savepoint; }
     virtual void commit() = 0;
     virtual void rollback() = 0;
 

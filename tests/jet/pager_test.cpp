@@ -127,6 +127,21 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     pager->rollbackTo(outer);
     EXPECT_EQ((*pager->read(3))[0], uint8_t(original[3 * 4096]));
 
+    // Released savepoints keep their changes; the enclosing one still undoes them.
+    auto a = pager->savepoint();
+    pager->write(4)[0] = 0x77;
+    auto b = pager->savepoint();
+    pager->write(4)[1] = 0x78;
+    pager->write(6)[0] = 0x79;
+    pager->release(b);
+    EXPECT_EQ((*pager->read(4))[1], 0x78);
+    pager->rollbackTo(a);
+    EXPECT_EQ((*pager->read(4))[0], uint8_t(original[4 * 4096]));
+    EXPECT_EQ((*pager->read(4))[1], uint8_t(original[4 * 4096 + 1]));
+    EXPECT_EQ((*pager->read(6))[0], uint8_t(original[6 * 4096]));
+    pager->release(outer);
+    EXPECT_EQ(errorOf([&] { pager->rollbackTo(outer); }), ErrorCode::Transaction);
+
     pager->rollback();
     EXPECT_EQ(readFile(db), original);
     EXPECT_EQ((*pager->read(1))[20], uint8_t(original[4096 + 20]));
