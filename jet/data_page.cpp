@@ -1,0 +1,127 @@
+#include "jet/data_page.h"
+
+#include <cstring>
+#include <vector>
+
+namespace jet::data_page {
+
+namespace {
+
+size_t slotOffset(const JetFormat& format, uint16_t row) {
+    return format.dataRowTable + 2 * size_t(row);
+}
+
+uint16_t rowStart(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    return getU16(page + slotOffset(format, row)) & kRowOffsetMask;
+}
+
+uint16_t rowEnd(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    return row == 0 ? uint16_t(format.pageSize) : rowStart(page, format, uint16_t(row - 1));
+}
+
+// Lowest row start: where the packed rows begin.
+uint32_t lowestStart(const uint8_t* page, const JetFormat& format) {
+    uint32_t lowest = format.pageSize;
+    uint16_t n = slotCount(page, format);
+    for (uint16_t r = 0; r < n; ++r) lowest = std::min<uint32_t>(lowest, rowStart(page, format, r));
+    return lowest;
+}
+
+void storeFreeSpace(uint8_t* page, const JetFormat& format) {
+    putU16(page + format.dataFreeSpace, uint16_t(freeSpace(page, format)));
+}
+
+}  // namespace
+
+void initialise(uint8_t* page, const JetFormat& format, uint32_t owner) {
+    std::memset(page, 0, format.pageSize);
+    page[0] = page_type::kData;
+    page[1] = 0x01;
+    putU32(page + format.dataOwner, owner);
+    storeFreeSpace(page, format);
+}
+
+void initialiseLongValuePage(uint8_t* page, const JetFormat& format) {
+    initialise(page, format, 0);
+    std::memcpy(page + format.dataOwner, kLvalOwner, 4);
+}
+
+uint16_t slotCount(const uint8_t* page, const JetFormat& format) {
+    return getU16(page + format.dataRowCount);
+}
+
+uint16_t slotFlags(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    return getU16(page + slotOffset(format, row)) & ~kRowOffsetMask;
+}
+
+uint32_t freeSpace(const uint8_t* page, const JetFormat& format) {
+    uint32_t tableEnd = uint32_t(slotOffset(format, slotCount(page, format)));
+    uint32_t lowest = lowestStart(page, format);
+    return lowest > tableEnd ? lowest - tableEnd : 0;
+}
+
+bool hasRoomFor(const uint8_t* page, const JetFormat& format, size_t size) {
+    return slotCount(page, format) < kMaxSlots && freeSpace(page, format) >= size + 2;
+}
+
+std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    uint16_t start = rowStart(page, format, row);
+    uint16_t end = rowEnd(page, format, row);
+    if (end < start) end = start;
+    return {page + start, size_t(end - start)};
+}
+
+uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> bytes,
+               uint16_t flags) {
+    uint16_t row = slotCount(page, format);
+    uint32_t start = lowestStart(page, format) - uint32_t(bytes.size());
+    if (!bytes.empty()) std::memcpy(page + start, bytes.data(), bytes.size());
+    putU16(page + slotOffset(format, row), uint16_t(start | flags));
+    putU16(page + format.dataRowCount, uint16_t(row + 1));
+    storeFreeSpace(page, format);
+    return uint8_t(row);
+}
+
+bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
+                std::span<const uint8_t> bytes, uint16_t flags) {
+    const uint16_t n = slotCount(page, format);
+    // Gather every row's bytes (deleted rows give theirs back), then pack them again from the
+    // end of the page in slot order.
+    std::vector<std::span<const uint8_t>> rows(n);
+    size_t total = 0;
+    for (uint16_t r = 0; r < n; ++r) {
+        if (r == row) {
+            rows[r] = bytes;
+        } else if ((slotFlags(page, format, r) & kDeletedRow) != kDeletedRow) {
+            rows[r] = rowBytes(page, format, r);
+        }
+        total += rows[r].size();
+    }
+    if (slotOffset(format, n) + total > format.pageSize) return false;
+
+    std::vector<uint8_t> copy(page, page + format.pageSize);
+    const uint8_t* base = page;
+    uint32_t pos = format.pageSize;
+    for (uint16_t r = 0; r < n; ++r) {
+        const std::span<const uint8_t>& src = rows[r];
+        pos -= uint32_t(src.size());
+        // Sources point into the page itself (or into the caller's buffer): read them from the
+        // copy so that packing cannot overwrite a row not yet moved.
+        const uint8_t* from = src.data();
+        if (from >= base && from < base + format.pageSize) from = copy.data() + (from - base);
+        if (!src.empty()) std::memmove(page + pos, from, src.size());
+        uint16_t f = r == row ? flags : slotFlags(copy.data(), format, r);
+        putU16(page + slotOffset(format, r), uint16_t(pos | f));
+    }
+    // Clear the space the rows gave back so no stale bytes linger between slots and rows.
+    size_t tableEnd = slotOffset(format, n);
+    if (pos > tableEnd) std::memset(page + tableEnd, 0, pos - tableEnd);
+    storeFreeSpace(page, format);
+    return true;
+}
+
+void deleteRow(uint8_t* page, const JetFormat& format, uint16_t row) {
+    replaceRow(page, format, row, {}, kDeletedRow);
+}
+
+}  // namespace jet::data_page

@@ -1,0 +1,366 @@
+// Insert, update and delete of table rows.
+//
+// Order of every change: check everything (values, keys, relationships), then write long values,
+// the row, the table's counters and the index entries. Checks never touch a page, so a refused
+// change leaves nothing behind even before the savepoint is rolled back.
+#include "jet/table_write.h"
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "jet/data_page.h"
+#include "jet/database_impl.h"
+#include "jet/long_value_writer.h"
+#include "jet/row_writer.h"
+#include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
+
+namespace jet {
+
+namespace {
+
+class RowWriter {
+public:
+    explicit RowWriter(TableImpl& table)
+        : table_(table),
+          db_(table.db()),
+          pager_(db_.pager()),
+          format_(db_.format()),
+          file_(db_.fileName()) {}
+
+    RowId insert(const Row& values) {
+        requireWritable();
+        requireShape(values);
+        const Tdef& tdef = table_.tdef();
+        Row row = values;
+        uint32_t autoNumber = tdef.autoNumber;
+        assignAutoNumbers(row, autoNumber);
+        std::vector<ColumnBytes> encoded = encode(row);
+
+        return atomically([&] {
+            storeLongValues(encoded, {});
+            Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
+            RowId id = placeRow(bytes, 0);
+            writeCounters(table_.tdef().rowCount + 1, autoNumber);
+            return id;
+        });
+    }
+
+    void update(RowId id, const Row& values) {
+        requireWritable();
+        requireShape(values);
+        Row old = table_.read(id);
+        std::vector<Bytes> oldStored = storedLongValues(id);
+        Row row = values;
+        // AutoNumber values never change.
+        const auto& columns = table_.columns();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].isAutoNumber() || columns[i].isGuidAutoNumber()) row[i] = old[i];
+        }
+        std::vector<ColumnBytes> encoded = encode(row);
+
+        atomically([&] {
+            // Unchanged long values keep their pages; changed ones are written anew.
+            std::vector<bool> keep(columns.size(), false);
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (!columns[i].isLongValue() || !encoded[i].present) continue;
+                if (row[i] == old[i] && !oldStored[i].empty()) {
+                    keep[i] = true;
+                    encoded[i].bytes = oldStored[i];
+                }
+            }
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (columns[i].isLongValue() && !oldStored[i].empty() && !keep[i]) {
+                    freeLongValue(pager_, format_, oldStored[i], file_);
+                }
+            }
+            storeLongValues(encoded, keep);
+            Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
+            replaceRow(id, bytes);
+            return RowId{};
+        });
+    }
+
+    void remove(RowId id) {
+        requireWritable();
+        std::vector<Bytes> oldStored = storedLongValues(id);
+        atomically([&] {
+            for (const Bytes& stored : oldStored) {
+                if (!stored.empty()) freeLongValue(pager_, format_, stored, file_);
+            }
+            deleteRow(id);
+            const Tdef& tdef = table_.tdef();
+            writeCounters(tdef.rowCount > 0 ? tdef.rowCount - 1 : 0, tdef.autoNumber);
+            return RowId{};
+        });
+    }
+
+private:
+    void requireWritable() const {
+        if (format_.version < 4) {
+            throw fileError(ErrorCode::Unsupported, file_,
+                            "Access 97 (Jet 3) databases can be read but not written");
+        }
+        if (!pager_.writable()) {
+            throw fileError(ErrorCode::ReadOnly, file_, "the database is open read-only");
+        }
+    }
+
+    void requireShape(const Row& values) const {
+        if (values.size() != table_.columns().size()) {
+            throw Error(ErrorCode::TypeMismatch,
+                        "table '" + table_.name() + "' has " +
+                            std::to_string(table_.columns().size()) + " columns; " +
+                            std::to_string(values.size()) + " values were given");
+        }
+    }
+
+    void assignAutoNumbers(Row& row, uint32_t& counter) const {
+        const auto& columns = table_.columns();
+        bool counted = false;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].isAutoNumber()) {
+                if (!counted) {
+                    ++counter;
+                    counted = true;
+                }
+                row[i] = Value(int32_t(counter));
+            } else if (columns[i].isGuidAutoNumber()) {
+                row[i] = Value(newGuid());
+            }
+        }
+    }
+
+    static Guid newGuid() {
+        static std::mt19937_64 random{std::random_device{}()};
+        Guid g;
+        for (size_t i = 0; i < 16; i += 8) {
+            uint64_t r = random();
+            std::memcpy(g.bytes.data() + i, &r, 8);
+        }
+        g.bytes[7] = uint8_t((g.bytes[7] & 0x0F) | 0x40);  // version 4, as stored little-endian
+        g.bytes[8] = uint8_t((g.bytes[8] & 0x3F) | 0x80);
+        return g;
+    }
+
+    std::vector<ColumnBytes> encode(const Row& row) const {
+        const auto& columns = table_.columns();
+        std::vector<ColumnBytes> out;
+        out.reserve(columns.size());
+        for (size_t i = 0; i < columns.size(); ++i) {
+            out.push_back(encodeValue(columns[i], row[i], table_.name()));
+        }
+        return out;
+    }
+
+    // Replaces each present Memo/OLE payload by what the row holds (header, maybe inline data).
+    void storeLongValues(std::vector<ColumnBytes>& encoded, const std::vector<bool>& keep) {
+        const auto& columns = table_.columns();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (!columns[i].isLongValue() || !encoded[i].present) continue;
+            if (!keep.empty() && keep[i]) continue;
+            encoded[i].bytes = storeLongValue(pager_, format_, longValueMaps(columns[i].number),
+                                              encoded[i].bytes, file_);
+        }
+    }
+
+    const LongValueMaps* longValueMaps(uint16_t columnNumber) const {
+        for (const LongValueMaps& m : table_.tdef().longValueMaps) {
+            if (m.columnNumber == columnNumber) return &m;
+        }
+        return nullptr;
+    }
+
+    // The row bytes of each long value of a stored row (empty for null / other columns).
+    std::vector<Bytes> storedLongValues(RowId id) const {
+        const auto& columns = table_.columns();
+        std::vector<Bytes> out(columns.size());
+        table_.withRow(id, [&](const RowLayout& layout) {
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (!columns[i].isLongValue() || !layout.present(columns[i])) continue;
+                std::span<const uint8_t> b = layout.bytes(columns[i]);
+                if (b.size() >= kLongValueHeaderSize) out[i].assign(b.begin(), b.end());
+            }
+        });
+        return out;
+    }
+
+    // Runs `change` so that it either happens whole or not at all.
+    RowId atomically(const std::function<RowId()>& change) {
+        bool own = !pager_.inTransaction();
+        uint64_t savepoint = 0;
+        if (own) {
+            pager_.begin();
+        } else {
+            savepoint = pager_.savepoint();
+        }
+        try {
+            RowId result = change();
+            if (own) {
+                pager_.commit();
+            } else {
+                pager_.release(savepoint);
+            }
+            return result;
+        } catch (...) {
+            if (own) {
+                if (pager_.inTransaction()) pager_.rollback();
+            } else {
+                pager_.rollbackTo(savepoint);
+                pager_.release(savepoint);
+            }
+            // The definitions in memory may have run ahead of the pages: read them again.
+            db_.invalidate();
+            throw;
+        }
+    }
+
+    bool isOwnDataPage(const uint8_t* page) const {
+        return page[0] == page_type::kData &&
+               getU32(page + format_.dataOwner) == table_.tdef().firstPage;
+    }
+
+    // Puts row bytes on a page of the table with room, or on a new page.
+    RowId placeRow(const Bytes& bytes, uint16_t flags) {
+        const Tdef& tdef = table_.tdef();
+        if (tdef.ownedMap.page == 0) {
+            throw fileError(ErrorCode::Corrupt, file_,
+                            "table '" + table_.name() + "' has no usage map");
+        }
+        bool hasFreeMap = tdef.freeMap.page != 0;
+        UsageMap candidates = UsageMap::read(pager_, format_, hasFreeMap ? tdef.freeMap : tdef.ownedMap, file_);
+        if (!candidates.pages().empty()) {
+            uint32_t candidate = candidates.pages().back();
+            if (candidate < pager_.pageCount()) {
+                PageRef page = pager_.read(candidate);
+                if (isOwnDataPage(page->data())) {
+                    if (data_page::hasRoomFor(page->data(), format_, bytes.size())) {
+                        uint8_t row = data_page::addRow(pager_.write(candidate), format_, bytes, flags);
+                        return RowId{candidate, row};
+                    }
+                    if (hasFreeMap) removePageFromMap(pager_, format_, tdef.freeMap, candidate, file_);
+                }
+            }
+        }
+        uint32_t fresh = allocatePage(pager_, format_, file_);
+        uint8_t* page = pager_.write(fresh);
+        data_page::initialise(page, format_, tdef.firstPage);
+        uint8_t row = data_page::addRow(page, format_, bytes, flags);
+        addPageToMap(pager_, format_, tdef.ownedMap, fresh, file_);
+        if (hasFreeMap) addPageToMap(pager_, format_, tdef.freeMap, fresh, file_);
+        return RowId{fresh, row};
+    }
+
+    struct Slot {
+        uint8_t* page;
+        uint16_t flags;
+    };
+
+    Slot slotOf(RowId id) {
+        if (id.page == 0 || id.page >= pager_.pageCount()) throw missing(id);
+        uint8_t* page = pager_.write(id.page);
+        if (!isOwnDataPage(page) || id.row >= data_page::slotCount(page, format_)) throw missing(id);
+        uint16_t flags = data_page::slotFlags(page, format_, id.row);
+        if (flags & kRowDeleted) throw missing(id);
+        return Slot{page, flags};
+    }
+
+    Error missing(RowId id) const {
+        return Error(ErrorCode::NotFound, file_ + ": table " + table_.name() + " has no row at page " +
+                                              std::to_string(id.page) + " row " +
+                                              std::to_string(id.row));
+    }
+
+    RowPointer overflowTarget(const Slot& slot, RowId id) const {
+        std::span<const uint8_t> row = data_page::rowBytes(slot.page, format_, id.row);
+        if (row.size() < 4) {
+            throw fileError(ErrorCode::Corrupt, file_,
+                            "page " + std::to_string(id.page) + " row " + std::to_string(id.row) +
+                                " is an overflow pointer too short to hold one");
+        }
+        return getRowPointer(row.data());
+    }
+
+    // Writes the new bytes of row `id` where it is, or moves them to another page and leaves a
+    // pointer in the row's own slot (the row id never changes).
+    void replaceRow(RowId id, const Bytes& bytes) {
+        Slot slot = slotOf(id);
+        if (slot.flags & kRowLookup) {
+            RowPointer target = overflowTarget(slot, id);
+            if (target.page < pager_.pageCount()) {
+                uint8_t* targetPage = pager_.write(target.page);
+                if (isOwnDataPage(targetPage) && target.row < data_page::slotCount(targetPage, format_)) {
+                    if (data_page::replaceRow(targetPage, format_, target.row, bytes, kRowDeleted)) {
+                        return;
+                    }
+                    data_page::deleteRow(targetPage, format_, target.row);
+                }
+            }
+        } else if (data_page::replaceRow(slot.page, format_, id.row, bytes, 0)) {
+            return;
+        }
+        // Moved rows sit in slots flagged deleted so that scans reach them only by the pointer.
+        RowId moved = placeRow(bytes, kRowDeleted);
+        uint8_t pointer[4];
+        putRowPointer(pointer, RowPointer{moved.page, moved.row});
+        slot = slotOf(id);
+        if (!data_page::replaceRow(slot.page, format_, id.row, pointer, kRowLookup)) {
+            throw fileError(ErrorCode::Corrupt, file_,
+                            "page " + std::to_string(id.page) + " has no room for a row pointer");
+        }
+    }
+
+    void deleteRow(RowId id) {
+        Slot slot = slotOf(id);
+        if (slot.flags & kRowLookup) {
+            RowPointer target = overflowTarget(slot, id);
+            if (target.page < pager_.pageCount()) {
+                uint8_t* targetPage = pager_.write(target.page);
+                if (isOwnDataPage(targetPage) && target.row < data_page::slotCount(targetPage, format_)) {
+                    data_page::deleteRow(targetPage, format_, target.row);
+                }
+            }
+            slot = slotOf(id);
+        }
+        data_page::deleteRow(slot.page, format_, id.row);
+    }
+
+    // Row count and AutoNumber counter, on the definition's first page and in memory.
+    void writeCounters(uint32_t rowCount, uint32_t autoNumber) {
+        Tdef& tdef = table_.tdef();
+        uint8_t* page = pager_.write(tdef.firstPage);
+        putU32(page + format_.tdefRowCount, rowCount);
+        putU32(page + format_.tdefAutoNumber, autoNumber);
+        if (tdef.raw.size() >= format_.tdefAutoNumber + 4) {
+            putU32(tdef.raw.data() + format_.tdefRowCount, rowCount);
+            putU32(tdef.raw.data() + format_.tdefAutoNumber, autoNumber);
+        }
+        tdef.rowCount = rowCount;
+        tdef.autoNumber = autoNumber;
+    }
+
+    TableImpl& table_;
+    DatabaseImpl& db_;
+    Pager& pager_;
+    const JetFormat& format_;
+    const std::string& file_;
+};
+
+}  // namespace
+
+RowId insertRow(TableImpl& table, const Row& values) { return RowWriter(table).insert(values); }
+
+void updateRow(TableImpl& table, RowId id, const Row& values) {
+    RowWriter(table).update(id, values);
+}
+
+void removeRow(TableImpl& table, RowId id) { RowWriter(table).remove(id); }
+
+RowId Table::insert(const Row& values) { return insertRow(*impl_, values); }
+
+void Table::update(RowId id, const Row& values) { updateRow(*impl_, id, values); }
+
+void Table::remove(RowId id) { removeRow(*impl_, id); }
+
+}  // namespace jet
