@@ -11,6 +11,9 @@
 
 #include "jet/data_page.h"
 #include "jet/database_impl.h"
+#include "jet/index_check.h"
+#include "jet/index_key.h"
+#include "jet/index_tree.h"
 #include "jet/long_value_writer.h"
 #include "jet/row_writer.h"
 #include "jet/usage_map.h"
@@ -20,6 +23,14 @@ namespace jet {
 
 namespace {
 
+// The entry a row has in one real index: none for an ignore-nulls index whose key columns are
+// all null.
+struct IndexEntry {
+    bool present = false;
+    bool hasNull = false;  // some key column is null: never a duplicate of anything
+    IndexKey key;
+};
+
 class RowWriter {
 public:
     explicit RowWriter(TableImpl& table)
@@ -27,7 +38,16 @@ public:
           db_(table.db()),
           pager_(db_.pager()),
           format_(db_.format()),
-          file_(db_.fileName()) {}
+          file_(db_.fileName()),
+          indexes_(describeIndexes(table)) {
+        // Primary-key columns may never be null, whatever the index flags say.
+        for (const LogicalIndex& logical : table.tdef().logicalIndexes) {
+            if (!logical.index.primaryKey) continue;
+            for (IndexDescriptor& d : indexes_) {
+                if (d.number == logical.index.realIndex) d.flags |= kIndexRequired;
+            }
+        }
+    }
 
     RowId insert(const Row& values) {
         requireWritable();
@@ -37,12 +57,15 @@ public:
         uint32_t autoNumber = tdef.autoNumber;
         assignAutoNumbers(row, autoNumber);
         std::vector<ColumnBytes> encoded = encode(row);
+        std::vector<IndexEntry> keys = indexEntries(normalised(row, encoded));
+        requireUnique(keys, nullptr);
 
         return atomically([&] {
             storeLongValues(encoded, {});
             Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
             RowId id = placeRow(bytes, 0);
             writeCounters(table_.tdef().rowCount + 1, autoNumber);
+            insertEntries(keys, id);
             return id;
         });
     }
@@ -59,6 +82,9 @@ public:
             if (columns[i].isAutoNumber() || columns[i].isGuidAutoNumber()) row[i] = old[i];
         }
         std::vector<ColumnBytes> encoded = encode(row);
+        std::vector<IndexEntry> oldKeys = indexEntries(old);
+        std::vector<IndexEntry> newKeys = indexEntries(normalised(row, encoded));
+        requireUnique(newKeys, &oldKeys);
 
         atomically([&] {
             // Unchanged long values keep their pages; changed ones are written anew.
@@ -78,6 +104,14 @@ public:
             storeLongValues(encoded, keep);
             Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
             replaceRow(id, bytes);
+            for (size_t i = 0; i < indexes_.size(); ++i) {
+                if (oldKeys[i].present == newKeys[i].present && oldKeys[i].key == newKeys[i].key) {
+                    continue;
+                }
+                IndexTree tree = treeOf(i);
+                if (oldKeys[i].present) tree.remove(oldKeys[i].key, id);
+                if (newKeys[i].present && tree.insert(newKeys[i].key, id)) countUniqueKey(i);
+            }
             return RowId{};
         });
     }
@@ -85,7 +119,11 @@ public:
     void remove(RowId id) {
         requireWritable();
         std::vector<Bytes> oldStored = storedLongValues(id);
+        std::vector<IndexEntry> oldKeys = indexEntries(table_.read(id));
         atomically([&] {
+            for (size_t i = 0; i < indexes_.size(); ++i) {
+                if (oldKeys[i].present) treeOf(i).remove(oldKeys[i].key, id);
+            }
             for (const Bytes& stored : oldStored) {
                 if (!stored.empty()) freeLongValue(pager_, format_, stored, file_);
             }
@@ -340,11 +378,121 @@ private:
         tdef.autoNumber = autoNumber;
     }
 
+    // ---- Indexes ----
+
+    // The row as index keys need it: every value in its column's own type.
+    Row normalised(const Row& given, const std::vector<ColumnBytes>& encoded) const {
+        const auto& columns = table_.columns();
+        if (indexes_.empty()) return {};
+        Row out(columns.size());
+        ValueContext context = table_.valueContext();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].type == ColumnType::Boolean) {
+                out[i] = Value(encoded[i].present);
+            } else if (!encoded[i].present) {
+                continue;
+            } else if (columns[i].isLongValue()) {
+                out[i] = given[i];
+            } else {
+                out[i] = decodeValue(columns[i], encoded[i].bytes, context, file_);
+            }
+        }
+        return out;
+    }
+
+    std::vector<IndexEntry> indexEntries(const Row& row) const {
+        std::vector<IndexEntry> out(indexes_.size());
+        for (size_t i = 0; i < indexes_.size(); ++i) {
+            const IndexDescriptor& d = indexes_[i];
+            if (!d.keysBuildable()) {
+                throw fileError(ErrorCode::Unsupported, file_,
+                                "table '" + table_.name() + "' cannot be written: its index '" +
+                                    d.name +
+                                    "' sorts text in an order this engine cannot build keys for");
+            }
+            for (const KeyColumn& k : d.columns) {
+                if (k.rowPosition >= 0 && row[size_t(k.rowPosition)].isNull()) out[i].hasNull = true;
+            }
+            if (out[i].hasNull && d.required()) {
+                throw Error(ErrorCode::NullNotAllowed,
+                            "Index or primary key cannot contain a Null value. (Table '" +
+                                table_.name() + "', index '" + d.name + "'.)");
+            }
+            if (d.ignoreNulls() && allKeyColumnsNull(d, row)) continue;
+            out[i].present = true;
+            out[i].key = buildIndexKey(d, row);
+            if (out[i].key.size() > treeOf(i).maxKeySize()) {
+                throw Error(ErrorCode::TooLong, "The key of index '" + d.name + "' of table '" +
+                                                    table_.name() + "' is too long.");
+            }
+        }
+        return out;
+    }
+
+    // Refuses a key that a unique index already holds (for an update: unless the row keeps it).
+    void requireUnique(const std::vector<IndexEntry>& keys,
+                       const std::vector<IndexEntry>* old) const {
+        for (size_t i = 0; i < indexes_.size(); ++i) {
+            const IndexEntry& e = keys[i];
+            if (!indexes_[i].unique() || !e.present || e.hasNull) continue;
+            if (old && (*old)[i].present && (*old)[i].key == e.key) continue;
+            if (treeOf(i).containsKey(e.key)) {
+                throw Error(ErrorCode::DuplicateKey,
+                            "The changes you requested to the table were not successful because "
+                            "they would create duplicate values in the index, primary key, or "
+                            "relationship. Change the data in the field or fields that contain "
+                            "duplicate data, remove the index, or redefine the index to permit "
+                            "duplicate entries and try again. (Table '" +
+                                table_.name() + "', index '" + indexes_[i].name + "'.)");
+            }
+        }
+    }
+
+    void insertEntries(const std::vector<IndexEntry>& keys, RowId id) {
+        for (size_t i = 0; i < indexes_.size(); ++i) {
+            if (keys[i].present && treeOf(i).insert(keys[i].key, id)) countUniqueKey(i);
+        }
+    }
+
+    IndexTree treeOf(size_t i) const {
+        const IndexDescriptor& d = indexes_[i];
+        IndexTree::PageHooks hooks;
+        Pager* pager = &pager_;
+        const JetFormat* format = &format_;
+        const std::string* file = &file_;
+        RowPointer map = d.usageMap;
+        hooks.allocate = [pager, format, file, map] {
+            uint32_t page = allocatePage(*pager, *format, *file);
+            if (map.page != 0) addPageToMap(*pager, *format, map, page, *file);
+            return page;
+        };
+        hooks.release = [pager, format, file, map](uint32_t page) {
+            if (map.page != 0) removePageFromMap(*pager, *format, map, page, *file);
+            freePage(*pager, *format, page, *file);
+        };
+        return IndexTree(pager_, d, std::move(hooks));
+    }
+
+    // The index's unique-key statistic grows with every new distinct key (never shrinks).
+    void countUniqueKey(size_t i) {
+        Tdef& tdef = table_.tdef();
+        int number = indexes_[i].number;
+        for (RealIndex& real : tdef.realIndexes) {
+            if (real.number != number) continue;
+            size_t at = real.slotOffset + 4;
+            if (at + 4 > format_.pageSize || at + 4 > tdef.raw.size()) return;
+            real.uniqueCount += 1;
+            putU32(pager_.write(tdef.firstPage) + at, real.uniqueCount);
+            putU32(tdef.raw.data() + at, real.uniqueCount);
+        }
+    }
+
     TableImpl& table_;
     DatabaseImpl& db_;
     Pager& pager_;
     const JetFormat& format_;
     const std::string& file_;
+    std::vector<IndexDescriptor> indexes_;
 };
 
 }  // namespace

@@ -165,6 +165,10 @@ uint32_t allocatePage(Pager& pager, const JetFormat& format, const std::string& 
     return page;
 }
 
+void freePage(Pager& pager, const JetFormat& format, uint32_t page, const std::string& file) {
+    setGlobalBit(pager, format, page, true, file);
+}
+
 void addPageToMap(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,
                   const std::string& file) {
     setTableMapBit(pager, format, where, page, true, file);

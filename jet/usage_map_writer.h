@@ -24,6 +24,11 @@ class Pager;
 // REQUIRES: pager in a transaction.
 uint32_t allocatePage(Pager& pager, const JetFormat& format, const std::string& file);
 
+// Marks a page the engine no longer uses as free in the global map (its bytes stay as they are;
+// nothing refers to it any more).
+// REQUIRES: pager in a transaction.
+void freePage(Pager& pager, const JetFormat& format, uint32_t page, const std::string& file);
+
 // Sets / clears the bit of `page` in the map stored in row `where`. Adding may promote an inline
 // map to a reference map (allocating bitmap pages). Removing a page the map does not list is a
 // no-op.

@@ -12,7 +12,7 @@
 #include "jet/data_page.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
-#include "jet/header.h"
+#include "jet/index_check.h"
 #include "jet/pager.h"
 #include "jet/table_write.h"
 #include "jet/usage_map.h"
@@ -26,19 +26,28 @@ using testing_support::copyFixture;
 using testing_support::runCommand;
 using testing_support::TempDir;
 
-// A database opened for writing through the engine's own pager.
+// A database opened for writing, with the engine's inside view of its tables.
 struct Writable {
-    explicit Writable(const fs::path& path) {
-        pager = Pager::open(path, OpenMode::ReadWrite);
-        PageRef first = pager->read(0);
-        db = std::make_unique<DatabaseImpl>(path, pager,
-                                            readHeader(first->data(), first->size(), path.string()));
+    explicit Writable(const fs::path& path) : db(Database::open(path, OpenMode::ReadWrite)) {
+        pager = db->impl()->pagerHandle();
     }
-    TableImpl& table(const std::string& name) { return db->table(name); }
+    TableImpl& table(const std::string& name) { return db->impl()->table(name); }
+    const JetFormat& format() const { return db->impl()->format(); }
+    void close() {
+        pager.reset();
+        db.reset();
+    }
 
+    std::shared_ptr<Database> db;
     std::shared_ptr<Pager> pager;
-    std::unique_ptr<DatabaseImpl> db;
 };
+
+// Index check of a table: no problem lines.
+void expectIndexesSound(TableImpl& table) {
+    std::vector<std::string> problems = checkTableIndexes(table);
+    EXPECT_TRUE(problems.empty()) << table.name() << ": " << problems.size() << " problems, first: "
+                                  << (problems.empty() ? "" : problems.front());
+}
 
 // Every live row of a table, keyed by the text of column `key`.
 std::map<std::string, Row> rowsByKey(TableImpl& table, int key) {
@@ -158,7 +167,7 @@ Row randomTypedRow(RandomText& r, const std::string& key) {
     // G Date/Time, H Currency, I Yes/No.
     Row row(9);
     row[0] = key;
-    if (r.next(5)) row[1] = r.text(r.next(101));
+    if (r.next(5)) row[1] = r.text(1 + r.next(100));
     if (r.next(5)) row[2] = uint8_t(r.next(256));
     if (r.next(5)) row[3] = int16_t(int(r.next(65536)) - 32768);
     if (r.next(5)) row[4] = int32_t(r.next(4000000000u) - 2000000000);
@@ -223,8 +232,8 @@ TEST(RowWrite, RandomTypedRowsInsertUpdateDelete) {
         ASSERT_TRUE(actual.count(key));
         EXPECT_EQ(actual[key], row);
     }
-    again.db.reset();
-    again.pager.reset();
+    expectIndexesSound(t);
+    again.close();
     expectSameAsMdbExport(file, "Table1");
 }
 
@@ -283,8 +292,8 @@ TEST(RowWrite, MemosOfEveryLengthClass) {
         EXPECT_EQ(actual[key][4], row[4]);
         EXPECT_EQ(actual[key][0], row[0]);
     }
-    again.db.reset();
-    again.pager.reset();
+    expectIndexesSound(again.table("DateTest"));
+    again.close();
     expectSameAsMdbExport(file, "DateTest");
 }
 
@@ -298,7 +307,7 @@ TEST(RowWrite, TableOutgrowsInlineMapAndEmpties) {
         Writable w(file);
         TableImpl& t = w.table("jobDB1");
         ASSERT_EQ(t.tdef().rowCount, 0u);
-        EXPECT_EQ(UsageMap::read(*w.pager, w.db->format(), t.tdef().ownedMap, "f").type(),
+        EXPECT_EQ(UsageMap::read(*w.pager, w.format(), t.tdef().ownedMap, "f").type(),
                   UsageMap::kInline);
         w.pager->begin();
         for (int i = 0; i < 1100; ++i) {
@@ -310,7 +319,7 @@ TEST(RowWrite, TableOutgrowsInlineMapAndEmpties) {
             ids.push_back(insertRow(t, row));
         }
         w.pager->commit();
-        UsageMap owned = UsageMap::read(*w.pager, w.db->format(), t.tdef().ownedMap, "f");
+        UsageMap owned = UsageMap::read(*w.pager, w.format(), t.tdef().ownedMap, "f");
         EXPECT_EQ(owned.type(), UsageMap::kReference);
         EXPECT_GT(owned.pages().size(), 512u);
     }
@@ -319,8 +328,8 @@ TEST(RowWrite, TableOutgrowsInlineMapAndEmpties) {
         TableImpl& t = w.table("jobDB1");
         EXPECT_EQ(t.rowIds().size(), 1100u);
         EXPECT_EQ(t.tdef().rowCount, 1100u);
-        w.db.reset();
-        w.pager.reset();
+        expectIndexesSound(t);
+        w.close();
         expectSameAsMdbExport(file, "jobDB1");
     }
     {
@@ -335,6 +344,7 @@ TEST(RowWrite, TableOutgrowsInlineMapAndEmpties) {
         row[3] = "after";
         insertRow(t, row);  // outside a transaction: commits by itself
         EXPECT_EQ(t.rowIds().size(), 1u);
+        expectIndexesSound(t);
     }
     expectSameAsMdbExport(file, "jobDB1");
 }
