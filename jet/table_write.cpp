@@ -5,8 +5,10 @@
 // change leaves nothing behind even before the savepoint is rolled back.
 #include "jet/table_write.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <random>
 
 #include "jet/data_page.h"
@@ -16,6 +18,7 @@
 #include "jet/index_tree.h"
 #include "jet/long_value_writer.h"
 #include "jet/row_writer.h"
+#include "jet/text_codec.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 
@@ -30,6 +33,106 @@ struct IndexEntry {
     bool hasNull = false;  // some key column is null: never a duplicate of anything
     IndexKey key;
 };
+
+// A relationship with referential integrity, as MSysRelationships describes it: the "many" table's
+// columns refer to the "one" table's columns.
+struct Relationship {
+    std::string name;
+    uint32_t flags = 0;
+    std::string manyTable, oneTable;
+    std::vector<std::string> manyColumns, oneColumns;  // in the relationship's column order
+
+    bool cascadesUpdates() const { return flags & 0x100; }
+    bool cascadesDeletes() const { return flags & 0x1000; }
+};
+
+constexpr uint32_t kRelationNotEnforced = 0x2;
+
+// Every enforced relationship of the database that involves `table`.
+std::vector<Relationship> relationshipsOf(DatabaseImpl& db, const TableImpl& table) {
+    std::vector<Relationship> out;
+    // Access gives both tables of an enforced relationship an index entry naming the other
+    // table; a table without one takes part in none, and the catalog need not be read.
+    bool related = false;
+    for (const LogicalIndex& logical : table.tdef().logicalIndexes) related |= logical.relatedSide != 0;
+    if (!related || !db.catalog().findTable("MSysRelationships")) return out;
+    TableImpl& rel = db.table("MSysRelationships");
+    auto column = [&](const char* name) {
+        for (size_t i = 0; i < rel.columns().size(); ++i) {
+            if (sameName(rel.columns()[i].name, name)) return int(i);
+        }
+        return -1;
+    };
+    int cName = column("szRelationship"), cFlags = column("grbit"), cIndex = column("icolumn");
+    int cMany = column("szObject"), cManyColumn = column("szColumn");
+    int cOne = column("szReferencedObject"), cOneColumn = column("szReferencedColumn");
+    if (std::min({cName, cFlags, cIndex, cMany, cManyColumn, cOne, cOneColumn}) < 0) return out;
+    auto text = [](const Value& v) { return v.is<std::string>() ? v.as<std::string>() : std::string(); };
+    std::map<std::string, std::map<int32_t, std::pair<std::string, std::string>>> columnsOf;
+    rel.scan([&](RowId, const Row& row) {
+        std::string many = text(row[size_t(cMany)]), one = text(row[size_t(cOne)]);
+        if (!sameName(many, table.name()) && !sameName(one, table.name())) return true;
+        uint32_t flags = row[size_t(cFlags)].is<int32_t>() ? uint32_t(row[size_t(cFlags)].as<int32_t>()) : 0;
+        if (flags & kRelationNotEnforced) return true;
+        std::string name = text(row[size_t(cName)]);
+        auto found = std::find_if(out.begin(), out.end(),
+                                  [&](const Relationship& r) { return r.name == name; });
+        if (found == out.end()) {
+            out.push_back(Relationship{name, flags, many, one, {}, {}});
+        }
+        int32_t position = row[size_t(cIndex)].is<int32_t>() ? row[size_t(cIndex)].as<int32_t>() : 0;
+        columnsOf[name][position] = {text(row[size_t(cManyColumn)]), text(row[size_t(cOneColumn)])};
+        return true;
+    });
+    for (Relationship& r : out) {
+        for (const auto& [position, names] : columnsOf[r.name]) {
+            r.manyColumns.push_back(names.first);
+            r.oneColumns.push_back(names.second);
+        }
+    }
+    return out;
+}
+
+// Positions in `table`'s rows of the named columns; empty when one is missing.
+std::vector<int> positionsOf(const TableImpl& table, const std::vector<std::string>& names) {
+    std::vector<int> out;
+    for (const std::string& name : names) {
+        int found = -1;
+        for (size_t i = 0; i < table.columns().size(); ++i) {
+            if (sameName(table.columns()[i].name, name)) found = int(i);
+        }
+        if (found < 0) return {};
+        out.push_back(found);
+    }
+    return out;
+}
+
+// Rows of `table` whose columns at `positions` hold `values` (none of them null): through an
+// index that starts with those columns, else by a scan.
+std::vector<RowId> findRows(TableImpl& table, const std::vector<int>& positions,
+                            const std::vector<Value>& values) {
+    Row probe(table.columns().size());
+    for (size_t k = 0; k < positions.size(); ++k) probe[size_t(positions[k])] = values[k];
+    for (IndexDescriptor d : describeIndexes(table)) {
+        if (d.columns.size() < positions.size() || !d.keysBuildable()) continue;
+        bool leading = true;
+        for (size_t k = 0; k < positions.size(); ++k) leading &= d.columns[k].rowPosition == positions[k];
+        if (!leading) continue;
+        d.columns.resize(positions.size());
+        IndexKey prefix = buildIndexKey(d, probe);
+        return IndexTree(table.db().pager(), d).seekPrefix(prefix);
+    }
+    std::vector<RowId> out;
+    table.scan([&](RowId id, const Row& row) {
+        bool match = true;
+        for (size_t k = 0; k < positions.size() && match; ++k) {
+            match = row[size_t(positions[k])] == values[k];
+        }
+        if (match) out.push_back(id);
+        return true;
+    });
+    return out;
+}
 
 class RowWriter {
 public:
@@ -57,8 +160,10 @@ public:
         uint32_t autoNumber = tdef.autoNumber;
         assignAutoNumbers(row, autoNumber);
         std::vector<ColumnBytes> encoded = encode(row);
-        std::vector<IndexEntry> keys = indexEntries(normalised(row, encoded));
+        Row exact = normalised(row, encoded);
+        std::vector<IndexEntry> keys = indexEntries(exact);
         requireUnique(keys, nullptr);
+        requireReferencedRows(exact, nullptr);
 
         return atomically([&] {
             storeLongValues(encoded, {});
@@ -82,9 +187,12 @@ public:
             if (columns[i].isAutoNumber() || columns[i].isGuidAutoNumber()) row[i] = old[i];
         }
         std::vector<ColumnBytes> encoded = encode(row);
+        Row exact = normalised(row, encoded);
         std::vector<IndexEntry> oldKeys = indexEntries(old);
-        std::vector<IndexEntry> newKeys = indexEntries(normalised(row, encoded));
+        std::vector<IndexEntry> newKeys = indexEntries(exact);
         requireUnique(newKeys, &oldKeys);
+        requireReferencedRows(exact, &old);
+        std::vector<Cascade> cascades = relatedRowsOf(old, &exact);
 
         atomically([&] {
             // Unchanged long values keep their pages; changed ones are written anew.
@@ -112,6 +220,16 @@ public:
                 if (oldKeys[i].present) tree.remove(oldKeys[i].key, id);
                 if (newKeys[i].present && tree.insert(newKeys[i].key, id)) countUniqueKey(i);
             }
+            // Referring rows follow the new key once it is in place.
+            for (const Cascade& c : cascades) {
+                for (RowId related : c.rows) {
+                    Row changed = c.table->read(related);
+                    for (size_t k = 0; k < c.positions.size(); ++k) {
+                        changed[size_t(c.positions[k])] = c.newValues[k];
+                    }
+                    updateRow(*c.table, related, changed);
+                }
+            }
             return RowId{};
         });
     }
@@ -119,8 +237,13 @@ public:
     void remove(RowId id) {
         requireWritable();
         std::vector<Bytes> oldStored = storedLongValues(id);
-        std::vector<IndexEntry> oldKeys = indexEntries(table_.read(id));
+        Row old = table_.read(id);
+        std::vector<IndexEntry> oldKeys = indexEntries(old);
+        std::vector<Cascade> cascades = relatedRowsOf(old, nullptr);
         atomically([&] {
+            for (const Cascade& c : cascades) {
+                for (RowId related : c.rows) removeRow(*c.table, related);
+            }
             for (size_t i = 0; i < indexes_.size(); ++i) {
                 if (oldKeys[i].present) treeOf(i).remove(oldKeys[i].key, id);
             }
@@ -378,12 +501,92 @@ private:
         tdef.autoNumber = autoNumber;
     }
 
+    // ---- Relationships ----
+
+    // Related rows a change of a "one"-side row would leave behind: refused unless the
+    // relationship cascades, in which case they are listed for the change to carry along.
+    struct Cascade {
+        TableImpl* table;
+        std::vector<int> positions;   // the referring columns in that table
+        std::vector<Value> newValues;  // for updates
+        std::vector<RowId> rows;
+    };
+
+    const std::vector<Relationship>& relationships() {
+        if (!relationshipsLoaded_) {
+            relationships_ = relationshipsOf(db_, table_);
+            relationshipsLoaded_ = true;
+        }
+        return relationships_;
+    }
+
+    // An inserted or changed "many"-side row must refer to an existing "one"-side row.
+    void requireReferencedRows(const Row& row, const Row* old) {
+        for (const Relationship& r : relationships()) {
+            if (!sameName(r.manyTable, table_.name())) continue;
+            std::vector<int> positions = positionsOf(table_, r.manyColumns);
+            if (positions.empty()) continue;
+            std::vector<Value> values;
+            bool anyNull = false, changed = old == nullptr;
+            for (int p : positions) {
+                values.push_back(row[size_t(p)]);
+                anyNull |= row[size_t(p)].isNull();
+                if (old) changed |= !((*old)[size_t(p)] == row[size_t(p)]);
+            }
+            if (anyNull || !changed) continue;  // a null reference refers to nothing
+            TableImpl& one = db_.table(r.oneTable);
+            std::vector<int> onePositions = positionsOf(one, r.oneColumns);
+            if (onePositions.empty()) continue;
+            if (findRows(one, onePositions, values).empty()) {
+                throw Error(ErrorCode::Relationship,
+                            "You cannot add or change a record because a related record is "
+                            "required in table '" + one.name() + "'. (Relationship '" + r.name +
+                                "'.)");
+            }
+        }
+    }
+
+    // Rows of other tables that refer to `old` through a key that goes away (`changed` null: the
+    // row is deleted). Throws when a relationship forbids it.
+    std::vector<Cascade> relatedRowsOf(const Row& old, const Row* changed) {
+        std::vector<Cascade> out;
+        for (const Relationship& r : relationships()) {
+            if (!sameName(r.oneTable, table_.name())) continue;
+            std::vector<int> positions = positionsOf(table_, r.oneColumns);
+            if (positions.empty()) continue;
+            std::vector<Value> values, newValues;
+            bool anyNull = false, keyChanges = changed == nullptr;
+            for (int p : positions) {
+                values.push_back(old[size_t(p)]);
+                anyNull |= old[size_t(p)].isNull();
+                if (changed) {
+                    newValues.push_back((*changed)[size_t(p)]);
+                    keyChanges |= !((*changed)[size_t(p)] == old[size_t(p)]);
+                }
+            }
+            if (anyNull || !keyChanges) continue;
+            TableImpl& many = db_.table(r.manyTable);
+            std::vector<int> manyPositions = positionsOf(many, r.manyColumns);
+            if (manyPositions.empty()) continue;
+            std::vector<RowId> rows = findRows(many, manyPositions, values);
+            if (rows.empty()) continue;
+            bool cascades = changed ? r.cascadesUpdates() : r.cascadesDeletes();
+            if (!cascades) {
+                throw Error(ErrorCode::Relationship,
+                            "The record cannot be deleted or changed because table '" +
+                                many.name() + "' includes related records. (Relationship '" +
+                                r.name + "'.)");
+            }
+            out.push_back(Cascade{&many, manyPositions, newValues, rows});
+        }
+        return out;
+    }
+
     // ---- Indexes ----
 
     // The row as index keys need it: every value in its column's own type.
     Row normalised(const Row& given, const std::vector<ColumnBytes>& encoded) const {
         const auto& columns = table_.columns();
-        if (indexes_.empty()) return {};
         Row out(columns.size());
         ValueContext context = table_.valueContext();
         for (size_t i = 0; i < columns.size(); ++i) {
@@ -493,6 +696,8 @@ private:
     const JetFormat& format_;
     const std::string& file_;
     std::vector<IndexDescriptor> indexes_;
+    std::vector<Relationship> relationships_;
+    bool relationshipsLoaded_ = false;
 };
 
 }  // namespace

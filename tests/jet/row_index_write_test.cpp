@@ -152,3 +152,55 @@ TEST(RowIndexWrite, AutoNumberAndUniqueKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+// indexTestV2000: Table1.otherfk1 refers to Table2.id (deletes cascade), Table1.otherfk2 refers
+// to Table3.id (updates cascade).
+TEST(RowRelationships, ReferencesRefusedOrCascaded) {
+    TempDir dir;
+    fs::path file = copyFixture("indexTestV2000.mdb", dir.path());
+    auto db = Database::open(file, OpenMode::ReadWrite);
+    Table t1 = db->table("Table1"), t2 = db->table("Table2"), t3 = db->table("Table3");
+    auto idOf = [](Table& t, int32_t key) {
+        std::vector<RowId> ids = t.seek(t.primaryKeyIndex(), {Value(key)});
+        return ids.empty() ? RowId{} : ids.front();
+    };
+    auto ids = [](Table& t) {
+        std::vector<int32_t> out;
+        t.scan([&](RowId, const Row& row) {
+            out.push_back(row[0].as<int32_t>());
+            return true;
+        });
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    Row row{Value(int32_t(7)), Value(int32_t(99)), Value(int32_t(10)), Value("new"), Value(int32_t(0))};
+    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::Relationship) << "no Table2 row 99";
+    row[1] = Value(int32_t(2));
+    row[2] = Value(int32_t(98));
+    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::Relationship) << "no Table3 row 98";
+    row[2] = Value();
+    RowId added = t1.insert(row);  // a null reference refers to nothing
+    row[2] = Value(int32_t(12));
+    t1.update(added, row);
+    row[1] = Value(int32_t(50));
+    EXPECT_EQ(errorOf([&] { t1.update(added, row); }), ErrorCode::Relationship);
+
+    // Table2 -> Table1 cascades deletes but not updates.
+    EXPECT_EQ(errorOf([&] { t2.update(idOf(t2, 0), Row{Value(int32_t(5)), Value("x")}); }),
+              ErrorCode::Relationship);
+    t2.update(idOf(t2, 0), Row{Value(int32_t(0)), Value("same key, new data")});
+    t2.remove(idOf(t2, 1));
+    EXPECT_EQ(ids(t1), (std::vector<int32_t>{0, 3, 7})) << "rows 1 and 2 referred to Table2 row 1";
+
+    // Table3 -> Table1 cascades updates but not deletes.
+    EXPECT_EQ(errorOf([&] { t3.remove(idOf(t3, 13)); }), ErrorCode::Relationship);
+    t3.update(idOf(t3, 13), Row{Value(int32_t(23)), Value("bar23")});
+    EXPECT_EQ(t1.read(idOf(t1, 3), 2), Value(int32_t(23)));
+    t3.remove(idOf(t3, 11));  // nothing refers to it any more
+    EXPECT_EQ(ids(t3), (std::vector<int32_t>{10, 12, 23}));
+    EXPECT_EQ(db->check(), std::vector<std::string>{});
+}
+
+}  // namespace
