@@ -3,7 +3,7 @@
 # Idempotent: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          mdbtools qt6-base-dev fonts-thai-tlwg xvfb xauth)
+          mdbtools qt6-base-dev fonts-thai-tlwg xvfb xauth clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
