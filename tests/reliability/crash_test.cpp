@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/pager.h"
 #include "jet/database_impl.h"
+#include "jet/pager.h"
 #include "support/test_support.h"
 #include "workload.h"
 
@@ -96,15 +96,15 @@ int verifyAfterKill(const fs::path& file, int last, const std::string& what) {
     }
     EXPECT_FALSE(fs::exists(fs::path(file).replace_extension(".jnl"))) << what;
     const std::optional<int> commit = matchCommit(state, last, last + 1);
-    EXPECT_TRUE(commit.has_value()) << what << ": the rows match neither commit " << last
-                                    << " nor " << last + 1 << " (" << state.size() << " rows)";
+    EXPECT_TRUE(commit.has_value()) << what << ": the rows match neither commit " << last << " nor "
+                                    << last + 1 << " (" << state.size() << " rows)";
     const auto problems = auditFile(file, state.size());
     EXPECT_TRUE(problems.empty()) << what << ": " << (problems.empty() ? "" : problems.front());
     return commit.value_or(-1000);
 }
 
 class CrashTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         file_ = dir_ / "Payroll.mdb";
         createWorkloadDatabase(file_);
@@ -121,13 +121,14 @@ protected:
 TEST_F(CrashTest, KilledAtEveryStepOfACommitKeepsTheLastCommit) {
     using jet::FaultPoint;
     int kills = 0;
-    for (FaultPoint point : {FaultPoint::JournalWrite, FaultPoint::JournalSync,
-                             FaultPoint::PageWrite, FaultPoint::FileSync,
-                             FaultPoint::JournalDelete}) {
+    for (FaultPoint point :
+         {FaultPoint::JournalWrite, FaultPoint::JournalSync, FaultPoint::PageWrite,
+          FaultPoint::FileSync, FaultPoint::JournalDelete}) {
         // The first pages of a commit, and one far enough in to fall between the data pages
         // and the index pages of a commit this size.
-        const std::vector<uint64_t> counts =
-            point == FaultPoint::PageWrite ? std::vector<uint64_t>{0, 1, 3, 6} : std::vector<uint64_t>{0};
+        const std::vector<uint64_t> counts = point == FaultPoint::PageWrite
+                                                 ? std::vector<uint64_t>{0, 1, 3, 6}
+                                                 : std::vector<uint64_t>{0};
         for (uint64_t count : counts) {
             KillPlan plan;
             plan.point = point;
@@ -149,7 +150,7 @@ TEST_F(CrashTest, KilledAtEveryStepOfACommitKeepsTheLastCommit) {
 TEST_F(CrashTest, KilledAtRandomMomentsAlwaysHoldsACommittedState) {
     std::mt19937 random(20261205);
     int kills = 0, midCommit = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < deadline && kills < 200) {
         // Start again from a small file now and then, so later rounds stay quick.
         if (committed_ > 30) {
@@ -159,17 +160,17 @@ TEST_F(CrashTest, KilledAtRandomMomentsAlwaysHoldsACommittedState) {
         KillPlan plan;
         plan.delayMicros = std::uniform_int_distribution<int>(0, 25000)(random);
         const int last = runAndKill(file_, committed_ + 1, 40, plan);
-        const int found = verifyAfterKill(file_, last, "kill " + std::to_string(kills) +
-                                                            " after " +
-                                                            std::to_string(plan.delayMicros) +
-                                                            " us");
+        const int found = verifyAfterKill(
+            file_, last,
+            "kill " + std::to_string(kills) + " after " + std::to_string(plan.delayMicros) + " us");
         if (found < 0) return;
         midCommit += found == last + 1;
         committed_ = found;
         ++kills;
     }
-    std::printf("[ reliability ] %d random kills survived (%d during a commit's last step)\n",
-                kills, midCommit);
+    std::printf(
+        "[ reliability ] %d random kills survived (%d after a commit that finished unreported)\n",
+        kills, midCommit);
     EXPECT_GE(kills, 10);
 }
 

@@ -9,7 +9,9 @@ namespace {
 
 constexpr int kBatch = 12;
 
-int32_t keyOf(int c, int j) { return c * 100 + j; }
+int32_t keyOf(int c, int j) {
+    return c * 100 + j;
+}
 
 PayRow rowOf(int c, int j) {
     PayRow row;
@@ -21,8 +23,12 @@ PayRow rowOf(int c, int j) {
     return row;
 }
 
-bool updated(int j) { return j % 2 == 0; }
-bool deleted(int j) { return j % 3 == 0; }
+bool updated(int j) {
+    return j % 2 == 0;
+}
+bool deleted(int j) {
+    return j % 3 == 0;
+}
 
 jet::Row toRow(int32_t no, const PayRow& r) {
     return {jet::Value(no), jet::Value(r.employee), jet::Value(jet::Currency{r.amount}),
@@ -42,9 +48,9 @@ void createWorkloadDatabase(const std::filesystem::path& path) {
         c.size = size;
         return c;
     };
-    def.columns = {column("No", jet::ColumnType::Long), column("Employee", jet::ColumnType::Text, 20),
-                   column("Amount", jet::ColumnType::Currency),
-                   column("Note", jet::ColumnType::Memo)};
+    def.columns = {
+        column("No", jet::ColumnType::Long), column("Employee", jet::ColumnType::Text, 20),
+        column("Amount", jet::ColumnType::Currency), column("Note", jet::ColumnType::Memo)};
     def.columns[0].required = true;
     jet::IndexDefinition primary;
     primary.name = "PrimaryKey";
