@@ -370,7 +370,13 @@ void Database::rollbackTo(Savepoint savepoint) {
     impl_->invalidate();
 }
 void Database::commit() {
-    impl_->pager().commit();
+    try {
+        impl_->pager().commit();
+    } catch (...) {
+        // A failed commit rolls the transaction back: drop definitions read inside it.
+        impl_->invalidate();
+        throw;
+    }
 }
 void Database::rollback() {
     impl_->pager().rollback();

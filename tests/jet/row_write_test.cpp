@@ -420,3 +420,110 @@ TEST(DataPage, AddReplaceDeleteKeepFreeSpaceExact) {
 }
 
 }  // namespace
+
+namespace {
+
+// overflowTestV2000 holds rows Access moved to other pages; updating and deleting them (and
+// growing others until they move) keeps every row reachable exactly once.
+TEST(RowWrite, OverflowRowsUpdatedMovedAndDeleted) {
+    TempDir dir;
+    fs::path file = copyFixture("overflowTestV2000.mdb", dir.path());
+    RandomText r(9);
+    std::vector<Row> expected;
+    {
+        Writable w(file);
+        TableImpl& t = w.table("Table1");
+        std::vector<RowId> ids = t.rowIds();
+        w.pager->begin();
+        for (size_t i = 0; i < 200; ++i) {
+            Row row(9);
+            row[0] = "filler" + std::to_string(i);
+            row[1] = r.ascii(20);
+            ids.push_back(insertRow(t, row));
+        }
+        // Every row grows to full width: many no longer fit where they are and move.
+        for (size_t i = 0; i < ids.size(); ++i) {
+            Row row(9);
+            row[0] = "row" + std::to_string(i);
+            for (size_t c = 1; c < 9; ++c) row[c] = r.text(50);
+            if (i % 7 == 3) {
+                removeRow(t, ids[i]);
+                continue;
+            }
+            updateRow(t, ids[i], row);
+            expected.push_back(row);
+        }
+        w.pager->commit();
+        EXPECT_EQ(t.tdef().rowCount, expected.size());
+        std::vector<RowId> after = t.rowIds();
+        EXPECT_EQ(after.size(), expected.size());
+    }
+    Writable again(file);
+    std::map<std::string, Row> actual = rowsByKey(again.table("Table1"), 0);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (const Row& row : expected) EXPECT_EQ(actual[row[0].as<std::string>()], row);
+    again.close();
+    expectSameAsMdbExport(file, "Table1");
+}
+
+// A text index in a sort order we cannot build keys for: the table is refused for writing before
+// anything is written.
+TEST(RowWrite, UnknownTextSortOrderRefused) {
+    TempDir dir;
+    fs::path file = copyFixture("bigIndexTestV2000.mdb", dir.path());
+    {
+        Writable w(file);
+        TableImpl& t = w.table("Table1");
+        const Tdef& tdef = t.tdef();
+        int col1 = -1;
+        for (size_t i = 0; i < tdef.columns.size(); ++i) {
+            if (tdef.columns[i].name == "col1") col1 = int(i);
+        }
+        ASSERT_GE(col1, 0);
+        size_t at = tdef.columnsOffset + size_t(tdef.descriptorPosition[size_t(col1)]) * 25 + 11;
+        w.pager->begin();
+        putU16(w.pager->write(tdef.firstPage) + at, 0x041E);  // Thai
+        w.pager->commit();
+    }
+    std::string before = testing_support::readFile(file);
+    Writable w(file);
+    TableImpl& t = w.table("Table1");
+    try {
+        insertRow(t, Row{Value("ก"), Value("x")});
+        ADD_FAILURE() << "inserted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+        EXPECT_NE(std::string(e.what()).find("col1"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing_support::readFile(file), before);
+}
+
+// Row changes whose commit fails at any step leave the file byte for byte as committed, and the
+// engine's view of the table with it.
+TEST(RowWrite, InterruptedCommitOfRowsLeavesFileUnchanged) {
+    TempDir dir;
+    fs::path file = copyFixture("testV2000.mdb", dir.path());
+    std::string before = testing_support::readFile(file);
+    Writable w(file);
+    TableImpl& t = w.table("Table1");
+    RandomText r(13);
+    const uint32_t count = t.tdef().rowCount;
+    for (uint64_t step = 0; step < 12; ++step) {
+        w.pager->setFaultHook([step](FaultPoint point, uint64_t n) {
+            bool hit = step < 8 ? point == FaultPoint::PageWrite && n == step * 3
+                                : int(point) == int(step - 8);
+            if (hit) throw Error(ErrorCode::Io, "injected");
+        });
+        w.db->begin();
+        for (int i = 0; i < 300; ++i) insertRow(t, randomTypedRow(r, "x" + std::to_string(i)));
+        EXPECT_THROW(w.db->commit(), Error);
+        EXPECT_FALSE(w.db->inTransaction());
+        EXPECT_EQ(testing_support::readFile(file), before) << "step " << step;
+        EXPECT_EQ(w.table("Table1").tdef().rowCount, count);
+    }
+    w.pager->setFaultHook({});
+    insertRow(w.table("Table1"), randomTypedRow(r, "after"));
+    expectIndexesSound(w.table("Table1"));
+}
+
+}  // namespace
