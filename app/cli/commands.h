@@ -1,0 +1,21 @@
+// The subcommands of veltra-transfer. Each takes the words after its name and returns the exit
+// status: 0 done, 1 a transfer line failed, 2 usage or file errors. Usage mistakes are thrown as
+// UsageError; file problems as std::runtime_error naming the file.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Folder of the running program: Import.INI and errors.log live there unless told otherwise.
+std::filesystem::path programFolder(const char* argv0);
+
+int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
+int runSample(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
+
+extern const char* const kTransferHelp;
+extern const char* const kSampleHelp;
+
+}  // namespace cli
