@@ -21,35 +21,35 @@ bool isLongValuePage(const uint8_t* page, const JetFormat& format) {
     return page[0] == page_type::kData && std::memcmp(page + format.dataOwner, kLvalOwner, 4) == 0;
 }
 
-// Puts one LVAL row on a page with room (the column's latest page) or on a new page.
+// Puts one LVAL row on a page with room (from the column's free-space map, else its latest page)
+// or on a new page.
 RowPointer placeRow(Pager& pager, const JetFormat& format, const LongValueMaps* maps,
                     std::span<const uint8_t> bytes, const std::string& file) {
     bool mapped = maps && maps->ownedMap.page != 0;
-    if (mapped) {
+    bool hasFreeMap = maps && maps->freeMap.page != 0;
+    auto isOwn = [&](const uint8_t* page) { return isLongValuePage(page, format); };
+    uint32_t candidate = 0;
+    if (hasFreeMap) {
+        candidate = findPageWithRoom(pager, format, maps->freeMap, bytes.size(), isOwn, file);
+    } else if (mapped) {
         UsageMap owned = UsageMap::read(pager, format, maps->ownedMap, file);
-        const std::vector<uint32_t>& pages = owned.pages();
-        if (!pages.empty() && pages.back() < pager.pageCount()) {
-            uint32_t candidate = pages.back();
-            PageRef page = pager.read(candidate);
-            if (isLongValuePage(page->data(), format)) {
-                if (data_page::hasRoomFor(page->data(), format, bytes.size())) {
-                    uint8_t row = data_page::addRow(pager.write(candidate), format, bytes);
-                    return RowPointer{candidate, row};
-                }
-                if (maps->freeMap.page != 0) {
-                    removePageFromMap(pager, format, maps->freeMap, candidate, file);
-                }
+        if (!owned.pages().empty() && owned.pages().back() < pager.pageCount()) {
+            PageRef page = pager.read(owned.pages().back());
+            if (isOwn(page->data()) && data_page::hasRoomFor(page->data(), format, bytes.size())) {
+                candidate = owned.pages().back();
             }
         }
+    }
+    if (candidate != 0) {
+        uint8_t row = data_page::addRow(pager.write(candidate), format, bytes);
+        return RowPointer{candidate, row};
     }
     uint32_t fresh = allocatePage(pager, format, file);
     uint8_t* page = pager.write(fresh);
     data_page::initialiseLongValuePage(page, format);
     uint8_t row = data_page::addRow(page, format, bytes);
-    if (mapped) {
-        addPageToMap(pager, format, maps->ownedMap, fresh, file);
-        if (maps->freeMap.page != 0) addPageToMap(pager, format, maps->freeMap, fresh, file);
-    }
+    if (mapped) addPageToMap(pager, format, maps->ownedMap, fresh, file);
+    if (hasFreeMap) addPageToMap(pager, format, maps->freeMap, fresh, file);
     return RowPointer{fresh, row};
 }
 
@@ -93,8 +93,8 @@ Bytes storeLongValue(Pager& pager, const JetFormat& format, const LongValueMaps*
     return stored;
 }
 
-void freeLongValue(Pager& pager, const JetFormat& format, std::span<const uint8_t> stored,
-                   const std::string& file) {
+void freeLongValue(Pager& pager, const JetFormat& format, const LongValueMaps* maps,
+                   std::span<const uint8_t> stored, const std::string& file) {
     LongValueHeader header = parseLongValueHeader(stored, file);
     if (header.form == kLongValueInline) return;
     RowPointer at = header.first;
@@ -111,6 +111,8 @@ void freeLongValue(Pager& pager, const JetFormat& format, std::span<const uint8_
         std::span<const uint8_t> row = data_page::rowBytes(page, format, at.row);
         if (header.form == kLongValueChain && row.size() >= 4) next = getRowPointer(row.data());
         data_page::deleteRow(page, format, at.row);
+        // The page has room again: offer it for the column's next values.
+        if (maps && maps->freeMap.page != 0) addPageToMap(pager, format, maps->freeMap, at.page, file);
         at = next;
     }
 }

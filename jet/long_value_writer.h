@@ -25,9 +25,10 @@ constexpr size_t kLongValueInlineLimit = 64;
 Bytes storeLongValue(Pager& pager, const JetFormat& format, const LongValueMaps* maps,
                      std::span<const uint8_t> payload, const std::string& file);
 
-// Deletes the LVAL rows of the long value whose row bytes are `stored` (inline values own none).
+// Deletes the LVAL rows of the long value whose row bytes are `stored` (inline values own none);
+// their pages go back into the column's free-space map.
 // REQUIRES: pager in a transaction.
-void freeLongValue(Pager& pager, const JetFormat& format, std::span<const uint8_t> stored,
-                   const std::string& file);
+void freeLongValue(Pager& pager, const JetFormat& format, const LongValueMaps* maps,
+                   std::span<const uint8_t> stored, const std::string& file);
 
 }  // namespace jet

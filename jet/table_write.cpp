@@ -206,7 +206,8 @@ public:
             }
             for (size_t i = 0; i < columns.size(); ++i) {
                 if (columns[i].isLongValue() && !oldStored[i].empty() && !keep[i]) {
-                    freeLongValue(pager_, format_, oldStored[i], file_);
+                    freeLongValue(pager_, format_, longValueMaps(columns[i].number), oldStored[i],
+                                  file_);
                 }
             }
             storeLongValues(encoded, keep);
@@ -247,8 +248,10 @@ public:
             for (size_t i = 0; i < indexes_.size(); ++i) {
                 if (oldKeys[i].present) treeOf(i).remove(oldKeys[i].key, id);
             }
-            for (const Bytes& stored : oldStored) {
-                if (!stored.empty()) freeLongValue(pager_, format_, stored, file_);
+            const auto& columns = table_.columns();
+            for (size_t i = 0; i < columns.size(); ++i) {
+                if (oldStored[i].empty()) continue;
+                freeLongValue(pager_, format_, longValueMaps(columns[i].number), oldStored[i], file_);
             }
             deleteRow(id);
             const Tdef& tdef = table_.tdef();
@@ -390,19 +393,23 @@ private:
                             "table '" + table_.name() + "' has no usage map");
         }
         bool hasFreeMap = tdef.freeMap.page != 0;
-        UsageMap candidates = UsageMap::read(pager_, format_, hasFreeMap ? tdef.freeMap : tdef.ownedMap, file_);
-        if (!candidates.pages().empty()) {
-            uint32_t candidate = candidates.pages().back();
-            if (candidate < pager_.pageCount()) {
-                PageRef page = pager_.read(candidate);
-                if (isOwnDataPage(page->data())) {
-                    if (data_page::hasRoomFor(page->data(), format_, bytes.size())) {
-                        uint8_t row = data_page::addRow(pager_.write(candidate), format_, bytes, flags);
-                        return RowId{candidate, row};
-                    }
-                    if (hasFreeMap) removePageFromMap(pager_, format_, tdef.freeMap, candidate, file_);
+        auto isOwn = [this](const uint8_t* page) { return isOwnDataPage(page); };
+        uint32_t candidate = 0;
+        if (hasFreeMap) {
+            candidate = findPageWithRoom(pager_, format_, tdef.freeMap, bytes.size(), isOwn, file_);
+        } else {
+            UsageMap owned = UsageMap::read(pager_, format_, tdef.ownedMap, file_);
+            if (!owned.pages().empty() && owned.pages().back() < pager_.pageCount()) {
+                PageRef page = pager_.read(owned.pages().back());
+                if (isOwn(page->data()) &&
+                    data_page::hasRoomFor(page->data(), format_, bytes.size())) {
+                    candidate = owned.pages().back();
                 }
             }
+        }
+        if (candidate != 0) {
+            uint8_t row = data_page::addRow(pager_.write(candidate), format_, bytes, flags);
+            return RowId{candidate, row};
         }
         uint32_t fresh = allocatePage(pager_, format_, file_);
         uint8_t* page = pager_.write(fresh);
@@ -411,6 +418,12 @@ private:
         addPageToMap(pager_, format_, tdef.ownedMap, fresh, file_);
         if (hasFreeMap) addPageToMap(pager_, format_, tdef.freeMap, fresh, file_);
         return RowId{fresh, row};
+    }
+
+    // A page that just gave room back is offered for the table's next rows.
+    void offerRoom(uint32_t page) {
+        const Tdef& tdef = table_.tdef();
+        if (tdef.freeMap.page != 0) addPageToMap(pager_, format_, tdef.freeMap, page, file_);
     }
 
     struct Slot {
@@ -480,11 +493,13 @@ private:
                 uint8_t* targetPage = pager_.write(target.page);
                 if (isOwnDataPage(targetPage) && target.row < data_page::slotCount(targetPage, format_)) {
                     data_page::deleteRow(targetPage, format_, target.row);
+                    offerRoom(target.page);
                 }
             }
             slot = slotOf(id);
         }
         data_page::deleteRow(slot.page, format_, id.row);
+        offerRoom(id.page);
     }
 
     // Row count and AutoNumber counter, on the definition's first page and in memory.

@@ -179,6 +179,25 @@ void removePageFromMap(Pager& pager, const JetFormat& format, RowPointer where, 
     setTableMapBit(pager, format, where, page, false, file);
 }
 
+uint32_t findPageWithRoom(Pager& pager, const JetFormat& format, RowPointer freeMap, size_t size,
+                          const std::function<bool(const uint8_t*)>& isOwn,
+                          const std::string& file) {
+    constexpr int kTries = 8;
+    std::vector<uint32_t> pages = UsageMap::read(pager, format, freeMap, file).pages();
+    int tried = 0;
+    for (uint32_t page : pages) {
+        if (tried++ == kTries) break;
+        if (page < pager.pageCount()) {
+            PageRef bytes = pager.read(page);
+            if (isOwn(bytes->data()) && data_page::hasRoomFor(bytes->data(), format, size)) {
+                return page;
+            }
+        }
+        removePageFromMap(pager, format, freeMap, page, file);
+    }
+    return 0;
+}
+
 bool globalMapSaysFree(Pager& pager, const JetFormat& format, uint32_t page,
                        const std::string& file) {
     UsageMap map = UsageMap::read(pager, format, kGlobalMap, file);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "jet/coding.h"
@@ -37,6 +38,14 @@ void addPageToMap(Pager& pager, const JetFormat& format, RowPointer where, uint3
                   const std::string& file);
 void removePageFromMap(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,
                        const std::string& file);
+
+// A page listed in the free-space map `freeMap` that is the caller's (`isOwn`) and can take a new
+// row of `size` bytes, or 0. Looks at a few pages from the lowest; those that cannot take the row
+// leave the map (as Access drops pages that no longer fit a row), so the search stays short.
+// REQUIRES: pager in a transaction.
+uint32_t findPageWithRoom(Pager& pager, const JetFormat& format, RowPointer freeMap, size_t size,
+                          const std::function<bool(const uint8_t*)>& isOwn,
+                          const std::string& file);
 
 // The global map's opinion of a page (true: free).
 bool globalMapSaysFree(Pager& pager, const JetFormat& format, uint32_t page,

@@ -527,3 +527,42 @@ TEST(RowWrite, InterruptedCommitOfRowsLeavesFileUnchanged) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deleting rows and adding as many again (what every transfer does to its calculation rows)
+// reuses the room the deletes gave back instead of growing the file.
+TEST(RowWrite, SpaceOfDeletedRowsAndMemosIsReused) {
+    TempDir dir;
+    fs::path file = copyFixture("DateTestDatabase.mdb", dir.path());
+    RandomText r(17);
+    auto fill = [&](TableImpl& t) {
+        std::vector<RowId> ids;
+        for (int i = 0; i < 400; ++i) {
+            Row row(6);
+            row[0] = int32_t(i);
+            row[4] = r.ascii(i % 2 ? 900 : 30);
+            row[5] = "row " + std::to_string(i);
+            ids.push_back(insertRow(t, row));
+        }
+        return ids;
+    };
+    Writable w(file);
+    TableImpl& t = w.table("DateTest");
+    w.db->begin();
+    std::vector<RowId> ids = fill(t);
+    w.db->commit();
+    const auto grown = fs::file_size(file);
+    for (int round = 0; round < 3; ++round) {
+        w.db->begin();
+        for (RowId id : ids) removeRow(t, id);
+        ids = fill(t);
+        w.db->commit();
+    }
+    EXPECT_LE(fs::file_size(file), grown + 4 * 4096);
+    EXPECT_EQ(t.rowIds().size(), t.tdef().rowCount);
+    w.close();
+    expectSameAsMdbExport(file, "DateTest");
+}
+
+}  // namespace
