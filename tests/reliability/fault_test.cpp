@@ -41,7 +41,7 @@ class FaultTest : public ::testing::Test {
 
     // The file holds exactly `commits` commits and a reader finds nothing wrong with it.
     void expectFileHolds(const fs::path& file, int commits, const std::string& what) {
-        EXPECT_FALSE(fs::exists(fs::path(file).replace_extension(".jnl"))) << what;
+        EXPECT_FALSE(fs::exists(fs::path(file.string() + ".jnl"))) << what;
         PayState state;
         {
             auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
@@ -101,7 +101,7 @@ TEST_F(FaultTest, AFailureAtAnyStepOfACommitChangesNothing) {
             EXPECT_FALSE(db->inTransaction()) << what;
             // On disk, byte for byte the file before the commit, and no journal left.
             EXPECT_TRUE(testing_support::readFile(file) == baselineBytes) << what;
-            EXPECT_FALSE(fs::exists(fs::path(file).replace_extension(".jnl"))) << what;
+            EXPECT_FALSE(fs::exists(fs::path(file.string() + ".jnl"))) << what;
             // The open database forgot the failed changes, in memory too.
             EXPECT_TRUE(readState(*db) == expectedState(kCommitted)) << what;
             // And it still works: the same commit succeeds once the device does.
