@@ -1,0 +1,458 @@
+// Connections, statements, record sets and data controls over real Jet files: a payroll
+// database and a layout database made by this layer's own CREATE TABLE and INSERT statements,
+// and copies of Access-written fixtures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "data/connection.h"
+#include "data/conversion.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+int errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const report::RunTimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+std::string text(const data::Recordset& rs, const std::string& name) {
+    return data::valueToText(rs.field(name));
+}
+
+// A payroll database and a layout database in one folder, as an installation has them.
+class PayrollFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        payrollPath = dir / "Melvar.mdb";
+        layoutPath = dir / "ImportData.mdb";
+        jet::Database::create(payrollPath);
+        jet::Database::create(layoutPath);
+        payroll = connect(payrollPath);
+        layout = connect(layoutPath);
+        for (const char* s : {
+                 "CREATE TABLE [Employee Master] ([Employee#] TEXT(10) NOT NULL, [Company Code] "
+                 "TEXT(10), [First name] TEXT(50), [Birth date] DATETIME, Dependent1 SHORT "
+                 "DEFAULT 0, Salary CURRENCY, [Entered by] TEXT(20), [Type of staff] TEXT(1), "
+                 "CONSTRAINT PK_Employee PRIMARY KEY ([Employee#]))",
+                 "CREATE TABLE [Data Calc] (ID COUNTER CONSTRAINT PK_DataCalc PRIMARY KEY, "
+                 "[Company Code] TEXT(10), [Employee#] TEXT(10), [Year] SHORT, Period BYTE, "
+                 "[Type for] TEXT(1), Type TEXT(2), Code TEXT(2), Amount CURRENCY)",
+                 "CREATE INDEX IX_Emp ON [Data Calc] ([Employee#], [Year], Period)",
+                 "CREATE TABLE [Data Master Detail] ([Company Code] TEXT(10), [Employee#] "
+                 "TEXT(10), [Type for] TEXT(1), Type TEXT(2), Code TEXT(2), Amount CURRENCY, "
+                 "Remark TEXT(50), CONSTRAINT PK_DMD PRIMARY KEY ([Employee#], [Type for], Type, "
+                 "Code))",
+                 "CREATE TABLE [Data Variant Detail] ([Company Code] TEXT(10), [Employee#] "
+                 "TEXT(10), [Type for] TEXT(1), Type TEXT(2), Code TEXT(2), Amount CURRENCY, "
+                 "Remark TEXT(50), CONSTRAINT PK_DVD PRIMARY KEY ([Employee#], [Type for], Type, "
+                 "Code))",
+             }) {
+            payroll->Execute(s);
+        }
+        for (const char* t : {"iEmployee Master", "iData Calc", "iDataMasterDetail",
+                              "iDataVariantDetail"}) {
+            std::string name = t;
+            layout->Execute("CREATE TABLE [" + name +
+                            "] (No LONG, FieldThaiName TEXT(50), ToFieldName TEXT(50), FieldNo "
+                            "LONG" +
+                            (name == "iEmployee Master" ? ", sFormat TEXT(20)" : "") +
+                            ", CONSTRAINT PrimaryKey PRIMARY KEY (No))");
+            // Rows out of order, one with FieldNo 0 that the importers must not see.
+            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (3, "
+                            "'10102', 3)");
+            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (1, "
+                            "'Employee#', 1)");
+            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (4, "
+                            "'10103', 0)");
+            layout->Execute("INSERT INTO [" + name + "] (No, FieldThaiName, ToFieldName, "
+                            "FieldNo) VALUES (2, 'เงินเดือน', '10101', 2)");
+        }
+        for (const char* emp : {"0010", "0012", "0015"}) {
+            std::string e = emp;
+            payroll->Execute("INSERT INTO [Employee Master] ([Employee#], [First name]) VALUES ('" +
+                             e + "', 'สมชาย')");
+            for (const char* table : {"Data Master Detail", "Data Variant Detail"}) {
+                payroll->Execute(std::string("INSERT INTO [") + table +
+                                 "] ([Company Code], [Employee#], [Type for], Type, Code, Amount) "
+                                 "VALUES ('CC', '" + e + "', '1', '01', '02', 100)");
+            }
+            payroll->Execute("INSERT INTO [Data Calc] ([Company Code], [Employee#], [Year], "
+                             "Period, [Type for], Type, Code, Amount) VALUES ('CC', '" + e +
+                             "', 2567, 1, '1', '01', '01', 5000.5)");
+        }
+    }
+
+    std::shared_ptr<data::Connection> connect(const std::filesystem::path& path) {
+        auto c = std::make_shared<data::Connection>();
+        c->Open(std::string(data::kProviderText) + path.string());
+        return c;
+    }
+
+    TempDir dir;
+    std::filesystem::path payrollPath, layoutPath;
+    std::shared_ptr<data::Connection> payroll, layout;
+};
+
+TEST_F(PayrollFiles, TheProgramsQueryTextsRunAsWritten) {
+    struct Query {
+        const char* text;
+        bool onLayout;
+        std::vector<int> numbers;  // expected No values in order (layout), or a row count
+    };
+    const Query layoutQueries[] = {
+        {"Select * From [iEmployee Master] ORDER BY [iEmployee Master].[No];", true, {1, 2, 3, 4}},
+        {"Select * From iDataMasterDetail ORDER BY [iDataMasterDetail].[No];", true, {1, 2, 3, 4}},
+        {"Select * From iDataVariantDetail ORDER BY [iDataVariantDetail].[No];", true,
+         {1, 2, 3, 4}},
+        {"Select * From [iData Calc] ORDER BY [iData Calc].[No];", true, {1, 2, 3, 4}},
+        {"SELECT [iEmployee Master].* FROM [iEmployee Master] WHERE ((([iEmployee "
+         "Master].FieldNo)>0)) ORDER BY [iEmployee Master].[No];",
+         true, {1, 2, 3}},
+        {"SELECT [iData Calc].* FROM [iData Calc] WHERE ((([iData Calc].FieldNo)>0)) ORDER BY "
+         "[iData Calc].[No];",
+         true, {1, 2, 3}},
+        {"SELECT [iDataMasterDetail].* FROM [iDataMasterDetail] WHERE "
+         "((([iDataMasterDetail].FieldNo)>0)) ORDER BY [iDataMasterDetail].[No];",
+         true, {1, 2, 3}},
+        {"SELECT [iDataVariantDetail].* FROM [iDataVariantDetail] WHERE "
+         "((([iDataVariantDetail].FieldNo)>0)) ORDER BY [iDataVariantDetail].[No];",
+         true, {1, 2, 3}},
+    };
+    for (const Query& q : layoutQueries) {
+        data::Recordset rs;
+        rs.Open(q.text, layout);
+        std::vector<int> numbers;
+        for (; !rs.EOF(); rs.MoveNext()) numbers.push_back(data::valueToLong(rs.field("No")));
+        EXPECT_EQ(numbers, q.numbers) << q.text;
+    }
+    for (const char* table : {"Employee Master", "Data Calc", "Data Master Detail",
+                              "Data Variant Detail"}) {
+        data::Recordset rs;
+        rs.Open(std::string("SELECT * FROM [") + table + "]", payroll);
+        EXPECT_EQ(rs.RecordCount(), 3) << table;
+    }
+    for (const char* t : {"Data Master Detail", "Data Variant Detail"}) {
+        std::string n = t;
+        data::Recordset rs;
+        rs.Open("SELECT [" + n + "].* FROM [" + n + "] WHERE ((([" + n +
+                    "].[Employee#])='0012') AND (([" + n + "].[Type for])='1') AND (([" + n +
+                    "].Type)='01') AND (([" + n + "].Code)='02'));",
+                payroll);
+        ASSERT_EQ(rs.RecordCount(), 1);
+        EXPECT_EQ(text(rs, "Employee#"), "0012");
+        rs.setField("Amount", jet::Value("-150.25"));
+        rs.Update();
+        rs.Open("SELECT [" + n + "].* FROM [" + n + "] WHERE ((([" + n +
+                    "].[Employee#])='0012') AND (([" + n + "].[Type for])='1') AND (([" + n +
+                    "].Type)='01') AND (([" + n + "].Code)='03'));",
+                payroll);
+        EXPECT_TRUE(rs.EOF() && rs.BOF());
+    }
+    EXPECT_EQ(payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0012'"), 1);
+    data::Recordset rs;
+    rs.Open("SELECT * FROM [Data Master Detail] WHERE Amount < 0", payroll);
+    EXPECT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.field("Amount"), jet::Value(jet::Currency{-1502500}));
+}
+
+TEST_F(PayrollFiles, FindSearchesForwardFromTheCurrentRow) {
+    data::Recordset layoutRows;
+    layoutRows.Open("SELECT [iData Calc].* FROM [iData Calc] WHERE ((([iData Calc].FieldNo)>0)) "
+                    "ORDER BY [iData Calc].[No];",
+                    layout);
+    layoutRows.MoveFirst();
+    layoutRows.Find("No=2");
+    ASSERT_FALSE(layoutRows.EOF());
+    EXPECT_EQ(text(layoutRows, "FieldThaiName"), "เงินเดือน");
+    EXPECT_EQ(layoutRows.position(), 1);
+    layoutRows.Find("No=2");  // the current row is searched too
+    EXPECT_EQ(layoutRows.position(), 1);
+    layoutRows.MoveNext();
+    layoutRows.Find("No=1");  // forward only: the row behind is not found
+    EXPECT_TRUE(layoutRows.EOF());
+    EXPECT_EQ(errorNumber([&] { layoutRows.field("No"); }), 3021);
+    EXPECT_EQ(errorNumber([&] { layoutRows.MoveNext(); }), 3021);
+    layoutRows.MoveFirst();
+    layoutRows.Find("No=4");  // FieldNo 0 is not in this set
+    EXPECT_TRUE(layoutRows.EOF());
+
+    data::Recordset employees;
+    employees.Open("SELECT * FROM [Employee Master]", payroll);
+    employees.MoveFirst();
+    employees.Find("[Employee#]='0012'");
+    ASSERT_FALSE(employees.EOF());
+    EXPECT_EQ(text(employees, "[employee#]"), "0012");
+    employees.MoveFirst();
+    employees.Find("[Employee#]=' 0012'");  // untrimmed: no match
+    EXPECT_TRUE(employees.EOF());
+    employees.MoveFirst();
+    employees.Find("[First name]='สมชาย'");  // a column with no index
+    EXPECT_EQ(employees.position(), 0);
+    employees.MoveNext();
+    employees.Find("[First name]='สมชาย'");
+    EXPECT_EQ(employees.position(), 1);
+
+    EXPECT_EQ(errorNumber([&] { employees.Find("[Employee#]='O'Brien'"); }), 3001);
+    EXPECT_EQ(errorNumber([&] { employees.field("Nope"); }), 3265);
+
+    data::Recordset empty;
+    empty.Open("SELECT * FROM [Data Calc] WHERE [Employee#]='none'", payroll);
+    EXPECT_TRUE(empty.BOF());
+    EXPECT_TRUE(empty.EOF());
+    EXPECT_EQ(empty.RecordCount(), 0);
+    EXPECT_EQ(errorNumber([&] { empty.MoveFirst(); }), 3021);
+}
+
+TEST_F(PayrollFiles, AddNewAndChangeInPlaceHoldTheRowUntilUpdate) {
+    data::Recordset rs;
+    rs.Open("SELECT * FROM [Employee Master]", payroll);
+    rs.AddNew();
+    rs.setField("Employee#", jet::Value("0020"));
+    rs.setField("Birth date", jet::Value("15/03/2567"));
+    rs.setField("Salary", jet::Value(" 25,000.50 "));
+    rs.setField("Entered by", jet::Value("Import"));
+
+    data::Recordset other;  // a second connection to the same file sees nothing yet
+    auto second = connect(payrollPath);
+    other.Open("SELECT * FROM [Employee Master] WHERE [Employee#]='0020'", second);
+    EXPECT_EQ(other.RecordCount(), 0);
+
+    rs.Update();
+    EXPECT_EQ(rs.RecordCount(), 4);
+    EXPECT_EQ(rs.position(), 3);  // the new row is current, at the end
+    EXPECT_EQ(rs.field("Dependent1"), jet::Value(int16_t{0}));  // its default
+    EXPECT_TRUE(rs.field("Type of staff").isNull());
+    EXPECT_EQ(rs.field("Birth date").as<jet::DateTime>().toString(), "2024-03-15 00:00:00");
+    EXPECT_EQ(rs.field("Salary"), jet::Value(jet::Currency{250005000}));
+    other.Requery();
+    EXPECT_EQ(other.RecordCount(), 1);
+
+    // Change in place, then leave the row: the change is dropped, not stored.
+    rs.MoveFirst();
+    rs.setField("Entered by", jet::Value("Nobody"));
+    EXPECT_EQ(text(rs, "Entered by"), "Nobody");
+    rs.MoveNext();
+    rs.MoveFirst();
+    EXPECT_EQ(text(rs, "Entered by"), "");
+    rs.setField("Entered by", jet::Value("Import"));
+    rs.Update();
+    other.Open("SELECT * FROM [Employee Master] WHERE [Entered by]='IMPORT'", second);
+    EXPECT_EQ(other.RecordCount(), 2);
+
+    // Refusals leave nothing behind.
+    rs.AddNew();
+    rs.setField("Employee#", jet::Value("0012"));
+    EXPECT_EQ(errorNumber([&] { rs.Update(); }), 3022);
+    rs.CancelUpdate();
+    rs.AddNew();
+    rs.setField("First name", jet::Value("x"));
+    EXPECT_EQ(errorNumber([&] { rs.Update(); }), 3314);
+    rs.CancelUpdate();
+    rs.AddNew();
+    EXPECT_EQ(errorNumber([&] { rs.setField("Employee#", jet::Value("12345678901")); }), 3163);
+    EXPECT_EQ(errorNumber([&] { rs.setField("Dependent1", jet::Value("")); }), 13);
+    EXPECT_EQ(errorNumber([&] { rs.setField("Dependent1", jet::Value("40000")); }), 6);
+    EXPECT_EQ(errorNumber([&] { rs.setField("Birth date", jet::Value("31/04/2567")); }), 13);
+    rs.CancelUpdate();
+    rs.Requery();
+    EXPECT_EQ(rs.RecordCount(), 4);
+}
+
+TEST_F(PayrollFiles, DeletionsThroughAnotherConnectionShowAfterRequery) {
+    data::Recordset calc;
+    calc.Open("SELECT * FROM [Data Calc]", payroll);
+    calc.MoveFirst();
+    calc.Find("[Employee#]='0012'");
+    ASSERT_FALSE(calc.EOF());
+    auto own = connect(payrollPath);
+    EXPECT_EQ(own->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0012'"), 1);
+    own->Close();
+    calc.Requery();
+    EXPECT_EQ(calc.RecordCount(), 2);
+    calc.MoveFirst();
+    calc.Find("[Employee#]='0012'");
+    EXPECT_TRUE(calc.EOF());
+
+    // Rows added after the find index was built are found too, at the end.
+    calc.AddNew();
+    calc.setField("Employee#", jet::Value("0012"));
+    calc.setField("Amount", jet::Value(jet::Currency{10000}));
+    calc.Update();
+    calc.MoveFirst();
+    calc.Find("[Employee#]='0012'");
+    EXPECT_EQ(calc.position(), 2);
+    EXPECT_NE(data::valueToLong(calc.field("ID")), 0);  // numbered by the engine
+
+    // Delete through the record set: the next row follows.
+    calc.MoveFirst();
+    calc.Delete();
+    EXPECT_EQ(errorNumber([&] { calc.field("ID"); }), 3021);
+    calc.MoveNext();
+    EXPECT_EQ(calc.position(), 0);
+    EXPECT_EQ(calc.RecordCount(), 2);
+}
+
+TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
+    // A value holding a quote never runs.
+    EXPECT_EQ(errorNumber([&] {
+                  payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'");
+              }),
+              3075);
+    EXPECT_EQ(errorNumber([&] { payroll->Execute("DELETE * FROM [No Such Table]"); }), 3078);
+    EXPECT_EQ(errorNumber([&] { payroll->Execute("UPDATE [Data Calc] SET Nope = 1"); }), 3061);
+    EXPECT_EQ(errorNumber([&] { payroll->Execute("SELECT * FROM [Data Calc]"); }), 3065);
+    // The second row breaks the key: the first row's change is undone with it.
+    EXPECT_EQ(errorNumber([&] {
+                  payroll->Execute("UPDATE [Employee Master] SET [Employee#]='0099'");
+              }),
+              3022);
+    data::Recordset rs;
+    rs.Open("[Employee Master]", payroll);
+    rs.Find("[Employee#]='0099'");
+    EXPECT_TRUE(rs.EOF());
+
+    payroll->BeginTrans();
+    EXPECT_EQ(payroll->Execute("UPDATE [Data Calc] SET Amount = Amount * 2 WHERE Type='01'"), 3);
+    auto savepoint = payroll->Savepoint();
+    EXPECT_EQ(payroll->Execute("DELETE FROM [Data Calc]"), 3);
+    payroll->RollbackTo(savepoint);
+    payroll->CommitTrans();
+    rs.Open("SELECT Amount FROM [Data Calc] ORDER BY [Employee#] DESC", payroll);
+    ASSERT_EQ(rs.RecordCount(), 3);
+    EXPECT_EQ(rs.fieldCount(), 1);
+    EXPECT_EQ(rs.field("Amount"), jet::Value(jet::Currency{100010000}));
+
+    payroll->BeginTrans();
+    payroll->Execute("DELETE FROM [Data Calc]");
+    payroll->RollbackTrans();
+    rs.Requery();
+    EXPECT_EQ(rs.RecordCount(), 3);
+    EXPECT_EQ(errorNumber([&] { payroll->CommitTrans(); }), 3034);
+}
+
+TEST_F(PayrollFiles, IndexSeekAndScanGiveTheSameRows) {
+    // The first WHERE is answered by the primary key, the second (with an OR) by a scan.
+    data::Recordset seek, scan;
+    seek.Open("SELECT * FROM [Data Master Detail] WHERE [Employee#]='0015' AND Type='01'",
+              payroll);
+    scan.Open("SELECT * FROM [Data Master Detail] WHERE ([Employee#]='0015' OR 1=0) AND "
+              "Type='01'",
+              payroll);
+    ASSERT_EQ(seek.RecordCount(), 1);
+    ASSERT_EQ(scan.RecordCount(), 1);
+    EXPECT_EQ(text(seek, "Employee#"), text(scan, "Employee#"));
+    seek.Open("SELECT * FROM [Employee Master] WHERE [Employee#]='0012'", payroll);
+    EXPECT_EQ(seek.RecordCount(), 1);
+}
+
+TEST_F(PayrollFiles, DataControlsOpenWhatTheirTextsDescribe) {
+    data::DataControl control;
+    control.ConnectionString = std::string(data::kProviderText) + layoutPath.string();
+    control.RecordSource = "Select * From [iData Calc] ORDER BY [iData Calc].[No];";
+    control.Refresh();
+    EXPECT_EQ(control.recordset().RecordCount(), 4);
+    control.RecordSource = "SELECT * FROM [Missing]";
+    EXPECT_EQ(errorNumber([&] { control.Refresh(); }), 3078);
+    EXPECT_FALSE(control.hasRecordset());  // what was open is closed
+    EXPECT_EQ(errorNumber([&] { control.recordset(); }), 3704);
+
+    // The layout database named as the program names it, with a backslash.
+    control.ConnectionString =
+        std::string(data::kProviderText) + dir.path().string() + "\\ImportData.mdb";
+    control.RecordSource = "iDataMasterDetail";
+    control.Refresh();
+    EXPECT_EQ(control.recordset().RecordCount(), 4);
+}
+
+TEST(ConnectionText, ProviderAndDataSource) {
+    auto info = data::parseConnectionText(
+        "data source=/x/Melvar.mdb;User ID=Admin; provider = microsoft.jet.oledb.4.0 ");
+    EXPECT_EQ(info.dataSource, std::filesystem::path("/x/Melvar.mdb"));
+    info = data::parseConnectionText(std::string(data::kProviderText) + "/d\\Pay\\Melvar.mdb");
+    EXPECT_EQ(info.dataSource, std::filesystem::path("/d/Pay/Melvar.mdb"));
+    try {
+        data::parseConnectionText("Provider=SQLOLEDB;Data Source=x");
+        FAIL();
+    } catch (const report::RunTimeError& e) {
+        EXPECT_NE(e.description().find("SQLOLEDB"), std::string::npos);
+    }
+    data::Connection c;
+    try {
+        c.Open(std::string(data::kProviderText) + "C:\\Program Files\\Payroll\\Melvar.mdb");
+        FAIL();
+    } catch (const report::RunTimeError& e) {
+        EXPECT_EQ(e.number(), 3024);
+        EXPECT_EQ(e.description(),
+                  "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
+    }
+    EXPECT_FALSE(c.isOpen());
+}
+
+TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
+    TempDir dir;
+    auto path = testing_support::copyFixture("nwind.mdb", dir.path());
+    auto conn = std::make_shared<data::Connection>();
+    conn->Open(std::string(data::kProviderText) + path.string());
+    data::Recordset rs;
+    rs.Open("SELECT ProductName, UnitPrice FROM Products WHERE CategoryID = 1 AND UnitPrice >= 18 "
+            "ORDER BY UnitPrice DESC, ProductName",
+            conn);
+    ASSERT_GT(rs.RecordCount(), 2);
+    data::Recordset all;
+    all.Open("Products", conn);
+    EXPECT_EQ(all.RecordCount(), 77);
+    all.Find("productname='CHAI'");  // case-insensitive
+    ASSERT_FALSE(all.EOF());
+    EXPECT_EQ(data::valueToLong(all.field("ProductID")), 1);
+    double previous = 1e300;
+    for (; !rs.EOF(); rs.MoveNext()) {
+        double price = *data::numericValue(rs.field("UnitPrice"));
+        EXPECT_LE(price, previous);
+        previous = price;
+    }
+    // A new row takes the columns' defaults, "=No" included.
+    all.AddNew();
+    all.setField("ProductName", jet::Value("Test"));
+    all.Update();
+    EXPECT_EQ(all.field("Discontinued"), jet::Value(false));
+    EXPECT_EQ(all.field("UnitsInStock"), jet::Value(int16_t{0}));
+    EXPECT_EQ(all.RecordCount(), 78);
+}
+
+TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
+    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    int status = -1;
+    std::string out = testing_support::runCommand(
+        jetdb + " sql '" + payrollPath.string() +
+            "' \"SELECT [Employee#], Amount FROM [Data Calc] WHERE [Employee#]='0012'\"",
+        &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "Employee#,Amount\n\"0012\",5000.5000\n");
+    payroll->Close();
+    layout->Close();
+
+    auto script = dir / "script.sql";
+    std::ofstream(script) << "DELETE FROM [Data Calc]\n\nINSERT INTO [Data Calc] ([Employee#]) "
+                             "VALUES ('x''y')\nDELETE FROM [Nope]\n";
+    out = testing_support::runCommand(
+        jetdb + " sql '" + payrollPath.string() + "' < '" + script.string() + "' 2>&1", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("line 4"), std::string::npos) << out;
+    out = testing_support::runCommand(
+        jetdb + " sql '" + payrollPath.string() + "' 'SELECT * FROM [Data Calc]'", &status);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;  // nothing was deleted
+    out = testing_support::runCommand(
+        jetdb + " sql '" + payrollPath.string() + "' \"DELETE FROM [Data Calc] WHERE Type='01'\"",
+        &status);
+    EXPECT_EQ(out, "3\n");
+}
+
+}  // namespace
