@@ -429,6 +429,8 @@ TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
 
 TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
     const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    payroll->Close();  // the tool is another process: it needs the file to itself
+    layout->Close();
     int status = -1;
     std::string out = testing_support::runCommand(
         jetdb + " sql '" + payrollPath.string() +
@@ -436,8 +438,6 @@ TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
         &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, "Employee#,Amount\n\"0012\",5000.5000\n");
-    payroll->Close();
-    layout->Close();
 
     auto script = dir / "script.sql";
     std::ofstream(script) << "DELETE FROM [Data Calc]\n\nINSERT INTO [Data Calc] ([Employee#]) "
