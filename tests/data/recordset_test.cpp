@@ -418,13 +418,26 @@ TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
         EXPECT_LE(price, previous);
         previous = price;
     }
-    // A new row takes the columns' defaults, "=No" included.
-    all.AddNew();
-    all.setField("ProductName", jet::Value("Test"));
-    all.Update();
-    EXPECT_EQ(all.field("Discontinued"), jet::Value(false));
-    EXPECT_EQ(all.field("UnitsInStock"), jet::Value(int16_t{0}));
-    EXPECT_EQ(all.RecordCount(), 78);
+    // This file is Jet 3: read, never written.
+    EXPECT_EQ(errorNumber([&] { all.AddNew(); }), 3027);
+
+    // A new row of an Access 2000 table takes its columns' defaults.
+    auto v2000 = testing_support::copyFixture("testV2000.mdb", dir.path());
+    auto conn4 = std::make_shared<data::Connection>();
+    conn4->Open(std::string(data::kProviderText) + v2000.string());
+    data::Recordset t;
+    t.Open("SELECT * FROM Table1", conn4);
+    t.AddNew();
+    t.setField("A", jet::Value("new"));
+    t.setField("G", jet::Value("01/01/2543"));
+    t.Update();
+    EXPECT_EQ(t.field("C"), jet::Value(uint8_t{0}));
+    EXPECT_EQ(t.field("H"), jet::Value(jet::Currency{0}));
+    EXPECT_EQ(t.field("I"), jet::Value(false));
+    EXPECT_TRUE(t.field("B").isNull());
+    t.Requery();
+    t.Find("G = #2000-01-01#");
+    EXPECT_EQ(text(t, "A"), "new");
 }
 
 TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
