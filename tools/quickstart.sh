@@ -1,9 +1,26 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program's main job on the bundled sample data.
+# Installs what is missing, builds, writes a sample company and runs its four transfers from the
+# command line, printing their summaries and a few of the resulting rows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 bash tools/build.sh
-fixtures="../shared/fixtures/access"
-echo "== Tables of a database written by Microsoft Access =="
-./build/jetdb tables "$fixtures/testV2000.mdb"
+program=./build/app/veltra-transfer
+sample=./build/sample-company
+rm -rf "$sample"
+echo "== A sample company (Import.INI beside the program points the window at it) =="
+"$program" sample "$sample" --employees 200 --seed 1 --write-settings
+for job in employee:EmployeeMaster.txt calc:DataCalc.txt pm:DataMasterDetail.txt \
+           pd:DataVariantDetail.txt; do
+    kind=${job%%:*}
+    file=${job#*:}
+    echo
+    echo "== veltra-transfer transfer --kind $kind --text $sample/$file =="
+    "$program" transfer --kind "$kind" --text "$sample/$file" --db "$sample/Melvar.mdb" \
+        --separator , --year 2005 --period 4 --bank-code 002
+done
+echo
+echo "== A few rows of [Data Calc] =="
+./build/jetdb export "$sample/Melvar.mdb" "Data Calc" | head -6
+echo
+echo "The window opens on the same company: ./build/app/veltra (when Qt 6 is installed)."
