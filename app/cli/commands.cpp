@@ -23,6 +23,7 @@
 #include "report/console_error_report.h"
 #include "report/report_error.h"
 #include "sample_company.h"
+#include "transfer_summary.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
 
@@ -96,45 +97,6 @@ jet::DateTime localNow() {
     return jet::DateTime{static_cast<double>(days) + seconds / 86400.0};
 }
 
-// Rows of a table, or nothing when the file or table cannot be read.
-std::optional<long> countRows(const std::filesystem::path& file, const std::string& table) {
-    try {
-        std::shared_ptr<jet::Database> db = jet::Database::open(file, jet::OpenMode::ReadOnly);
-        long count = 0;
-        db->table(table).scan([&](jet::RowId, const jet::Row&) {
-            ++count;
-            return true;
-        });
-        return count;
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
-// Lines among the first `limit` lines of the file (a line ends at CR or CR LF, as the transfer
-// reads it) and how many of them are not empty.
-std::pair<long, long> countLines(const std::filesystem::path& file, long limit) {
-    std::ifstream in(file, std::ios::binary);
-    long lines = 0, nonEmpty = 0;
-    long length = 0;
-    char c;
-    while (lines < limit && in.get(c)) {
-        if (c == '\r') {
-            ++lines;
-            if (length > 0) ++nonEmpty;
-            length = 0;
-            if (in.peek() == '\n') in.get(c);
-        } else {
-            ++length;
-        }
-    }
-    if (lines < limit && length > 0) {
-        ++lines;
-        ++nonEmpty;
-    }
-    return {lines, nonEmpty};
-}
-
 // A folder of copies of the payroll and layout databases, removed with the object.
 class DryRunCopy {
 public:
@@ -164,15 +126,74 @@ private:
     std::filesystem::path db_;
 };
 
-void printCount(const std::string& label, std::optional<long> before, std::optional<long> after) {
-    std::cout << "  " << label;
-    if (!before || !after) {
-        std::cout << "unknown (the database could not be read)\n";
+struct SummaryInput {
+    int kind;
+    bool dryRun;
+    long lines;
+    long transferred;
+    std::optional<TableSnapshot> before, after;
+    std::filesystem::path layoutDatabase;
+    std::string textFile, separator;
+    long linesRead;
+};
+
+const char* const kLayoutOfKind[] = {"iEmployee Master", "iData Calc", "iDataMasterDetail",
+                                     "iDataVariantDetail"};
+
+void printSummary(const SummaryInput& in) {
+    const std::string table = kTableOfKind[in.kind];
+    std::cout << (in.dryRun ? "Summary of a dry run (the database was not changed):\n"
+                            : "Summary:\n");
+    std::cout << "  lines read:             " << in.lines << '\n';
+    std::cout << "  lines transferred:      " << in.transferred << '\n';
+    if (!in.before || !in.after) {
+        std::cout << "  rows of [" << table << "]: unknown (the database could not be read)\n";
         return;
     }
-    const long change = *after - *before;
-    std::cout << *after << " (was " << *before << ", " << (change >= 0 ? "+" : "") << change
-              << ")\n";
+    const TableSnapshot& before = *in.before;
+    const TableSnapshot& after = *in.after;
+    std::vector<LineAmounts> lines;
+    if (in.kind != 0) {
+        lines = readLines(in.textFile, in.separator, in.linesRead, in.layoutDatabase,
+                          kLayoutOfKind[in.kind]);
+        if (static_cast<long>(lines.size()) > in.transferred) {
+            lines.resize(static_cast<size_t>(in.transferred));
+        }
+    }
+    if (in.kind == 0) {
+        const long created = after.rows - before.rows;
+        std::cout << "  employees created:      " << created << '\n';
+        std::cout << "  employees updated:      " << (in.transferred - created) << '\n';
+    } else if (in.kind == 1) {
+        // Each line first deletes all rows of its employee, then writes its non-zero amounts.
+        std::set<std::string> employees;
+        for (const LineAmounts& line : lines) employees.insert(line.employee);
+        long deleted = 0;
+        for (const std::string& employee : employees) {
+            const auto found = before.rowsByEmployee.find(employee);
+            if (found != before.rowsByEmployee.end()) deleted += found->second;
+        }
+        std::cout << "  rows deleted:           " << deleted << '\n';
+        std::cout << "  rows written:           " << (after.rows - (before.rows - deleted))
+                  << '\n';
+    } else {
+        // Amounts go only into detail rows that exist; the others are dropped.
+        long written = 0, dropped = 0;
+        for (const LineAmounts& line : lines) {
+            for (const std::string& key : line.nonZeroKeys) {
+                if (before.payItems.count(line.employee + "|" + key)) {
+                    ++written;
+                } else {
+                    ++dropped;
+                }
+            }
+        }
+        std::cout << "  amounts written:        " << written << '\n';
+        std::cout << "  amounts dropped:        " << dropped << " (no row of that pay item)\n";
+    }
+    const long change = after.rows - before.rows;
+    std::cout << "  rows of [" << table << "]: " << after.rows << " (was " << before.rows << ", "
+              << (change >= 0 ? "+" : "") << change << ")\n";
 }
 
 }  // namespace
@@ -241,7 +262,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     });
 
     const std::string table = kTableOfKind[*kind];
-    const std::optional<long> rowsBefore = countRows(dbPath, table);
+    const std::optional<TableSnapshot> before = takeSnapshot(dbPath, table);
     long linesRead = 0;
     ConsoleWindow::Outcome outcome;
     {
@@ -278,21 +299,13 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
                      "--separator (see the message above)\n";
         return 2;
     }
-    const std::optional<long> rowsAfter = countRows(dbPath, table);
+    const std::optional<TableSnapshot> after = takeSnapshot(dbPath, table);
     const auto [lines, handed] = countLines(*text, linesRead);
     const bool failed = outcome != ConsoleWindow::Outcome::Completed;
     const long transferred = failed && handed > 0 ? handed - 1 : handed;
-
-    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n"
-                         : "Summary:\n");
-    std::cout << "  lines read:             " << lines << '\n';
-    std::cout << "  lines transferred:      " << transferred << '\n';
-    if (*kind == 0 && rowsBefore && rowsAfter) {
-        const long created = *rowsAfter - *rowsBefore;
-        std::cout << "  employees created:      " << created << '\n';
-        std::cout << "  employees updated:      " << (transferred - created) << '\n';
-    }
-    printCount("rows in [" + table + "]: ", rowsBefore, rowsAfter);
+    printSummary(SummaryInput{*kind, dryRun, lines, transferred, before, after,
+                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb",
+                              *text, *separator, linesRead});
     if (failed) {
         std::cout << "  the transfer stopped at line " << linesRead
                   << (reports ? " (see the error report above)" : "") << '\n';

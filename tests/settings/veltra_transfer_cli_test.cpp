@@ -221,9 +221,9 @@ TEST_F(SampleCompanyTest, GeneratorIsDeterministicAndWritesThaiCrLfFiles) {
 
 TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmounts) {
     const fs::path co = freshCopy();
+    const size_t rowsBefore = exportTable(co / "Melvar.mdb", "Data Calc").size();
     std::string out;
     ASSERT_EQ(transfer(co, "calc", "DataCalc.txt", "--year 2006 --period 5", &out), 0) << out;
-    EXPECT_NE(out.find("lines transferred"), std::string::npos) << out;
 
     // Expected: one row per non-zero amount of every line, for the year and period given.
     std::multiset<std::string> expected;
@@ -246,6 +246,13 @@ TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmo
                        row.at("Code"));
     }
     EXPECT_EQ(written, expected);
+    // Every employee on file has a line, so all the earlier rows went.
+    EXPECT_NE(out.find("rows deleted:           " + std::to_string(rowsBefore) + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("rows written:           " + std::to_string(expected.size()) + "\n"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(SampleCompanyTest, EmployeePmAndPdTransfersComplete) {
