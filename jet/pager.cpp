@@ -389,6 +389,11 @@ public:
             throw Error(ErrorCode::Transaction,
                         quoted(path_) + ": a transaction is already open");
         }
+        if (needsRecovery_) {
+            throw Error(ErrorCode::Io, quoted(path_) +
+                                           ": an earlier commit failed and could not be undone; "
+                                           "close the database and open it again to restore it");
+        }
         inTransaction_ = true;
         epoch_ = ++nextId_;
     }
@@ -611,7 +616,9 @@ private:
                 try {
                     playBackJournal(fd_, path_);
                 } catch (...) {
-                    // The journal stays beside the file; the next open restores it.
+                    // The journal stays beside the file and the next open restores it. Until
+                    // then no further commit may run: its journal would replace this one.
+                    needsRecovery_ = true;
                 }
             }
             throw;
@@ -692,6 +699,7 @@ private:
     std::optional<uint32_t> overlayPageCount_;
 
     bool inTransaction_ = false;
+    bool needsRecovery_ = false;  // a failed commit left its journal to be played back
     std::map<uint32_t, DirtyPage> dirty_;  // ordered: commit writes pages in file order
     std::vector<UndoEntry> undo_;
     std::vector<Savepoint> savepoints_;

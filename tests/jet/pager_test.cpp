@@ -189,6 +189,20 @@ TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
     makeChanges(*pager);
     pager->commit();
     EXPECT_EQ(readFile(db).size(), original.size() + 2 * 4096);
+
+    // When even the undo fails (the journal cannot be read back), no further commit may run
+    // over the half-written file: its journal would take the place of the one still needed.
+    pager->setFaultHook([&](FaultPoint p, uint64_t n) {
+        if (p != FaultPoint::PageWrite || n != 1) return;
+        fs::remove(journalOf(db));
+        fs::create_directory(journalOf(db));
+        throw jet::Error(ErrorCode::Io, "injected fault");
+    });
+    pager->begin();
+    makeChanges(*pager);
+    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
+    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::Io);
+    fs::remove(journalOf(db));
 }
 
 // The process dies at an exact step of a commit; re-opening restores the committed file.
