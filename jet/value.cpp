@@ -74,14 +74,15 @@ const char* columnTypeName(ColumnType type) {
     return "Unknown";
 }
 
-// The integer part (toward zero) counts days; the fraction's magnitude is the time of day.
-CivilDateTime DateTime::toCivil() const {
+// The integer part (toward zero) counts days; the fraction's magnitude is the time of day, rounded
+// to a multiple of `unitMs` (a time that rounds up to midnight belongs to the next day).
+static CivilDateTime civilRounded(double oleDate, int64_t unitMs) {
     CivilDateTime c;
     double d = std::isfinite(oleDate) ? oleDate : 0.0;
     d = std::fmax(-1e7, std::fmin(1e7, d));  // far beyond any Access date; keeps arithmetic sane
     double whole = std::trunc(d);
     int64_t days = int64_t(whole);
-    int64_t ms = std::llround(std::fabs(d - whole) * double(kMsPerDay));
+    int64_t ms = std::llround(std::fabs(d - whole) * double(kMsPerDay) / double(unitMs)) * unitMs;
     if (ms >= kMsPerDay) {
         ms -= kMsPerDay;
         days += 1;
@@ -94,6 +95,10 @@ CivilDateTime DateTime::toCivil() const {
     return c;
 }
 
+CivilDateTime DateTime::toCivil() const {
+    return civilRounded(oleDate, 1);
+}
+
 DateTime DateTime::fromCivil(const CivilDateTime& c) {
     int64_t days = daysFromCivil(c.year, c.month, c.day) - kOleEpoch;
     int64_t ms = ((int64_t(c.hour) * 60 + c.minute) * 60 + c.second) * 1000 + c.millisecond;
@@ -101,8 +106,9 @@ DateTime DateTime::fromCivil(const CivilDateTime& c) {
     return DateTime{days >= 0 ? double(days) + time : double(days) - time};
 }
 
+// Rounded to the second, as Access shows times.
 std::string DateTime::toString() const {
-    CivilDateTime c = toCivil();
+    CivilDateTime c = civilRounded(oleDate, 1000);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
                   c.minute, c.second);

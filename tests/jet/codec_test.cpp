@@ -62,6 +62,11 @@ TEST(DateTime, CivilConversionBothWays) {
     EXPECT_EQ(DateTime{2958465.0}.toString(), "9999-12-31 00:00:00");
     // A time a hair below midnight rounds into the next day, not to 24:00:00.
     EXPECT_EQ(DateTime{1.0 - 1e-10}.toString(), "1899-12-31 00:00:00");
+    // Times stored a hair below a whole second show that second, as Access shows them.
+    double justBelow = 1.0 + (15 * 3600 + 35 * 60 + 37) / 86400.0 - 1e-9;
+    EXPECT_EQ(DateTime{justBelow}.toString(), "1899-12-31 15:35:37");
+    EXPECT_EQ(DateTime{justBelow}.toCivil().second, 37);
+    EXPECT_EQ(DateTime{1.0 + 0.4 / 86400.0}.toString(), "1899-12-31 00:00:00");
     for (CivilDateTime c :
          {CivilDateTime{2024, 2, 29, 23, 59, 59, 0}, CivilDateTime{1898, 1, 1, 6, 30, 0, 0},
           CivilDateTime{632, 1, 1, 0, 0, 0, 0}, CivilDateTime{1899, 12, 30, 13, 0, 0, 500}}) {

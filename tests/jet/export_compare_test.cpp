@@ -5,7 +5,14 @@
 // Known differences of mdbtools 1.0, compared differently here:
 //  - it cannot format dates before 1900 (prints day 00): such fields are skipped;
 //  - it returns an overflow row where it physically lives instead of at its original slot, so
-//    tables with overflow rows are compared as sets of rows.
+//    tables with overflow rows are compared as sets of rows;
+//  - it ends text at a NUL character (a few system rows hold one), and shows a Replication ID
+//    as the hex of its text, with one hyphen missing;
+//  - it returns the rows of system tables in physical order, past their overflow pointers, so
+//    those are compared as sets of rows too;
+//  - in system tables it cuts long binary values short and cannot show type 0x11 at all, so
+//    binary, OLE and raw columns of system tables are not compared (their index keys, which the
+//    index check rebuilds from the values we read, vouch for the ones that are indexed).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/database.h"
 #include "support/test_support.h"
 
 namespace {
@@ -70,19 +78,34 @@ bool asNumber(const std::string& s, double& out) {
     return end == s.c_str() + s.size();
 }
 
-bool sameField(const std::string& ours, const std::string& theirs) {
+std::string fromHex(const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+bool sameField(const std::string& oursAsIs, const std::string& theirs) {
+    std::string ours = oursAsIs.substr(0, oursAsIs.find('\0'));
     if (ours == theirs) return true;
     if (theirs.size() >= 10 && theirs.compare(0, 10, "1900-01-00") == 0) return true;
+    if (ours.size() == 38 && ours[0] == '{' && theirs.size() == 74) {
+        std::string text = fromHex(theirs);
+        std::erase(text, '-');
+        std::erase(ours, '-');
+        return text == ours;
+    }
     double a, b;
     if (asNumber(ours, a) && asNumber(theirs, b))
         return std::abs(a - b) <= 1e-6 * std::max(1.0, std::abs(b));
     return false;
 }
 
-bool sameRow(const CsvRow& ours, const CsvRow& theirs) {
+// `skip[i]`: column i is not compared.
+bool sameRow(const CsvRow& ours, const CsvRow& theirs, const std::vector<bool>& skip) {
     if (ours.size() != theirs.size()) return false;
     for (size_t i = 0; i < ours.size(); ++i)
-        if (!sameField(ours[i], theirs[i])) return false;
+        if (!(i < skip.size() && skip[i]) && !sameField(ours[i], theirs[i])) return false;
     return true;
 }
 
@@ -132,28 +155,37 @@ TEST_P(ExportCompare, EveryTableMatchesMdbExport) {
     std::sort(theirs.begin(), theirs.end());
     EXPECT_EQ(ours, theirs);
 
-    for (const auto& table : ours) {
+    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    for (const auto& table : db->tableNames(true)) {
         SCOPED_TRACE(table);
+        std::vector<bool> skip;
+        for (const auto& column : db->table(table).columns()) {
+            bool raw = column.type == jet::ColumnType::Binary ||
+                       column.type == jet::ColumnType::OLE ||
+                       column.type == jet::ColumnType::Complex;
+            skip.push_back(db->table(table).isSystem() && raw);
+        }
         auto mine =
             parseCsv(runCommand(jetdb + " export " + shell(file) + " " + shell(table), &status));
         ASSERT_EQ(status, 0);
         auto reference =
             parseCsv(runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
-                                    shell(file) + " " + shell(table),
+                                    shell(file) + " " + shell(table) + " 2>/dev/null",
                                 &status));
         ASSERT_EQ(status, 0);
         ASSERT_EQ(mine.size(), reference.size());
-        bool overflowRows = std::string(GetParam()) == "overflowTestV2000.mdb";
+        bool overflowRows =
+            std::string(GetParam()) == "overflowTestV2000.mdb" || db->table(table).isSystem();
         std::vector<bool> used(reference.size(), false);
         for (size_t r = 0; r < mine.size(); ++r) {
             if (!overflowRows) {
-                EXPECT_TRUE(sameRow(mine[r], reference[r])) << "row " << r;
+                EXPECT_TRUE(sameRow(mine[r], reference[r], skip)) << "row " << r;
                 continue;
             }
             bool found = false;
             for (size_t k = 0; k < reference.size() && !found; ++k)
-                if (!used[k] && sameRow(mine[r], reference[k])) found = used[k] = true;
-            EXPECT_TRUE(found) << "row " << r;
+                if (!used[k] && sameRow(mine[r], reference[k], skip)) found = used[k] = true;
+            EXPECT_TRUE(found) << "row " << r << ": " << testing::PrintToString(mine[r]);
         }
     }
 }
