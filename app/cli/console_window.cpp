@@ -97,6 +97,7 @@ void ConsoleWindow::finishProgress() {
 }
 
 void ConsoleWindow::messageBox(const std::string& prompt, int style, const std::string& title) {
+    if (progressShowing_) showProgress(true);  // the last count, not the last one drawn
     finishProgress();
     out_ << "[" << title << "] " << withNewlines(prompt) << '\n' << std::flush;
     if (title == kSeparatorTitle || title == kMissingFileTitle) {
