@@ -571,6 +571,8 @@ bool startsConstraint(const Parser& p) {
 
 jet::ColumnDefinition columnDefinition(Parser& p, jet::TableDefinition& table) {
     jet::ColumnDefinition col;
+    // Columns made by a statement accept empty text, as the provider makes them.
+    col.allowZeroLength = true;
     col.name = p.name();
     if (p.peek().kind != Tok::Word) throw SyntaxError{};
     const TypeName* type = findType(p.peek().text);

@@ -319,6 +319,11 @@ TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
     rs.Find("[Employee#]='0099'");
     EXPECT_TRUE(rs.EOF());
 
+    // A key of three characters leaves Code empty: columns made by statements take that.
+    EXPECT_EQ(payroll->Execute("INSERT INTO [Data Calc] ([Employee#], Code) VALUES ('0030', '')"),
+              1);
+    EXPECT_EQ(payroll->Execute("DELETE FROM [Data Calc] WHERE Code=''"), 1);
+
     payroll->BeginTrans();
     EXPECT_EQ(payroll->Execute("UPDATE [Data Calc] SET Amount = Amount * 2 WHERE Type='01'"), 3);
     auto savepoint = payroll->Savepoint();

@@ -124,6 +124,7 @@ TEST(SqlParser, StatementsAndDefinitions) {
     EXPECT_EQ(def.columns[0].type, jet::ColumnType::Long);
     EXPECT_EQ(def.columns[1].size, 10);
     EXPECT_TRUE(def.columns[1].required);
+    EXPECT_TRUE(def.columns[1].allowZeroLength);  // as the provider makes columns
     EXPECT_EQ(def.columns[2].type, jet::ColumnType::Integer);
     EXPECT_EQ(def.columns[3].defaultValue, std::optional<std::string>("0"));
     EXPECT_EQ(def.columns[8].precision, 18);
