@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -151,10 +152,15 @@ TEST_F(CrashTest, KilledAtEveryStepOfACommitKeepsTheLastCommit) {
 }
 
 TEST_F(CrashTest, KilledAtRandomMomentsAlwaysHoldsACommittedState) {
-    std::mt19937 random(20261205);
     int kills = 0, midCommit = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (std::chrono::steady_clock::now() < deadline && kills < 200) {
+    // VELTRA_SOAK_SECONDS=600 turns this into a soak run by hand.
+    const char* soak = std::getenv("VELTRA_SOAK_SECONDS");
+    const int seconds = soak ? std::atoi(soak) : 3;
+    const int maxKills = soak ? 1 << 30 : 200;
+    std::mt19937 random(soak ? std::random_device{}() : 20261205);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    // At least a dozen kills however slow the machine; more while time allows.
+    while ((kills < 12 || std::chrono::steady_clock::now() < deadline) && kills < maxKills) {
         // Start again from a small file now and then, so later rounds stay quick.
         if (committed_ > 30) {
             fs::remove(file_);
@@ -174,7 +180,6 @@ TEST_F(CrashTest, KilledAtRandomMomentsAlwaysHoldsACommittedState) {
     std::printf(
         "[ reliability ] %d random kills survived (%d after a commit that finished unreported)\n",
         kills, midCommit);
-    EXPECT_GE(kills, 10);
 }
 
 }  // namespace
