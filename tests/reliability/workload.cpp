@@ -1,6 +1,7 @@
 #include "workload.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "support/test_support.h"
 
@@ -67,7 +68,21 @@ void runCommit(jet::Database& db, int c) {
     jet::Table table = db.table(kTable);
     const int pk = table.primaryKeyIndex();
     db.begin();
-    for (int j = 0; j < kBatch; ++j) table.insert(toRow(keyOf(c, j), rowOf(c, j)));
+    for (int j = 0; j < kBatch; ++j) {
+        // As a transfer does with a line that fails halfway: back to the savepoint before it.
+        table.insert(toRow(keyOf(c, j), rowOf(c, j)));
+        if (j % 5 == 1) {
+            const jet::Database::Savepoint failing = db.savepoint();
+            table.insert(toRow(keyOf(c, 99), rowOf(c, 4)));
+            try {
+                table.insert(toRow(keyOf(c, j), rowOf(c, j)));  // a key already there
+                throw std::logic_error("a duplicate key was accepted");
+            } catch (const jet::Error& e) {
+                if (e.code() != jet::ErrorCode::DuplicateKey) throw;
+            }
+            db.rollbackTo(failing);
+        }
+    }
     for (int j = 0; j < kBatch && c > 1; ++j) {
         if (!updated(j)) continue;
         const int32_t no = keyOf(c - 1, j);
