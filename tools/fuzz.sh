@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_database fuzz_line fuzz_settings fuzz_sql)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_database fuzz_database_write fuzz_line fuzz_settings fuzz_sql)
 build="${FUZZ_BUILD:-build-fuzz}"
 fixtures="${VELTRA_FIXTURES_DIR:-$PWD/../shared/fixtures/access}"
 
@@ -27,7 +27,7 @@ cmake --build "$build" --target "${targets[@]}" -j "${JOBS:-2}"
 seed() {  # seed TARGET DIR: a few starting inputs per target
     local dir="$2"
     case "$1" in
-        fuzz_database)
+        fuzz_database | fuzz_database_write)
             for f in "$fixtures"/*.mdb; do
                 # The two large fixtures slow every execution down; the small ones cover the
                 # same structures.
