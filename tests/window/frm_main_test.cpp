@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -276,6 +277,38 @@ TEST_F(FrmMainTest, FileButtonsFillTheirFieldAndCancelLeavesIt) {
     EXPECT_EQ(field->text(), QStringLiteral("/home/pay/ข้อมูล.txt"));
     EXPECT_EQ(window.form().globals.DataFolder, "C:\\Program Files\\Payroll\\Sample\\Data")
         << "the text file's field derives nothing";
+}
+
+TEST_F(FrmMainTest, TheFileDialogStartsAtTheFieldsFileAndGivesTheChosenPath) {
+    const fs::path start = folder / "in" / "old.txt";
+    const fs::path chosen = folder / "in" / "ข้อมูลใหม่.txt";
+    fs::create_directories(start.parent_path());
+    std::ofstream(start).put('x');
+    std::ofstream(chosen).put('x');
+    FrmMain window(q(folder.path().string()));
+    auto* field = control<app::window::PathField>(window, "txtDir_0");
+    field->setText(q(start.string()));
+
+    QString startedIn;
+    bool accept = false;
+    closer.setOther([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        startedIn = dialog->directory().absolutePath();
+        if (!accept) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(q(chosen.string()));
+        static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+    });
+    window.cmdSelectDir_Click(0);
+    EXPECT_EQ(startedIn.toStdString(), start.parent_path().string());
+    EXPECT_EQ(field->text().toStdString(), start.string()) << "cancel leaves the field";
+    accept = true;
+    window.cmdSelectDir_Click(0);
+    EXPECT_EQ(field->text().toStdString(), chosen.string());
+    EXPECT_TRUE(reports.reports().empty());
 }
 
 TEST_F(FrmMainTest, ChoosingADatabaseElsewhereShowsThatFoldersLayouts) {

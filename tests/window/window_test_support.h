@@ -45,6 +45,7 @@ class ModalCloser : public QObject {
   public:
     explicit ModalCloser(std::function<void(QWidget*)> other = {});
     const std::vector<SeenBox>& seen() const { return seen_; }
+    void setOther(std::function<void(QWidget*)> other) { other_ = std::move(other); }
     // Called for each box seen, while it is still open.
     void setOnBox(std::function<void(const SeenBox&)> onBox) { onBox_ = std::move(onBox); }
 
