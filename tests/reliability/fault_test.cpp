@@ -120,7 +120,7 @@ TEST_F(FaultTest, AFailureAtAnyStepOfACommitChangesNothing) {
 // the file's new end. Runs in a child because the limit is per process.
 TEST_F(FaultTest, AFullDiskAtAnyPointOfACommitChangesNothing) {
     const uint64_t size = fs::file_size(baseline_);
-    int refused = 0;
+    int refused = 0, leftJournal = 0;
     const std::string baselineBytes = testing_support::readFile(baseline_);
     for (uint64_t limit = 4096; limit <= size + 16 * 4096; limit += 4096) {
         const fs::path file = freshCopy();
@@ -147,6 +147,12 @@ TEST_F(FaultTest, AFullDiskAtAnyPointOfACommitChangesNothing) {
                     verdict = e.code() == jet::ErrorCode::Io ? 'f' : 'x';
                     ::setrlimit(RLIMIT_FSIZE, &original);
                     if (readState(*db) != expectedState(kCommitted)) verdict = 'm';
+                    // A limit below the file's size also stops the journal's playback: the
+                    // file is then restored by the next open, which the retry makes anyway.
+                    db.reset();
+                    if (fs::exists(file.string() + ".jnl"))
+                        verdict = verdict == 'f' ? 'j' : verdict;
+                    db = jet::Database::open(file, jet::OpenMode::ReadWrite);
                     if (testing_support::readFile(file) != baselineBytes) verdict = 'd';
                     // Space again: the retry commits.
                     runCommit(*db, kCommitted + 1);
@@ -169,17 +175,22 @@ TEST_F(FaultTest, AFullDiskAtAnyPointOfACommitChangesNothing) {
         ::waitpid(pid, &status, 0);
         const std::string what = "file size limit " + std::to_string(limit);
         ASSERT_FALSE(out.empty()) << what << ": the child died";
-        // m: the open database kept failed changes; d: the file was not put back.
-        EXPECT_TRUE(out[0] == 'c' || out[0] == 'f') << what << ": " << out;
-        if (out[0] == 'f') {
+        // m: the open database kept failed changes; d: the file was not put back; j: the failure
+        // also stopped the playback, which only a limit below the file size can do.
+        EXPECT_TRUE(out[0] == 'c' || out[0] == 'f' || (out[0] == 'j' && limit < size))
+            << what << ": " << out;
+        if (out[0] == 'f' || out[0] == 'j') {
             ++refused;
+            leftJournal += out[0] == 'j';
             EXPECT_NE(out.find("File too large"), std::string::npos) << what << ": " << out;
             EXPECT_NE(out.find(".mdb"), std::string::npos) << what << ": " << out;
         }
         expectFileHolds(file, kCommitted + 1, what);
     }
     EXPECT_GT(refused, 5);
-    std::printf("[ reliability ] %d commits refused by a full disk, all rolled back\n", refused);
+    std::printf(
+        "[ reliability ] %d commits refused by a full disk, all rolled back (%d on reopening)\n",
+        refused, leftJournal);
 }
 
 }  // namespace
