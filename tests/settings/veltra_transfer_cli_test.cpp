@@ -61,12 +61,15 @@ std::vector<std::string> splitCsvLine(const std::string& line) {
     return fields;
 }
 
-// The rows of a table as maps from column name to text, through the engine's own tool.
+// The rows of a table as maps from column name to text, through the engine's own tool or, with
+// `viaMdbTools`, through mdb-export of the mdbtools package (an independent reader).
 std::vector<std::map<std::string, std::string>> exportTable(const fs::path& db,
-                                                            const std::string& table) {
+                                                            const std::string& table,
+                                                            bool viaMdbTools = false) {
     int status = 0;
+    const std::string tool = viaMdbTools ? "mdb-export" : quote(kJetdb) + " export";
     const std::string csv =
-        runCommand(quote(kJetdb) + " export " + quote(db.string()) + " " + quote(table), &status);
+        runCommand(tool + " " + quote(db.string()) + " " + quote(table), &status);
     EXPECT_EQ(status, 0) << table;
     std::vector<std::map<std::string, std::string>> rows;
     std::vector<std::string> header;
@@ -246,6 +249,15 @@ TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmo
                        row.at("Code"));
     }
     EXPECT_EQ(written, expected);
+    if (std::system("mdb-export --version >/dev/null 2>&1") == 0) {
+        std::multiset<std::string> seen;
+        for (const auto& row : exportTable(co / "Melvar.mdb", "Data Calc", true)) {
+            EXPECT_EQ(row.at("Period"), "5");
+            seen.insert(row.at("Employee#") + " " + row.at("Type for") + row.at("Type") +
+                        row.at("Code"));
+        }
+        EXPECT_EQ(seen, expected);
+    }
     // Every employee on file has a line, so all the earlier rows went.
     EXPECT_NE(out.find("rows deleted:           " + std::to_string(rowsBefore) + "\n"),
               std::string::npos)
