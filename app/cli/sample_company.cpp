@@ -606,10 +606,16 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
 
     // Input files: every employee, those on file (updated) and the new ones (created).
     Random fileRandom(size.seed ^ 0x5EED5EED5EEDull);
+    // Blank lines count as lines read: they never push a file past the 32,767 lines one transfer
+    // may read.
     TextFile employeesFile;
+    size_t blanks = 0;
     for (size_t i = 0; i < employees.size(); ++i) {
         employeesFile.line(join(employeeColumns(employees[i], fileRandom)));
-        if (i % 50 == 17) employeesFile.line("");
+        if (i % 50 == 17 && employees.size() + blanks < static_cast<size_t>(kMaxSampleEmployees)) {
+            employeesFile.line("");
+            ++blanks;
+        }
     }
     employeesFile.write(folder / kSampleEmployeeFile);
 
