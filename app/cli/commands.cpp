@@ -246,6 +246,10 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     if (!db) throw UsageError("option --db is required (or --company)");
     if (!separator) throw UsageError("option --separator is required (or --company)");
 
+    // The window always holds full paths; the data folder is cut from the database path.
+    db = std::filesystem::absolute(*db).lexically_normal().string();
+    text = std::filesystem::absolute(*text).lexically_normal().string();
+
     const bool dryRun = options.flag("--dry-run");
     std::unique_ptr<DryRunCopy> copy;
     std::string dbPath = *db;

@@ -296,9 +296,16 @@ TEST_F(SampleCompanyTest, EmployeePmAndPdTransfersComplete) {
 TEST_F(SampleCompanyTest, DryRunLeavesTheDatabaseByteIdentical) {
     const fs::path co = freshCopy();
     const std::string melvar = readFile(co / "Melvar.mdb");
-    std::string out;
-    ASSERT_EQ(transfer(co, "calc", "DataCalc.txt", "--dry-run", &out), 0) << out;
+    // Run from the company's folder with the file names alone, as a clerk would.
+    int status = 0;
+    const std::string out = runCommand(
+        "cd " + quote(co.string()) + " && " + quote(kProgram) +
+            " transfer --kind calc --text DataCalc.txt --db Melvar.mdb --separator , --dry-run"
+            " --program-folder " + quote(work.path().string()) + " 2>&1",
+        &status);
+    ASSERT_EQ(status, 0) << out;
     EXPECT_NE(out.find("dry run"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:"), std::string::npos) << out;
     EXPECT_EQ(readFile(co / "Melvar.mdb"), melvar);
     for (const auto& entry : fs::directory_iterator(co)) {
         EXPECT_NE(entry.path().extension(), ".journal") << entry.path();
