@@ -13,17 +13,28 @@ constexpr char32_t kReplacement = 0xFFFD;
 // sends to its private-use area become U+FFFD.
 char32_t highByteToChar(uint8_t b) {
     switch (b) {
-        case 0x80: return 0x20AC;
-        case 0x85: return 0x2026;
-        case 0x91: return 0x2018;
-        case 0x92: return 0x2019;
-        case 0x93: return 0x201C;
-        case 0x94: return 0x201D;
-        case 0x95: return 0x2022;
-        case 0x96: return 0x2013;
-        case 0x97: return 0x2014;
-        case 0xA0: return 0x00A0;
-        default: break;
+        case 0x80:
+            return 0x20AC;
+        case 0x85:
+            return 0x2026;
+        case 0x91:
+            return 0x2018;
+        case 0x92:
+            return 0x2019;
+        case 0x93:
+            return 0x201C;
+        case 0x94:
+            return 0x201D;
+        case 0x95:
+            return 0x2022;
+        case 0x96:
+            return 0x2013;
+        case 0x97:
+            return 0x2014;
+        case 0xA0:
+            return 0x00A0;
+        default:
+            break;
     }
     if (b < 0xA0) return b;
     if (b <= 0xDA || (b >= 0xDF && b <= 0xFB)) return 0x0E00 + (b - 0xA0);
@@ -41,17 +52,28 @@ uint8_t charToByte(char32_t c) {
         return static_cast<uint8_t>(c - 0x0E00 + 0xA0);
     }
     switch (c) {
-        case 0x20AC: return 0x80;
-        case 0x2026: return 0x85;
-        case 0x2018: return 0x91;
-        case 0x2019: return 0x92;
-        case 0x201C: return 0x93;
-        case 0x201D: return 0x94;
-        case 0x2022: return 0x95;
-        case 0x2013: return 0x96;
-        case 0x2014: return 0x97;
-        case 0x00A0: return 0xA0;
-        default: return 0;
+        case 0x20AC:
+            return 0x80;
+        case 0x2026:
+            return 0x85;
+        case 0x2018:
+            return 0x91;
+        case 0x2019:
+            return 0x92;
+        case 0x201C:
+            return 0x93;
+        case 0x201D:
+            return 0x94;
+        case 0x2022:
+            return 0x95;
+        case 0x2013:
+            return 0x96;
+        case 0x2014:
+            return 0x97;
+        case 0x00A0:
+            return 0xA0;
+        default:
+            return 0;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace report {
 
 class ConsoleErrorReport : public ErrorReportComponent {
-public:
+  public:
     // REQUIRES: `out` outlives the instance.
     explicit ConsoleErrorReport(std::ostream& out);
 
@@ -27,7 +27,7 @@ public:
     void setContext(const std::string& context) override { context_ = context; }
     void report() override;
 
-private:
+  private:
     std::ostream& out_;
     int32_t number_ = 0;
     std::string description_;

@@ -1,5 +1,6 @@
 #include "settings/ini_funcs.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -8,7 +9,6 @@
 #include <sstream>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "layout/windows874.h"
@@ -21,7 +21,9 @@ namespace {
 // The window reads through a 255-character buffer; one place holds the terminating zero.
 constexpr size_t kMaxValueChars = 254;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -69,7 +71,8 @@ std::vector<Line> splitLines(const std::string& bytes) {
             start = bytes.size();
         } else {
             line.text = bytes.substr(start, end - start);
-            const bool crlf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
+            const bool crlf =
+                bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
             line.ending = crlf ? "\r\n" : std::string(1, bytes[end]);
             start = end + line.ending.size();
         }

@@ -23,9 +23,9 @@
 #include "report/console_error_report.h"
 #include "report/report_error.h"
 #include "sample_company.h"
-#include "transfer_summary.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
+#include "transfer_summary.h"
 
 namespace cli {
 
@@ -91,15 +91,15 @@ jet::DateTime localNow() {
     const int era = (y >= 0 ? y : y - 399) / 400;
     const int yoe = y - era * 400;
     const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + t.tm_mday - 1;
-    const long days = static_cast<long>(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy -
-                      719468 + 25569;
+    const long days =
+        static_cast<long>(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468 + 25569;
     const double seconds = t.tm_hour * 3600.0 + t.tm_min * 60.0 + t.tm_sec;
     return jet::DateTime{static_cast<double>(days) + seconds / 86400.0};
 }
 
 // A folder of copies of the payroll and layout databases, removed with the object.
 class DryRunCopy {
-public:
+  public:
     explicit DryRunCopy(const std::filesystem::path& db) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "veltra-dry-run-XXXXXX").string();
@@ -121,7 +121,7 @@ public:
     }
     const std::filesystem::path& database() const { return db_; }
 
-private:
+  private:
     std::filesystem::path folder_;
     std::filesystem::path db_;
 };
@@ -174,8 +174,7 @@ void printSummary(const SummaryInput& in) {
             if (found != before.rowsByEmployee.end()) deleted += found->second;
         }
         std::cout << "  rows deleted:           " << deleted << '\n';
-        std::cout << "  rows written:           " << (after.rows - (before.rows - deleted))
-                  << '\n';
+        std::cout << "  rows written:           " << (after.rows - (before.rows - deleted)) << '\n';
     } else {
         // Amounts go only into detail rows that exist; the others are dropped.
         long written = 0, dropped = 0;
@@ -206,11 +205,11 @@ std::filesystem::path programFolder(const char* argv0) {
 }
 
 int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& folder) {
-    const ParsedOptions options = parseOptions(
-        args,
-        {"--kind", "--text", "--db", "--separator", "--year", "--period", "--bank-code",
-         "--company", "--program-folder"},
-        {"--dry-run", "--help"});
+    const ParsedOptions options =
+        parseOptions(args,
+                     {"--kind", "--text", "--db", "--separator", "--year", "--period",
+                      "--bank-code", "--company", "--program-folder"},
+                     {"--dry-run", "--help"});
     if (options.flag("--help")) {
         std::cout << kTransferHelp;
         return 0;
@@ -222,8 +221,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     if (!kindText) throw UsageError("option --kind is required (employee, calc, pm or pd)");
     const std::optional<int16_t> kind = kindIndex(*kindText);
     if (!kind) {
-        throw UsageError("option --kind must be employee, calc, pm or pd, not '" + *kindText +
-                         "'");
+        throw UsageError("option --kind must be employee, calc, pm or pd, not '" + *kindText + "'");
     }
     const std::filesystem::path settingsFolder =
         options.value("--program-folder").value_or(folder.string());
@@ -238,9 +236,13 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         if (!std::filesystem::exists(ini)) {
             throw std::runtime_error("--company " + company + ": no settings file " + ini);
         }
-        if (!text) text = settings::ReadINI(ini, company, "TextFilePath", settings::kDefaultTextFilePath);
-        if (!db) db = settings::ReadINI(ini, company, "MelvarFilePath", settings::kDefaultMelvarFilePath);
-        if (!separator) separator = settings::ReadINI(ini, company, "Delimiter", settings::kDefaultDelimiter);
+        if (!text)
+            text = settings::ReadINI(ini, company, "TextFilePath", settings::kDefaultTextFilePath);
+        if (!db)
+            db =
+                settings::ReadINI(ini, company, "MelvarFilePath", settings::kDefaultMelvarFilePath);
+        if (!separator)
+            separator = settings::ReadINI(ini, company, "Delimiter", settings::kDefaultDelimiter);
     }
     if (!text) throw UsageError("option --text is required (or --company)");
     if (!db) throw UsageError("option --db is required (or --company)");
@@ -308,8 +310,8 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     const bool failed = outcome != ConsoleWindow::Outcome::Completed;
     const long transferred = failed && handed > 0 ? handed - 1 : handed;
     printSummary(SummaryInput{*kind, dryRun, lines, transferred, before, after,
-                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb",
-                              *text, *separator, linesRead});
+                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb", *text,
+                              *separator, linesRead});
     if (failed) {
         std::cout << "  the transfer stopped at line " << linesRead
                   << (reports ? " (see the error report above)" : "") << '\n';
@@ -325,9 +327,10 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         return 0;
     }
     if (options.positional.size() != 1) {
-        throw UsageError(options.positional.empty() ? "the sample needs a folder: sample DIR"
-                                                    : "the sample takes one folder, not " +
-                                                          std::to_string(options.positional.size()));
+        throw UsageError(options.positional.empty()
+                             ? "the sample needs a folder: sample DIR"
+                             : "the sample takes one folder, not " +
+                                   std::to_string(options.positional.size()));
     }
     SampleSize size;
     if (auto n = options.value("--employees")) {

@@ -28,8 +28,8 @@ std::string withNewlines(const std::string& text) {
 }
 
 std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
-    const long seconds = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
+    const long seconds =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60,
                   seconds % 60);
@@ -78,9 +78,8 @@ void ConsoleWindow::showProgress(bool force) {
     if (const size_t newline = status.find('\n'); newline != std::string::npos) {
         status.resize(newline);
     }
-    const std::string line = "lines read " + std::to_string(lines) + "  " +
-                             std::to_string(rate) + " lines/s  time " +
-                             elapsedText(now - start_) + "  " + status;
+    const std::string line = "lines read " + std::to_string(lines) + "  " + std::to_string(rate) +
+                             " lines/s  time " + elapsedText(now - start_) + "  " + status;
     if (terminal_) {
         out_ << "\r\x1b[2K" << line << std::flush;
         progressShowing_ = true;

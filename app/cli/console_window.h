@@ -21,7 +21,7 @@
 namespace cli {
 
 class ConsoleWindow : public app::MainWindowPort {
-public:
+  public:
     enum class Outcome { None, Completed, LineFailed, Refused };
 
     // REQUIRES: `out` outlives the window. `lineCount` yields the lines read so far.
@@ -44,7 +44,7 @@ public:
     // Ends the progress line, if one is showing.
     void finishProgress();
 
-private:
+  private:
     void showProgress(bool force);
 
     std::ostream& out_;

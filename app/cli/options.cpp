@@ -11,7 +11,8 @@ std::optional<std::string> ParsedOptions::value(const std::string& name) const {
     return found->second;
 }
 
-ParsedOptions parseOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
+ParsedOptions parseOptions(const std::vector<std::string>& args,
+                           const std::set<std::string>& valued,
                            const std::set<std::string>& flags) {
     ParsedOptions parsed;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -55,9 +56,8 @@ long parseNumber(const std::string& option, const std::string& text, long low, l
     char* end = nullptr;
     const long number = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno == ERANGE || number < low || number > high) {
-        throw UsageError("option " + option + " needs a whole number from " +
-                         std::to_string(low) + " to " + std::to_string(high) + ", not '" + text +
-                         "'");
+        throw UsageError("option " + option + " needs a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ", not '" + text + "'");
     }
     return number;
 }

@@ -15,7 +15,7 @@ namespace cli {
 
 // A mistake in how the program was called: exit status 2, message shown with the usage hint.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -30,8 +30,8 @@ struct ParsedOptions {
 
 // REQUIRES: names in `valued` and `flags` start with "--". "-h" is read as "--help".
 // Throws UsageError for an unknown option, a missing value or an option given twice.
-ParsedOptions parseOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
-                           const std::set<std::string>& flags);
+ParsedOptions parseOptions(const std::vector<std::string>& args,
+                           const std::set<std::string>& valued, const std::set<std::string>& flags);
 
 // A whole decimal number within [low, high]; UsageError naming `option` otherwise.
 long parseNumber(const std::string& option, const std::string& text, long low, long high);

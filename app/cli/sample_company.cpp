@@ -17,7 +17,7 @@ namespace {
 
 // A small generator of our own, so the same seed gives the same company on every platform.
 class Random {
-public:
+  public:
     explicit Random(uint64_t seed) : state_(seed) {}
     uint64_t next() {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -34,7 +34,7 @@ public:
         return items[static_cast<size_t>(below(static_cast<int>(N)))];
     }
 
-private:
+  private:
     uint64_t state_;
 };
 
@@ -44,39 +44,69 @@ struct Name {
 };
 
 constexpr std::array<Name, 16> kMaleNames = {{
-    {"สมชาย", "Somchai"},   {"สมศักดิ์", "Somsak"},   {"ประเสริฐ", "Prasert"},
-    {"วิชัย", "Wichai"},     {"สุรชัย", "Surachai"},   {"อนุชา", "Anucha"},
-    {"ธนากร", "Thanakorn"}, {"กิตติพงษ์", "Kittipong"}, {"ณัฐพล", "Nattapon"},
-    {"พีระพงษ์", "Peerapong"}, {"ชัยวัฒน์", "Chaiwat"}, {"บุญมี", "Boonmee"},
-    {"เอกชัย", "Ekachai"},   {"ศุภชัย", "Supachai"},   {"ธีรวัฒน์", "Teerawat"},
+    {"สมชาย", "Somchai"},
+    {"สมศักดิ์", "Somsak"},
+    {"ประเสริฐ", "Prasert"},
+    {"วิชัย", "Wichai"},
+    {"สุรชัย", "Surachai"},
+    {"อนุชา", "Anucha"},
+    {"ธนากร", "Thanakorn"},
+    {"กิตติพงษ์", "Kittipong"},
+    {"ณัฐพล", "Nattapon"},
+    {"พีระพงษ์", "Peerapong"},
+    {"ชัยวัฒน์", "Chaiwat"},
+    {"บุญมี", "Boonmee"},
+    {"เอกชัย", "Ekachai"},
+    {"ศุภชัย", "Supachai"},
+    {"ธีรวัฒน์", "Teerawat"},
     {"วีระ", "Weera"},
 }};
 constexpr std::array<Name, 16> kFemaleNames = {{
-    {"สมหญิง", "Somying"},   {"มาลี", "Malee"},       {"วันเพ็ญ", "Wanpen"},
-    {"สุดารัตน์", "Sudarat"}, {"กาญจนา", "Kanchana"},  {"นภาพร", "Napaporn"},
-    {"ปิยะนุช", "Piyanuch"}, {"รัตนา", "Rattana"},     {"อรุณี", "Arunee"},
-    {"จันทร์เพ็ญ", "Chanpen"}, {"พรทิพย์", "Porntip"},  {"ศิริพร", "Siriporn"},
-    {"อัญชลี", "Anchalee"},  {"ทองใบ", "Thongbai"},    {"ดวงใจ", "Duangjai"},
+    {"สมหญิง", "Somying"},
+    {"มาลี", "Malee"},
+    {"วันเพ็ญ", "Wanpen"},
+    {"สุดารัตน์", "Sudarat"},
+    {"กาญจนา", "Kanchana"},
+    {"นภาพร", "Napaporn"},
+    {"ปิยะนุช", "Piyanuch"},
+    {"รัตนา", "Rattana"},
+    {"อรุณี", "Arunee"},
+    {"จันทร์เพ็ญ", "Chanpen"},
+    {"พรทิพย์", "Porntip"},
+    {"ศิริพร", "Siriporn"},
+    {"อัญชลี", "Anchalee"},
+    {"ทองใบ", "Thongbai"},
+    {"ดวงใจ", "Duangjai"},
     {"ลำดวน", "Lamduan"},
 }};
 constexpr std::array<Name, 16> kLastNames = {{
-    {"ใจดี", "Jaidee"},         {"รักไทย", "Rakthai"},       {"ศรีสุข", "Srisuk"},
-    {"วงศ์สวัสดิ์", "Wongsawat"}, {"แก้วมณี", "Kaewmanee"},   {"บุญเรือง", "Boonruang"},
-    {"ทองคำ", "Thongkham"},     {"พึ่งบุญ", "Phuengboon"},   {"สายสุวรรณ", "Saisuwan"},
-    {"จันทร์แก้ว", "Chankaew"},  {"เพชรรัตน์", "Phetcharat"}, {"มั่นคง", "Mankong"},
-    {"ศักดิ์สิทธิ์", "Saksit"},    {"อินทร์ประเสริฐ", "Inprasert"}, {"ชื่นชม", "Chuenchom"},
+    {"ใจดี", "Jaidee"},
+    {"รักไทย", "Rakthai"},
+    {"ศรีสุข", "Srisuk"},
+    {"วงศ์สวัสดิ์", "Wongsawat"},
+    {"แก้วมณี", "Kaewmanee"},
+    {"บุญเรือง", "Boonruang"},
+    {"ทองคำ", "Thongkham"},
+    {"พึ่งบุญ", "Phuengboon"},
+    {"สายสุวรรณ", "Saisuwan"},
+    {"จันทร์แก้ว", "Chankaew"},
+    {"เพชรรัตน์", "Phetcharat"},
+    {"มั่นคง", "Mankong"},
+    {"ศักดิ์สิทธิ์", "Saksit"},
+    {"อินทร์ประเสริฐ", "Inprasert"},
+    {"ชื่นชม", "Chuenchom"},
     {"ณ อยุธยา", "Na Ayutthaya"},
 }};
-constexpr std::array<const char*, 6> kPositions = {"MGR01", "ENG02", "ACC01", "CLK03", "SUP01",
-                                                   "DRV02"};
+constexpr std::array<const char*, 6> kPositions = {"MGR01", "ENG02", "ACC01",
+                                                   "CLK03", "SUP01", "DRV02"};
 constexpr std::array<const char*, 5> kDepartments = {"D00101", "D00102", "D00201", "D00305",
                                                      "D00410"};
 constexpr std::array<const char*, 4> kSections = {"S00201", "S00202", "S00310", "S00411"};
 constexpr std::array<const char*, 4> kSubSections = {"X1234", "X1299", "Y2001", "Z3050"};
-constexpr std::array<const char*, 6> kStreets = {"ถนนสุขุมวิท", "ถนนพหลโยธิน", "ถนนรามคำแหง",
+constexpr std::array<const char*, 6> kStreets = {"ถนนสุขุมวิท",  "ถนนพหลโยธิน", "ถนนรามคำแหง",
                                                  "ถนนเพชรบุรี", "ถนนลาดพร้าว", "ถนนมิตรภาพ"};
-constexpr std::array<const char*, 5> kProvinces = {"กรุงเทพมหานคร", "นนทบุรี", "เชียงใหม่",
-                                                   "ขอนแก่น", "ชลบุรี"};
+constexpr std::array<const char*, 5> kProvinces = {"กรุงเทพมหานคร", "นนทบุรี", "เชียงใหม่", "ขอนแก่น",
+                                                   "ชลบุรี"};
 
 // One pay item of a payroll layout: its key cut as Type for / Type / Code.
 struct PayItem {
@@ -84,19 +114,35 @@ struct PayItem {
     const char* key;
 };
 constexpr std::array<PayItem, 9> kCalcItems = {{
-    {"เงินเดือน", "I0101"},      {"ค่าล่วงเวลา", "I0102"},    {"ค่าครองชีพ", "I0103"},
-    {"เบี้ยขยัน", "I0104"},       {"ค่าเดินทาง", "I0105"},     {"โบนัส", "I0106"},
-    {"หักประกันสังคม", "D0201"}, {"หักภาษี ณ ที่จ่าย", "D0202"}, {"หักเงินกู้", "D0203"},
+    {"เงินเดือน", "I0101"},
+    {"ค่าล่วงเวลา", "I0102"},
+    {"ค่าครองชีพ", "I0103"},
+    {"เบี้ยขยัน", "I0104"},
+    {"ค่าเดินทาง", "I0105"},
+    {"โบนัส", "I0106"},
+    {"หักประกันสังคม", "D0201"},
+    {"หักภาษี ณ ที่จ่าย", "D0202"},
+    {"หักเงินกู้", "D0203"},
 }};
 constexpr std::array<PayItem, 8> kPmItems = {{
-    {"เงินเดือน", "F0101"},     {"ค่าตำแหน่ง", "F0102"},  {"ค่าครองชีพ", "F0103"},
-    {"ค่าโทรศัพท์", "F0104"},   {"ค่าเช่าบ้าน", "F0105"}, {"ค่ารถ", "F0106"},
-    {"เงินสมทบกองทุน", "F0201"}, {"ค่าวิชาชีพ", "F0107"},
+    {"เงินเดือน", "F0101"},
+    {"ค่าตำแหน่ง", "F0102"},
+    {"ค่าครองชีพ", "F0103"},
+    {"ค่าโทรศัพท์", "F0104"},
+    {"ค่าเช่าบ้าน", "F0105"},
+    {"ค่ารถ", "F0106"},
+    {"เงินสมทบกองทุน", "F0201"},
+    {"ค่าวิชาชีพ", "F0107"},
 }};
 constexpr std::array<PayItem, 8> kPdItems = {{
-    {"ค่าล่วงเวลา", "V0101"},  {"เบี้ยขยัน", "V0102"},  {"ค่าคอมมิชชั่น", "V0103"},
-    {"ค่ากะ", "V0104"},        {"โบนัส", "V0105"},      {"หักขาดงาน", "V0201"},
-    {"หักมาสาย", "V0202"},     {"เงินรางวัล", "V0106"},
+    {"ค่าล่วงเวลา", "V0101"},
+    {"เบี้ยขยัน", "V0102"},
+    {"ค่าคอมมิชชั่น", "V0103"},
+    {"ค่ากะ", "V0104"},
+    {"โบนัส", "V0105"},
+    {"หักขาดงาน", "V0201"},
+    {"หักมาสาย", "V0202"},
+    {"เงินรางวัล", "V0106"},
 }};
 // The last pay items of the PM and PD layouts exist for no employee: their amounts find no row.
 constexpr int kItemsWithoutRows = 1;
@@ -131,7 +177,9 @@ std::string money(long cents) {
     return text;
 }
 
-jet::Currency currency(long cents) { return jet::Currency{static_cast<int64_t>(cents) * 100}; }
+jet::Currency currency(long cents) {
+    return jet::Currency{static_cast<int64_t>(cents) * 100};
+}
 
 struct Employee {
     std::string code;
@@ -186,8 +234,9 @@ Employee makeEmployee(Random& random, int number) {
                 std::to_string(random.between(1, 12)) + " " + random.pick(kStreets) + " " +
                 random.pick(kProvinces) + " " + std::to_string(random.between(10, 90)) + "000";
     if (random.chance(10)) {
-        e.address += " (ติดต่อในเวลาทำการเท่านั้น โปรดโทรแจ้งล่วงหน้าอย่างน้อยหนึ่งวันก่อนเข้าพบ"
-                     " หากไม่สะดวกสามารถฝากเอกสารไว้ที่ป้อมยามด้านหน้าอาคาร)";
+        e.address +=
+            " (ติดต่อในเวลาทำการเท่านั้น โปรดโทรแจ้งล่วงหน้าอย่างน้อยหนึ่งวันก่อนเข้าพบ"
+            " หากไม่สะดวกสามารถฝากเอกสารไว้ที่ป้อมยามด้านหน้าอาคาร)";
     }
     const int staff = random.below(10);
     e.typeOfStaff = staff < 5 ? "" : (staff < 8 ? "S" : "D");
@@ -318,7 +367,7 @@ jet::TableDefinition layoutTable(const std::string& name, bool withFormat) {
 
 // Builds a row by column name; columns not set stay null.
 class RowBuilder {
-public:
+  public:
     explicit RowBuilder(const jet::Table& table) : table_(table) {
         row_.resize(table.columns().size());
     }
@@ -330,7 +379,7 @@ public:
     }
     const jet::Row& row() const { return row_; }
 
-private:
+  private:
     const jet::Table& table_;
     jet::Row row_;
 };
@@ -401,7 +450,7 @@ void fillLayout(jet::Database& db, const std::string& name, bool withFormat,
 
 // Collects lines in UTF-8 and writes them in Windows-874 with CR LF.
 class TextFile {
-public:
+  public:
     void line(const std::string& utf8) { text_ += layout::utf8ToWindows874(utf8) + "\r\n"; }
     void write(const std::filesystem::path& path) const {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -409,7 +458,7 @@ public:
         if (!out.flush()) throw std::runtime_error(path.string() + ": cannot be written");
     }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -475,7 +524,8 @@ void payrollFile(TextFile& file, const std::vector<Employee>& employees,
                  const std::array<PayItem, N>& items, Random& random) {
     for (size_t i = 0; i < employees.size(); ++i) {
         std::vector<std::string> columns = {employees[i].code};
-        for (const PayItem& item : items) columns.push_back(amountColumn(random, item.key[0] == 'D'));
+        for (const PayItem& item : items)
+            columns.push_back(amountColumn(random, item.key[0] == 'D'));
         file.line(join(columns));
         if (i % 97 == 41) file.line("");  // blank lines are counted, not transferred
     }

@@ -81,8 +81,8 @@ std::vector<std::string> split(const std::string& line, const std::string& separ
     size_t start = 0;
     for (;;) {
         const size_t at = separator.empty() ? std::string::npos : line.find(separator, start);
-        pieces.push_back(line.substr(start, at == std::string::npos ? std::string::npos
-                                                                      : at - start));
+        pieces.push_back(
+            line.substr(start, at == std::string::npos ? std::string::npos : at - start));
         if (at == std::string::npos) break;
         start = at + separator.size();
     }

@@ -67,8 +67,7 @@ TEST(Windows874, CharactersWithoutAByteBecomeQuestionMarks) {
 }
 
 TEST(Windows874, DefaultTextFilePathRoundTrips) {
-    const std::string path =
-        "C:\\Program Files\\Payroll\\Sample\\Backup\\ข้อมูลประวัติพนักงาน.txt";
+    const std::string path = "C:\\Program Files\\Payroll\\Sample\\Backup\\ข้อมูลประวัติพนักงาน.txt";
     const std::string bytes = layout::utf8ToWindows874(path);
     EXPECT_EQ(bytes.size(), path.size() - 2 * 20);  // 20 Thai characters, 3 bytes -> 1
     EXPECT_EQ(bytes.find('?'), std::string::npos);

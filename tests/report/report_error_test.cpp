@@ -22,7 +22,7 @@ struct Recording {
 };
 
 class RecordingComponent : public report::ErrorReportComponent {
-public:
+  public:
     explicit RecordingComponent(Recording& rec) : rec_(rec) { ++rec_.instances; }
     ~RecordingComponent() override { ++rec_.released; }
     void setErrorNumber(int32_t n) override { rec_.calls.push_back("number=" + std::to_string(n)); }
@@ -34,16 +34,15 @@ public:
     void setContext(const std::string& c) override { rec_.calls.push_back("context=" + c); }
     void report() override { rec_.calls.push_back("report"); }
 
-private:
+  private:
     Recording& rec_;
 };
 
 class ReportErrorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        report::registerComponent(report::kErrorReportClassId, [this] {
-            return std::make_unique<RecordingComponent>(rec);
-        });
+        report::registerComponent(report::kErrorReportClassId,
+                                  [this] { return std::make_unique<RecordingComponent>(rec); });
         report::setErrorLogFolder(dir.path());
     }
     void TearDown() override {
@@ -68,9 +67,9 @@ TEST_F(ReportErrorTest, CaughtErrorIsReportedInOrderByAFreshInstance) {
             report::ReportError("frmMain", context);
         }
     }
-    const std::vector<std::string> once = {
-        "number=13", "description=Type mismatch", "source=ImportData",
-        "owner=frmMain", "context=" + context, "report"};
+    const std::vector<std::string> once = {"number=13",          "description=Type mismatch",
+                                           "source=ImportData",  "owner=frmMain",
+                                           "context=" + context, "report"};
     std::vector<std::string> twice = once;
     twice.insert(twice.end(), once.begin(), once.end());
     EXPECT_EQ(rec.calls, twice);
@@ -79,8 +78,7 @@ TEST_F(ReportErrorTest, CaughtErrorIsReportedInOrderByAFreshInstance) {
 }
 
 TEST_F(ReportErrorTest, ExplicitErrorAndOtherExceptions) {
-    report::ReportError(RunTimeError(3021, "No current record.", "Provider"), "frmMain",
-                        "OpenAdc");
+    report::ReportError(RunTimeError(3021, "No current record.", "Provider"), "frmMain", "OpenAdc");
     try {
         throw std::out_of_range("index 7 past the end");
     } catch (...) {
@@ -118,8 +116,8 @@ TEST_F(ReportErrorTest, EveryReportAndNoteIsLoggedOnOneLineWithDateAndTime) {
         EXPECT_EQ(line[10], ' ');
         EXPECT_EQ(line[13], ':');
     }
-    for (const char* part : {"frmMain", "53", "File not found", "ImportData",
-                             "cmdTransfer_Click", "ข้อผิดพลาด: x"}) {
+    for (const char* part :
+         {"frmMain", "53", "File not found", "ImportData", "cmdTransfer_Click", "ข้อผิดพลาด: x"}) {
         EXPECT_NE(first.find(part), std::string::npos) << part;
     }
     EXPECT_NE(second.find("settings file not written: /x/Import.INI"), std::string::npos);

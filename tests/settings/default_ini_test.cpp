@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/default_ini.h"
 #include "layout/windows874.h"
 #include "report/report_error.h"
+#include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
 
@@ -22,7 +22,7 @@ using testing_support::TempDir;
 // A window that keeps its field texts and counts the changes of txtDir(1), the field whose
 // change runs the path-change handling.
 class FakeWindow : public app::MainWindowPort {
-public:
+  public:
     std::string fieldText(Field field) const override {
         const auto found = fields.find(field);
         return found == fields.end() ? std::string() : found->second;
@@ -53,7 +53,7 @@ struct Report {
 };
 
 class ReportSink : public report::ErrorReportComponent {
-public:
+  public:
     explicit ReportSink(std::vector<Report>& reports) : reports_(reports) {}
     void setErrorNumber(int32_t n) override { current_.number = n; }
     void setErrorDescription(const std::string&) override {}
@@ -62,13 +62,13 @@ public:
     void setContext(const std::string& c) override { current_.context = c; }
     void report() override { reports_.push_back(current_); }
 
-private:
+  private:
     std::vector<Report>& reports_;
     Report current_;
 };
 
 class DefaultIniTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form.globals.ProgramFolder = dir.path().string();
         report::registerComponent(report::kErrorReportClassId,
@@ -78,8 +78,8 @@ protected:
 
     // The window's start: the company code from "Settings", then its values.
     void start() {
-        form.globals.CurrentCompanyCode = settings::ReadINI(file(), "Settings", "CompanyCode",
-                                                            settings::kDefaultCompanyCode);
+        form.globals.CurrentCompanyCode =
+            settings::ReadINI(file(), "Settings", "CompanyCode", settings::kDefaultCompanyCode);
         window.fields[Field::CompanyCode] = form.globals.CurrentCompanyCode;
         settings::ReadDefaultINI(form);
         window.tab = std::stoi(settings::ReadINI(file(), "Settings", "SSTab1", "0"));
@@ -109,7 +109,8 @@ TEST_F(DefaultIniTest, WithoutAFileTheWindowStartsOnTheDefaults) {
               "\xE0\xB8\x9B\xE0\xB8\xA3\xE0\xB8\xB0\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\x95"
               "\xE0\xB8\xB4\xE0\xB8\x9E\xE0\xB8\x99\xE0\xB8\xB1\xE0\xB8\x81\xE0\xB8\x87"
               "\xE0\xB8\xB2\xE0\xB8\x99.txt");
-    EXPECT_EQ(window.fields[Field::Database], "C:\\Program Files\\Payroll\\Sample\\Data\\Melvar.mdb");
+    EXPECT_EQ(window.fields[Field::Database],
+              "C:\\Program Files\\Payroll\\Sample\\Data\\Melvar.mdb");
     EXPECT_EQ(window.fields[Field::Delimiter], ",");
     EXPECT_EQ(window.tab, 0);
     EXPECT_EQ(window.databaseChanges, 1);
@@ -142,8 +143,9 @@ TEST_F(DefaultIniTest, TwoCompaniesInTurnKeepTheirOwnSections) {
               "[Settings]\r\nCompanyCode=ACME\r\nSSTab1=4\r\n"
               "[Sample]\r\nTextFilePath=/data/a.txt\r\nMelvarFilePath=/data/A/Melvar.mdb\r\n"
               "Delimiter=\r\n"
-              "[ACME]\r\nTextFilePath=" + layout::utf8ToWindows874("/data/ข้อมูล.txt") +
-              "\r\nMelvarFilePath=/data/B/Melvar.mdb\r\nDelimiter=|\r\n");
+              "[ACME]\r\nTextFilePath=" +
+                  layout::utf8ToWindows874("/data/ข้อมูล.txt") +
+                  "\r\nMelvarFilePath=/data/B/Melvar.mdb\r\nDelimiter=|\r\n");
 
     // The next run opens on the second company; going back to the first reads its values,
     // the empty separator included.

@@ -22,7 +22,7 @@ void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 class IniFuncsTest : public ::testing::Test {
-protected:
+  protected:
     std::string file() const { return (dir / "Import.INI").string(); }
     TempDir dir;
 };
@@ -122,7 +122,9 @@ TEST_F(IniFuncsTest, FileWrittenByAWindowsProgramIsReadAndPreserved) {
         "Other Key = kept as is \r\n"
         "\r\n"
         "[sample]\r\n"
-        "textfilepath=C:\\Data\\" + thaiBytes + ".txt\r\n"
+        "textfilepath=C:\\Data\\" +
+        thaiBytes +
+        ".txt\r\n"
         "; a comment inside a section\r\n"
         "MELVARFILEPATH=C:\\Data\\Melvar.mdb\r\n"
         "\r\n"
@@ -148,9 +150,13 @@ TEST_F(IniFuncsTest, FileWrittenByAWindowsProgramIsReadAndPreserved) {
         "Other Key = kept as is \r\n"
         "\r\n"
         "[sample]\r\n"
-        "textfilepath=C:\\Data\\" + thaiBytes + ".txt\r\n"
+        "textfilepath=C:\\Data\\" +
+        thaiBytes +
+        ".txt\r\n"
         "; a comment inside a section\r\n"
-        "MELVARFILEPATH=D:\\" + thaiBytes + "\\Melvar.mdb\r\n"
+        "MELVARFILEPATH=D:\\" +
+        thaiBytes +
+        "\\Melvar.mdb\r\n"
         "Delimiter=|\r\n"
         "\r\n"
         "[Last]\r\n"

@@ -23,7 +23,9 @@ using testing_support::TempDir;
 const std::string kProgram = std::string(VELTRA_BINARY_DIR) + "/app/veltra-transfer";
 const std::string kJetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
 
-std::string quote(const std::string& text) { return "'" + text + "'"; }
+std::string quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 // Runs the program; returns its exit status, stdout and stderr in `out`.
 int run(const std::string& args, std::string* out = nullptr) {
@@ -120,7 +122,9 @@ std::vector<std::string> splitColumns(const std::string& line) {
 }
 
 // The program is built once the data layer is complete; until then there is nothing to run.
-bool programBuilt() { return fs::exists(kProgram); }
+bool programBuilt() {
+    return fs::exists(kProgram);
+}
 
 bool isZeroAmount(const std::string& column) {
     return column.find_first_of("123456789") == std::string::npos;
@@ -152,15 +156,15 @@ TEST(VeltraTransferCli, UsageMistakesExitWithTwoAndNameTheOptionAtFault) {
 }
 
 class SampleCompanyTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         company_ = new TempDir;
         if (!programBuilt()) return;
         std::string out;
-        ASSERT_EQ(run("sample " + quote((company_->path() / "co").string()) +
-                          " --employees 120 --seed 7",
-                      &out),
-                  0)
+        ASSERT_EQ(
+            run("sample " + quote((company_->path() / "co").string()) + " --employees 120 --seed 7",
+                &out),
+            0)
             << out;
     }
     static void TearDownTestSuite() {
@@ -178,8 +182,8 @@ protected:
     }
     int transfer(const fs::path& co, const std::string& kind, const std::string& file,
                  const std::string& extra, std::string* out) {
-        return run("transfer --kind " + kind + " --text " + quote((co / file).string()) +
-                       " --db " + quote((co / "Melvar.mdb").string()) + " --separator , " +
+        return run("transfer --kind " + kind + " --text " + quote((co / file).string()) + " --db " +
+                       quote((co / "Melvar.mdb").string()) + " --separator , " +
                        "--program-folder " + quote(work.path().string()) + " " + extra,
                    out);
     }
@@ -195,8 +199,8 @@ TEST_F(SampleCompanyTest, GeneratorIsDeterministicAndWritesThaiCrLfFiles) {
     const fs::path other = work.path() / "other";
     ASSERT_EQ(run("sample " + quote(again.string()) + " --employees 120 --seed 7"), 0);
     ASSERT_EQ(run("sample " + quote(other.string()) + " --employees 120 --seed 8"), 0);
-    for (const char* file : {"EmployeeMaster.txt", "DataCalc.txt", "DataMasterDetail.txt",
-                             "DataVariantDetail.txt"}) {
+    for (const char* file :
+         {"EmployeeMaster.txt", "DataCalc.txt", "DataMasterDetail.txt", "DataVariantDetail.txt"}) {
         const std::string bytes = readFile(first / file);
         EXPECT_EQ(bytes, readFile(again / file)) << file;
         EXPECT_NE(bytes, readFile(other / file)) << file;
@@ -301,7 +305,8 @@ TEST_F(SampleCompanyTest, DryRunLeavesTheDatabaseByteIdentical) {
     const std::string out = runCommand(
         "cd " + quote(co.string()) + " && " + quote(kProgram) +
             " transfer --kind calc --text DataCalc.txt --db Melvar.mdb --separator , --dry-run"
-            " --program-folder " + quote(work.path().string()) + " 2>&1",
+            " --program-folder " +
+            quote(work.path().string()) + " 2>&1",
         &status);
     ASSERT_EQ(status, 0) << out;
     EXPECT_NE(out.find("dry run"), std::string::npos) << out;
