@@ -1,5 +1,7 @@
 #include "settings/ini_funcs.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -196,19 +198,37 @@ std::string withValue(const std::string& bytes, std::string_view section, std::s
 std::string replaceFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::path temp = path;
     temp += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "cannot create " + temp.string() + ": " + std::strerror(errno);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            const std::string reason = std::strerror(errno);
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return "cannot write " + temp.string() + ": " + reason;
+    auto fail = [&](const std::string& what) {
+        const std::string reason = std::strerror(errno);
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return what + " " + temp.string() + ": " + reason;
+    };
+    // The replacement keeps the permissions of the file it replaces.
+    std::error_code statError;
+    const auto status = std::filesystem::status(path, statError);
+    const mode_t mode =
+        std::filesystem::exists(status)
+            ? static_cast<mode_t>(status.permissions() & std::filesystem::perms::all)
+            : 0644;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) return fail("cannot create");
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            return fail("cannot write");
         }
+        done += static_cast<size_t>(n);
     }
+    // On disk before the rename, so that a crash leaves the old file or the whole new one.
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        return fail("cannot write");
+    }
+    if (::close(fd) != 0) return fail("cannot write");
     std::error_code error;
     std::filesystem::rename(temp, path, error);
     if (error) {

@@ -88,6 +88,12 @@ TEST_F(IniFuncsTest, WritesCreateReplaceInPlaceAndKeepEverythingElse) {
     WriteINI(file(), "Sample", "TextFilePath", "a\r\nb\nc\rd");
     EXPECT_EQ(ReadINI(file(), "Sample", "TextFilePath", "d"), "a  b c d");
     EXPECT_NE(readFile(file()).find("TextFilePath=a  b c d\r\n"), std::string::npos);
+    // A replaced file keeps its permissions, and no temporary file stays behind.
+    namespace fs = std::filesystem;
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+    WriteINI(file(), "Sample", "Delimiter", ";");
+    EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename(), "Import.INI") << "left behind: " << entry.path();
     }
