@@ -44,6 +44,8 @@ struct RowId {
 
 enum class OpenMode { ReadOnly, ReadWrite };
 
+// A handle to one table of an open database. It is valid only while its Database object lives:
+// keep the shared_ptr that open() returned for as long as the Table is used.
 class Table {
 public:
     const std::string& name() const;
