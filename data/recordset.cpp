@@ -70,6 +70,7 @@ public:
     mutable jet::Row cachedRow;
 
     // Find's helpers (see the file comment).
+    bool keysSorted = false;  // keys ascend (row ids in storage order)
     bool rowPositionsBuilt = false;
     std::unordered_map<jet::RowId, long, RowIdHash> rowPositions;
     std::map<int, std::unordered_map<std::string, std::vector<long>>> valueIndexes;
@@ -92,6 +93,7 @@ public:
         } catch (const jet::Error& e) {
             throw fromJetError(e, table->name());
         }
+        keysSorted = std::is_sorted(keys.begin(), keys.end());
         pos = 0;
         currentDeleted = false;
         mode = Mode::None;
@@ -159,6 +161,10 @@ public:
     // ---- Find ----
 
     long positionOf(const jet::RowId& id) {
+        if (keysSorted) {  // storage order: a binary search needs no map
+            auto it = std::lower_bound(keys.begin(), keys.end(), id);
+            return it != keys.end() && *it == id ? static_cast<long>(it - keys.begin()) : -1;
+        }
         if (!rowPositionsBuilt) {
             rowPositions.clear();
             rowPositions.reserve(keys.size());
@@ -320,6 +326,7 @@ public:
             } catch (const jet::Error& e) {
                 throw fromJetError(e, table->name());
             }
+            if (keysSorted && !keys.empty() && id < keys.back()) keysSorted = false;
             keys.push_back(id);
             pos = size() - 1;
             if (rowPositionsBuilt) rowPositions[id] = pos;
