@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/usage_map_writer.h"
 
 namespace jet::create {
 
@@ -151,26 +152,6 @@ std::vector<uint8_t> inlineUsageMap(uint32_t start, const std::vector<uint32_t>&
     return row;
 }
 
-void setUsageMapBit(uint8_t* mapPage, uint8_t slot, uint32_t page, bool value) {
-    uint32_t start = getU16(mapPage + kRowTableStart + 2 * slot) & kOffsetMask;
-    uint32_t end =
-        slot == 0 ? kPageSize : (getU16(mapPage + kRowTableStart + 2 * (slot - 1)) & kOffsetMask);
-    uint8_t* row = mapPage + start;
-    uint32_t bitmapBytes = end - start - 5;
-    uint32_t window = getU32(row + 1);
-    if (row[0] != 0 || page < window || page - window >= bitmapBytes * 8) {
-        throw Error(ErrorCode::Unsupported,
-                    "page " + std::to_string(page) + " lies outside an inline usage map");
-    }
-    uint32_t bit = page - window;
-    uint8_t mask = static_cast<uint8_t>(1u << (bit % 8));
-    if (value) {
-        row[5 + bit / 8] |= mask;
-    } else {
-        row[5 + bit / 8] &= static_cast<uint8_t>(~mask);
-    }
-}
-
 // ---- Index pages and keys ----
 
 namespace {
@@ -215,10 +196,7 @@ std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t 
 // ---- Page allocation ----
 
 uint32_t allocatePage(Pager& pager) {
-    uint32_t page = pager.append();
-    uint8_t* globalMap = pager.write(1);
-    setUsageMapBit(globalMap, 0, page, false);
-    return page;
+    return jet::allocatePage(pager, JetFormat::forVersion(4), pager.path().string());
 }
 
 }  // namespace jet::create

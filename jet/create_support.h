@@ -77,9 +77,6 @@ std::vector<uint8_t> buildRow(uint16_t columnCount, const std::vector<uint8_t>& 
 // An inline (type 0) usage-map row of 69 bytes: window start `start` (a multiple of 8) and the
 // given pages set; every page must lie in [start, start + 512).
 std::vector<uint8_t> inlineUsageMap(uint32_t start, const std::vector<uint32_t>& pages = {});
-// Sets or clears the bit of `page` in the inline usage-map row at `slot` of `mapPage`. Throws
-// Unsupported when the page lies outside the row's window.
-void setUsageMapBit(uint8_t* mapPage, uint8_t slot, uint32_t page, bool value);
 
 // ---- Index pages and keys ----
 
@@ -94,8 +91,7 @@ std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t 
 
 // ---- Page allocation ----
 
-// Appends a page to the file and marks it used in the global usage map (page 1). Throws
-// Unsupported when the file outgrows the global map's inline window.
+// Appends a page to the file and marks it used in the global usage map (page 1).
 // REQUIRES: pager.inTransaction().
 uint32_t allocatePage(Pager& pager);
 

@@ -10,6 +10,7 @@
 #include "jet/index_key.h"
 #include "jet/index_tree.h"
 #include "jet/property_writer.h"
+#include "jet/usage_map_writer.h"
 
 namespace jet::create {
 
@@ -19,15 +20,7 @@ constexpr size_t kMaxNameLength = 64;
 constexpr size_t kMaxColumns = 255;
 constexpr size_t kMaxIndexColumns = 10;
 constexpr int kMaxTextSize = 255;
-constexpr uint32_t kMaxRowSize = 4060;
-constexpr uint32_t kLongValueHeader = 12;
-constexpr uint32_t kInlineLongValueMax = 64;
-constexpr uint32_t kLongValueRowMax = 4076;  // a whole page's row
-constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL"
-constexpr uint16_t kCatalogColumnCount = 17;
-constexpr uint16_t kCatalogVarColumns = 11;
-constexpr uint16_t kLvPropColumn = 14;
-constexpr uint16_t kCatalogLvPropVarIndex = 8;
+constexpr uint32_t kLargestRow = 4060;  // the largest row a data page holds
 
 // ASCII case folding: Jet compares names without regard to case.
 std::string folded(std::string_view s) {
@@ -218,7 +211,7 @@ void validateTableDefinition(const TableDefinition& t) {
     }
     // Count, fixed area, var table, end offset and null mask must fit in one row.
     uint32_t overhead = 2 + fixedBytes + 2 * (varColumns + 2) + (t.columns.size() + 7) / 8;
-    if (overhead > kMaxRowSize) throw invalid(where + " has rows too large for a page");
+    if (overhead > kLargestRow) throw invalid(where + " has rows too large for a page");
 
     std::vector<Column> columns = namedColumns(t);
     std::vector<std::string> indexNames;
@@ -316,13 +309,7 @@ IndexKey nameKey(std::string_view name) {
     return key;
 }
 
-IndexKey idKey(uint32_t tdefPage) {
-    IndexKey key;
-    appendKeySegment(key, ColumnType::Long, true, Value(static_cast<int32_t>(tdefPage)));
-    return key;
-}
-
-void addToMap(Pager& pager, uint32_t pointer, uint32_t page, bool value);
+void addToMap(Pager& pager, uint32_t pointer, uint32_t page);
 
 // One of the catalog's two B-trees; new index pages join the index's usage map.
 IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
@@ -338,84 +325,16 @@ IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
     IndexTree::PageHooks hooks;
     hooks.allocate = [&pager, map] {
         uint32_t page = allocatePage(pager);
-        addToMap(pager, map, page, true);
+        addToMap(pager, map, page);
         return page;
     };
     return IndexTree(pager, d, hooks);
 }
 
-// Pages whose bit is set in the inline usage map at `pointer`.
-std::vector<uint32_t> mapPages(Pager& pager, uint32_t pointer) {
-    PageRef page = pager.read(pointer >> 8);
-    std::vector<uint8_t> row = rowBytes(page->data(), static_cast<uint8_t>(pointer & 0xFF));
-    if (row.size() < 5 || row[0] != 0) {
-        throw Error(ErrorCode::Unsupported, "a reference usage map in the catalog");
-    }
-    uint32_t start = getU32(&row[1]);
-    std::vector<uint32_t> pages;
-    for (size_t i = 5; i < row.size(); ++i) {
-        for (int bit = 0; bit < 8; ++bit) {
-            if (row[i] & (1u << bit)) pages.push_back(start + 8 * (i - 5) + bit);
-        }
-    }
-    return pages;
-}
-
-void addToMap(Pager& pager, uint32_t pointer, uint32_t page, bool value) {
-    setUsageMapBit(pager.write(pointer >> 8), static_cast<uint8_t>(pointer & 0xFF), page, value);
-}
-
-// Stores `row` on a page listed in the free-space map, or on a new page of `owner` added to
-// both maps. Returns the row's place.
-std::pair<uint32_t, uint8_t> placeRow(Pager& pager, uint32_t ownedMap, uint32_t freeMap,
-                                      uint32_t owner, const std::vector<uint8_t>& row) {
-    for (uint32_t page : mapPages(pager, freeMap)) {
-        if (freeSpace(pager.read(page)->data()) >= row.size() + 2) {
-            uint8_t* p = pager.write(page);
-            if (auto slot = addRow(p, row)) return {page, *slot};
-        }
-    }
-    uint32_t page = allocatePage(pager);
-    PageBuffer fresh = emptyDataPage(owner);
-    uint8_t slot = *addRow(fresh.data(), row);
-    std::memcpy(pager.write(page), fresh.data(), kPageSize);
-    addToMap(pager, ownedMap, page, true);
-    addToMap(pager, freeMap, page, true);
-    return {page, slot};
-}
-
-// A long value of the catalog's LvProp column: the 12-byte header plus, for small values, the
-// data; larger values go to LVAL pages as one row or a chain of rows.
-std::vector<uint8_t> storeLongValue(Pager& pager, const LongValueMapImage& maps,
-                                    const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> header(kLongValueHeader, 0);
-    uint32_t length = static_cast<uint32_t>(data.size());
-    if (length <= kInlineLongValueMax) {
-        putU32(&header[0], length | 0x80000000u);
-        header.insert(header.end(), data.begin(), data.end());
-        return header;
-    }
-    if (length <= kLongValueRowMax) {
-        auto [page, slot] = placeRow(pager, maps.ownedMap, maps.freeMap, kLvalOwner, data);
-        putU32(&header[0], length | 0x40000000u);
-        putU32(&header[4], rowPointer(page, slot));
-        return header;
-    }
-    // A chain: each piece is a next-pointer and up to 4072 bytes; written last piece first.
-    constexpr uint32_t kPiece = kLongValueRowMax - 4;
-    uint32_t next = 0;
-    for (uint32_t end = length; end > 0;) {
-        uint32_t begin = (end - 1) / kPiece * kPiece;
-        std::vector<uint8_t> row(4, 0);
-        putU32(&row[0], next);
-        row.insert(row.end(), data.begin() + begin, data.begin() + end);
-        auto [page, slot] = placeRow(pager, maps.ownedMap, maps.freeMap, kLvalOwner, row);
-        next = rowPointer(page, slot);
-        end = begin;
-    }
-    putU32(&header[0], length);
-    putU32(&header[4], next);
-    return header;
+void addToMap(Pager& pager, uint32_t pointer, uint32_t page) {
+    addPageToMap(pager, JetFormat::forVersion(4),
+                 RowPointer{pointer >> 8, static_cast<uint8_t>(pointer & 0xFF)}, page,
+                 pager.path().string());
 }
 
 std::vector<uint8_t> propertyBlob(const TdefImage& image) {
@@ -436,28 +355,6 @@ std::vector<uint8_t> propertyBlob(const TdefImage& image) {
         }
     }
     return writer.build();
-}
-
-std::vector<uint8_t> tableCatalogRow(uint32_t tdefPage, const std::string& name, double now,
-                                     std::optional<std::vector<uint8_t>> lvProp) {
-    std::vector<uint8_t> fixed;
-    ByteWriter w(fixed);
-    w.u32(tdefPage);
-    w.u32(static_cast<uint32_t>(kTablesContainerId));
-    w.u16(1);  // local table
-    w.f64(now);
-    w.f64(now);
-    w.u32(0);  // flags: a user table
-    std::vector<std::optional<std::vector<uint8_t>>> vars(kCatalogVarColumns);
-    vars[0] = ucs2Bytes(name);
-    vars[1] = std::vector<uint8_t>(std::begin(kOwnerSid), std::end(kOwnerSid));
-    std::vector<bool> present(kCatalogColumnCount, false);
-    for (int c : {0, 1, 2, 3, 4, 5, 6, 7}) present[c] = true;
-    if (lvProp) {
-        vars[kCatalogLvPropVarIndex] = std::move(lvProp);
-        present[kLvPropColumn] = true;
-    }
-    return buildRow(kCatalogColumnCount, fixed, vars, present);
 }
 
 // The table's maps live in new rows of `mapPage`, spilling to further pages when full.
@@ -493,13 +390,12 @@ uint32_t findTable(Pager& pager, std::string_view name) {
     return 0;
 }
 
-uint32_t createTable(Pager& pager, const TableDefinition& definition, double now) {
+NewTable writeTable(Pager& pager, const TableDefinition& definition) {
     // Everything that can refuse the table runs before the first write.
     validateTableDefinition(definition);
     TdefImage image = layoutTable(definition);
     Catalog catalog = readCatalog(pager);
     IndexTree names = catalogTree(pager, catalog, catalog.nameIndex);
-    IndexTree ids = catalogTree(pager, catalog, catalog.idIndex);
     IndexKey key = nameKey(definition.name);
     if (names.containsKey(key)) {
         throw invalid("the name \"" + definition.name + "\" is already used by a table or " +
@@ -507,14 +403,6 @@ uint32_t createTable(Pager& pager, const TableDefinition& definition, double now
     }
     if (key.size() > names.maxKeySize()) {
         throw invalid("the name \"" + definition.name + "\" is too long for the catalog index");
-    }
-    const LongValueMapImage* lvPropMaps = nullptr;
-    for (const auto& m : catalog.image.longValueMaps) {
-        if (m.columnNumber == kLvPropColumn) lvPropMaps = &m;
-    }
-    std::vector<uint8_t> blob = propertyBlob(image);
-    if (!blob.empty() && !lvPropMaps) {
-        throw Error(ErrorCode::Corrupt, "the catalog has no LvProp column");
     }
     uint32_t pageCount = tdefPageCount(encodeTdef(image).size());
 
@@ -543,19 +431,31 @@ uint32_t createTable(Pager& pager, const TableDefinition& definition, double now
         std::memcpy(pager.write(tdefPagesUsed[i]), content[i].data(), kPageSize);
     }
 
-    // The catalog row and its two index entries; then the catalog's counters.
-    std::optional<std::vector<uint8_t>> lvProp;
-    if (!blob.empty()) lvProp = storeLongValue(pager, *lvPropMaps, blob);
-    auto [rowPage, rowSlot] =
-        placeRow(pager, catalog.image.ownedMap, catalog.image.freeMap, kCatalogTdefPage,
-                 tableCatalogRow(tdefPage, definition.name, now, lvProp));
-    RowId rowId{rowPage, rowSlot};
-    catalog.image.rowCount += 1;
-    if (names.insert(key, rowId)) catalog.image.realIndexes[catalog.nameIndex].uniqueKeys += 1;
-    if (ids.insert(idKey(tdefPage), rowId))
-        catalog.image.realIndexes[catalog.idIndex].uniqueKeys += 1;
-    rewriteTdef(pager, catalog.stored, catalog.image);
-    return tdefPage;
+    return NewTable{tdefPage, propertyBlob(image)};
+}
+
+Row catalogRow(const std::vector<Column>& catalogColumns, const std::string& name,
+               const NewTable& table, double now) {
+    Row row(catalogColumns.size());
+    auto set = [&](const char* column, Value value) {
+        for (size_t i = 0; i < catalogColumns.size(); ++i) {
+            if (catalogColumns[i].name == column) {
+                row[i] = std::move(value);
+                return;
+            }
+        }
+        throw Error(ErrorCode::Corrupt, std::string("the catalog has no column ") + column);
+    };
+    set("Id", static_cast<int32_t>(table.tdefPage));
+    set("ParentId", kTablesContainerId);
+    set("Name", name);
+    set("Type", static_cast<int16_t>(1));  // a local table
+    set("DateCreate", DateTime{now});
+    set("DateUpdate", DateTime{now});
+    set("Owner", Bytes(std::begin(kOwnerSid), std::end(kOwnerSid)));
+    set("Flags", static_cast<int32_t>(0));  // a user table
+    if (!table.properties.empty()) set("LvProp", Bytes(table.properties));
+    return row;
 }
 
 void createIndex(Pager& pager, std::string_view table, const IndexDefinition& definition,
@@ -627,7 +527,7 @@ void createIndex(Pager& pager, std::string_view table, const IndexDefinition& de
         IndexTree::PageHooks hooks;
         hooks.allocate = [&pager, map] {
             uint32_t page = allocatePage(pager);
-            addToMap(pager, map, page, true);
+            addToMap(pager, map, page);
             return page;
         };
         IndexTree tree(pager, d, hooks);

@@ -4,8 +4,8 @@
 // Every check runs before the first page is touched, so a refused definition leaves the file as
 // it was. A created table has: its TDEF page(s), one page of usage-map rows (owned and free-space
 // maps of the table, a pair per Memo/OLE column, one map per index), an empty root leaf per real
-// index, and a row in MSysObjects (with a property blob on a long-value page when any column has
-// properties) plus that row's entries in MSysObjects' two indexes.
+// index, and a row in MSysObjects (with a property blob in LvProp when any column has
+// properties), which the row writer inserts with its entries in MSysObjects' two indexes.
 #pragma once
 
 #include <cstdint>
@@ -29,10 +29,22 @@ void validateTableDefinition(const TableDefinition& definition);
 // logical indexes. REQUIRES: validateTableDefinition(definition) passed.
 TdefImage layoutTable(const TableDefinition& definition);
 
-// Creates the table and returns its TDEF page. Throws InvalidDefinition for a bad definition or
-// a name already used by another table (case-insensitive), before writing anything.
+// A table whose pages are written and whose catalog row is still to be inserted.
+struct NewTable {
+    uint32_t tdefPage = 0;
+    std::vector<uint8_t> properties;  // the LvProp blob; empty when no column has properties
+};
+
+// Writes the table's pages (definition, maps, empty index roots). Throws InvalidDefinition for a
+// bad definition or a name already used by another table (case-insensitive), before writing
+// anything. The caller then inserts catalogRow() into MSysObjects with the engine's row writer.
 // REQUIRES: pager.inTransaction(); the database is Jet 4.
-uint32_t createTable(Pager& pager, const TableDefinition& definition, double now);
+NewTable writeTable(Pager& pager, const TableDefinition& definition);
+
+// The MSysObjects row of a new table, one value per catalog column (`catalogColumns`, in the
+// catalog table's column order).
+Row catalogRow(const std::vector<Column>& catalogColumns, const std::string& name,
+               const NewTable& table, double now);
 
 // One entry of a new index: the key of a row and the row.
 struct IndexEntry {

@@ -14,6 +14,7 @@
 #include "jet/database_impl.h"
 #include "jet/index_key.h"
 #include "jet/pager.h"
+#include "jet/table_write.h"
 
 namespace jet {
 
@@ -120,8 +121,14 @@ Table Database::createTable(const TableDefinition& definition) {
     requireWritable(*impl_);
     Pager& pager = impl_->pager();
     try {
-        runInTransaction(pager,
-                         [&] { create::createTable(pager, definition, create::oleDateNow()); });
+        runInTransaction(pager, [&] {
+            create::NewTable made = create::writeTable(pager, definition);
+            // The catalog row goes through the row writer, which also keeps MSysObjects' indexes
+            // and counters.
+            TableImpl& catalog = impl_->tableAt(create::kCatalogTdefPage);
+            insertRow(catalog, create::catalogRow(catalog.columns(), definition.name, made,
+                                                  create::oleDateNow()));
+        });
     } catch (...) {
         impl_->invalidate();
         throw;

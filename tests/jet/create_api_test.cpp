@@ -338,3 +338,43 @@ TEST(CreateApi, WideTableWithLongPropertyBlob) {
               std::string::npos)
         << props.substr(props.size() > 2000 ? props.size() - 2000 : 0);
 }
+
+TEST(CreateApi, RowsOfNewTablesReadBackThroughMdbtools) {
+    TempDir dir;
+    auto path = dir / "Melvar.mdb";
+    {
+        auto db = jet::Database::create(path);
+        for (const auto& t : payrollTables()) db->createTable(t);
+        jet::Table calc = db->table("Data Calc");
+        for (int i = 0; i < 3; ++i) {
+            jet::Row row(calc.columns().size());
+            row[calc.columnIndex("Company Code")] = "C01";
+            row[calc.columnIndex("Employee#")] = "E00" + std::to_string(i);
+            row[calc.columnIndex("Year")] = int16_t(2026);
+            row[calc.columnIndex("Period")] = uint8_t(i + 1);
+            row[calc.columnIndex("Type for")] = "F";
+            row[calc.columnIndex("Type")] = "01";
+            row[calc.columnIndex("Code")] = "0" + std::to_string(i);
+            row[calc.columnIndex("Amount")] = jet::Currency{1234500 * (i + 1)};
+            calc.insert(row);
+        }
+        jet::Table master = db->table("Employee Master");
+        jet::Row e(master.columns().size());
+        e[master.columnIndex("Employee#")] = "E001";
+        e[master.columnIndex("First name")] = "สมชาย";
+        e[master.columnIndex("Last name")] = "ใจดี";
+        e[master.columnIndex("Address")] = std::string(500, 'x');
+        e[master.columnIndex("Dependent1")] = int16_t(2);
+        e[master.columnIndex("Dependent2")] = int16_t(0);
+        master.insert(e);
+        EXPECT_EQ(db->check(), std::vector<std::string>{});
+    }
+    EXPECT_EQ(runCommand("mdb-export '" + path.string() + "' 'Data Calc'"),
+              "ID,Company Code,Employee#,Year,Period,Type for,Type,Code,Amount\n"
+              "1,\"C01\",\"E000\",2026,1,\"F\",\"01\",\"00\",123.4500\n"
+              "2,\"C01\",\"E001\",2026,2,\"F\",\"01\",\"01\",246.9000\n"
+              "3,\"C01\",\"E002\",2026,3,\"F\",\"01\",\"02\",370.3500\n");
+    std::string employees = runCommand("mdb-export '" + path.string() + "' 'Employee Master'");
+    EXPECT_NE(employees.find("\"E001\",,,\"สมชาย\",\"ใจดี\","), std::string::npos) << employees;
+    EXPECT_NE(employees.find(std::string(500, 'x')), std::string::npos);
+}

@@ -9,6 +9,7 @@
 #include "jet/create_sample_schema.h"
 #include "jet/create_table.h"
 #include "jet/create_test_pager.h"
+#include "jet/database.h"
 #include "jet/tdef_writer.h"
 #include "support/test_support.h"
 
@@ -19,16 +20,12 @@ namespace {
 
 constexpr double kDate = 45000.5;
 
-// A new database holding `tables`, saved to `dir`/`name`.
+// A new database holding `tables`, made through the public API, saved as `dir`/`name`.
 std::filesystem::path databaseWith(const TempDir& dir, const std::string& name,
                                    const std::vector<jet::TableDefinition>& tables) {
     auto path = dir / name;
-    MemoryPager pager(path);
-    pager.begin();
-    jet::create::writeEmptyDatabase(pager, kDate);
-    for (const auto& t : tables) jet::create::createTable(pager, t, kDate);
-    pager.commit();
-    pager.save();
+    auto db = jet::Database::create(path);
+    for (const auto& t : tables) db->createTable(t);
     return path;
 }
 
@@ -290,7 +287,7 @@ TEST(CreateTable, RefusesBadDefinitionsBeforeWriting) {
         auto pager = MemoryPager::load(path);
         pager->begin();
         try {
-            jet::create::createTable(*pager, t, kDate);
+            jet::create::writeTable(*pager, t);
             ADD_FAILURE() << c.what << ": accepted";
         } catch (const jet::Error& e) {
             EXPECT_EQ(e.code(), jet::ErrorCode::InvalidDefinition) << c.what << ": " << e.what();
@@ -307,9 +304,9 @@ TEST(CreateTable, RefusesATableNameInUseWhateverItsCase) {
     pager->begin();
     jet::TableDefinition t = dataCalc();
     t.name = "DATA CALC";
-    EXPECT_THROW(jet::create::createTable(*pager, t, kDate), jet::Error);
+    EXPECT_THROW(jet::create::writeTable(*pager, t), jet::Error);
     t.name = "msysobjects";
-    EXPECT_THROW(jet::create::createTable(*pager, t, kDate), jet::Error);
+    EXPECT_THROW(jet::create::writeTable(*pager, t), jet::Error);
     EXPECT_EQ(pager->writes(), 0u);
 }
 
