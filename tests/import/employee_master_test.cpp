@@ -91,7 +91,7 @@ TEST_F(EmployeeMasterTest, UpdatesTheRecordFoundAndKeepsWhatNoRuleWrites) {
             "#1/2/1990#, 'D', 'B', 'Someone')");
     execute(dbPath, "INSERT INTO [Employee Master] ([Employee#]) VALUES ('E000')");
     window.fields[app::Field::BankCode] = "";
-    writeInput("E001,New,f,9,AB,12,00000000,,2,,D\r\n");
+    writeInput("E001,New,f,9,AB,12,00000000,,2,77,D\r\n");
     click(0);
     ASSERT_TRUE(reports.reports().empty()) << reports.contexts()[0];
     EXPECT_EQ(codes(), (Lines{"E000", "E001"}));
@@ -221,7 +221,7 @@ TEST_F(EmployeeMasterTest, AFullRecordIsReadableByMdbExport) {
     ASSERT_TRUE(reports.reports().empty());
     int status = -1;
     const std::string csv = runCommand(
-        "mdb-export -d '|' -Q -D '%Y-%m-%d' '" + dbPath.string() + "' 'Employee Master' 2>&1",
+        "mdb-export -d '|' -Q -T '%Y-%m-%d' '" + dbPath.string() + "' 'Employee Master' 2>&1",
         &status);
     EXPECT_EQ(status, 0) << csv;
     EXPECT_NE(csv.find("E077|CC||สมหญิง||F|S|19|S|SUP|U|14|456|U|10|"), std::string::npos) << csv;
@@ -235,7 +235,7 @@ class EmployeeDatesAsTextTest : public EmployeeMasterTest {
 };
 
 TEST_F(EmployeeDatesAsTextTest, TextDateFieldsReceiveTheBuddhistEraText) {
-    writeInput("E001,A,1,1,P,D,20240315,5/3/2567,,,,12/3/2567\r\n");
+    writeInput("E001,A,1,1,P,D,20240315,5/3/2567,,1,,12/3/2567\r\n");
     click(0);
     ASSERT_TRUE(reports.reports().empty()) << reports.contexts()[0];
     EXPECT_EQ(text("E001", "Birth date"), "15/03/2567");

@@ -100,7 +100,7 @@ TEST_F(TransferCommandTest, EmptyFileAndTrailingBlankLineEndWithEmptyQuotes) {
               "lblProcessStatus: สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย ''");
     EXPECT_EQ(form.iLineCount, 0);
     window.log.clear();
-    writeInput("E001,1\r\n\r\n");
+    writeInput("E001,1,,\r\n\r\n");
     click(1);
     EXPECT_EQ(window.logOf("lblProcessStatus")[1], "lblProcessStatus: สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย ''");
     EXPECT_EQ(form.iLineCount, 2);
@@ -111,10 +111,10 @@ TEST_F(TransferCommandTest, FailingLineStopsTheTransferAndLeavesNoTrace) {
     execute(dbPath,
             "INSERT INTO [Data Calc] ([Employee#], [Year], [Period], [Type for], [Type], [Code], "
             "[Amount]) VALUES ('E002', 2566, 12, 'I', '01', '01', 7)");
-    writeInput("E001,100\r\nE002,5,abc\r\nE003,1\r\n");
+    writeInput("E001,100,,\r\nE002,5,abc,\r\nE003,1\r\n");
     window.onMessageBox = [&](const RecordingWindow::Message&) {
         // The failing line is still shown while the message is up.
-        EXPECT_EQ(window.labels[app::Label::ProcessStatus], "ข้อมูลสุดท้ายที่อ่านได้ 'E002,5,abc'");
+        EXPECT_EQ(window.labels[app::Label::ProcessStatus], "ข้อมูลสุดท้ายที่อ่านได้ 'E002,5,abc,'");
     };
     click(1);
     ASSERT_EQ(window.messages.size(), 1u);
@@ -180,7 +180,7 @@ TEST_F(TransferCommandTest, AFileThatCannotBeReadIsReportedAsUnexpected) {
 }
 
 TEST_F(TransferCommandTest, AClickDuringARunningTransferIsIgnored) {
-    writeInput("E001,1\r\nE002,2\r\n");
+    writeInput("E001,1,,\r\nE002,2,,\r\n");
     int nestedClicks = 0;
     window.onYield = [&] {
         if (nestedClicks++ == 0) click(2);

@@ -16,6 +16,7 @@
 #include "app/logic/transfer_command.h"
 #include "data/connection.h"
 #include "data/data_sources.h"
+#include "layout/windows874.h"
 #include "support/recording_window.h"
 #include "support/test_support.h"
 
@@ -52,22 +53,22 @@ class TransferTest : public ::testing::Test {
                                          std::filesystem::perm_options::add);
         }
         execute(dbPath,
-                std::string("CREATE TABLE [Employee Master] ([Employee#] TEXT(10) NOT NULL CONSTRAINT "
-                "PK_Employee PRIMARY KEY, [Company Code] TEXT(10), [Title] TEXT(20), "
-                "[First name] TEXT(50), [Last name] TEXT(50), [Sex] TEXT(1), [SexTableFor] "
-                "TEXT(1), [SexType] TEXT(2), [Status] TEXT(1), [Position] TEXT(3), "
-                "[PositionTableFor] TEXT(1), [PositionType] TEXT(2), [Department] TEXT(3), "
-                "[DepartmentTableFor] TEXT(1), [DepartmentType] TEXT(2), [Section] TEXT(3), "
-                "[SectionTableFor] TEXT(1), [SectionType] TEXT(2), [Sub-Section] TEXT(3), "
-                "[Sub-SectionTableFor] TEXT(1), [Sub-SectionType] TEXT(2), [Type of staff] "
-                "TEXT(1), [Bank Account] TEXT(20), [Bank Code] TEXT(3), [Bank CodeTableFor] "
-                "TEXT(1), [Bank CodeType] TEXT(2), [Custom name 1] TEXT(50), [Birth date] " +
-                    dateType() + ", [Hired date] " + dateType() + ", [Employ date] " +
-                    dateType() + ", [Promote date] " + dateType() + ", [Resign Date] " +
-                    dateType() +
+                std::string(
+                    "CREATE TABLE [Employee Master] ([Employee#] TEXT(10) NOT NULL CONSTRAINT "
+                    "PK_Employee PRIMARY KEY, [Company Code] TEXT(10), [Title] TEXT(20), "
+                    "[First name] TEXT(50), [Last name] TEXT(50), [Sex] TEXT(1), [SexTableFor] "
+                    "TEXT(1), [SexType] TEXT(2), [Status] TEXT(1), [Position] TEXT(3), "
+                    "[PositionTableFor] TEXT(1), [PositionType] TEXT(2), [Department] TEXT(3), "
+                    "[DepartmentTableFor] TEXT(1), [DepartmentType] TEXT(2), [Section] TEXT(3), "
+                    "[SectionTableFor] TEXT(1), [SectionType] TEXT(2), [Sub-Section] TEXT(3), "
+                    "[Sub-SectionTableFor] TEXT(1), [Sub-SectionType] TEXT(2), [Type of staff] "
+                    "TEXT(1), [Bank Account] TEXT(20), [Bank Code] TEXT(3), [Bank CodeTableFor] "
+                    "TEXT(1), [Bank CodeType] TEXT(2), [Custom name 1] TEXT(50), [Birth date] ") +
+                    dateType() + ", [Hired date] " + dateType() + ", [Employ date] " + dateType() +
+                    ", [Promote date] " + dateType() + ", [Resign Date] " + dateType() +
                     ", [Dependent1] SHORT, [Dependent2] SHORT, "
                     "[Salary] CURRENCY, [Entered by] TEXT(20), [Default Fix income form] TEXT(4), "
-                "[Default Var income form] TEXT(4), [Remark] TEXT(8))");
+                    "[Default Var income form] TEXT(4), [Remark] TEXT(8))");
         execute(dbPath,
                 "CREATE TABLE [Data Calc] ([ID] COUNTER CONSTRAINT PK_DataCalc PRIMARY KEY, "
                 "[Company Code] TEXT(10), [Employee#] TEXT(10), [Year] SHORT, [Period] BYTE, "
@@ -111,9 +112,10 @@ class TransferTest : public ::testing::Test {
             execute(layoutPath, "INSERT INTO [" + table +
                                     "] ([No], [FieldThaiName], [ToFieldName], [FieldNo], "
                                     "[sFormat]) VALUES (" +
-                                    std::to_string(row.no) + ", 'ข้อมูล', '" + row.toFieldName +
-                                    "', " + std::to_string(row.fieldNo) + ", " +
-                                    (row.format.empty() ? "NULL" : "'" + row.format + "'") + ")");
+                                    std::to_string(row.no) + ", 'ข้อมูล', " +
+                                    quoted(row.toFieldName) + ", " + std::to_string(row.fieldNo) +
+                                    ", " + (row.format.empty() ? "NULL" : "'" + row.format + "'") +
+                                    ")");
         }
     }
 
@@ -147,9 +149,14 @@ class TransferTest : public ::testing::Test {
         return v;
     }
 
-    // Writes the input file in Windows-874 bytes as given.
-    void writeInput(const std::string& bytes) {
-        std::ofstream(textPath, std::ios::binary) << bytes;
+    // Writes the input file in the Thai code page.
+    void writeInput(const std::string& text) {
+        std::ofstream(textPath, std::ios::binary) << layout::utf8ToWindows874(text);
+    }
+    static std::string quoted(const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
     }
 
     void click(int16_t kind) { app::cmdTransfer_Click(form, kind); }
