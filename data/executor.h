@@ -64,9 +64,19 @@ auto atomically(jet::Database& db, Work&& work) -> decltype(work()) {
             throw;
         }
     }
+    // Released once the work is done: a savepoint left open keeps a copy of every page changed
+    // after it until the transaction ends, which a long transfer cannot afford.
     auto savepoint = db.savepoint();
     try {
-        return work();
+        if constexpr (std::is_void_v<decltype(work())>) {
+            work();
+            db.release(savepoint);
+            return;
+        } else {
+            auto result = work();
+            db.release(savepoint);
+            return result;
+        }
     } catch (...) {
         try {
             db.rollbackTo(savepoint);

@@ -369,6 +369,9 @@ void Database::rollbackTo(Savepoint savepoint) {
     impl_->pager().rollbackTo(savepoint);
     impl_->invalidate();
 }
+void Database::release(Savepoint savepoint) {
+    impl_->pager().release(savepoint);
+}
 void Database::commit() {
     try {
         impl_->pager().commit();

@@ -124,6 +124,9 @@ public:
     bool inTransaction() const;
     Savepoint savepoint();
     void rollbackTo(Savepoint savepoint);
+    // Forgets the savepoint (and those after it), keeping its changes in the transaction and
+    // freeing the page copies kept for rolling back to it. Unknown savepoints are ignored.
+    void release(Savepoint savepoint);
     void commit();
     void rollback();
 

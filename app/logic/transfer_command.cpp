@@ -66,7 +66,13 @@ class LineTransaction {
     void startLine() {
         if (connection_) savepoint_ = connection_->Savepoint();
     }
-    void lineDone() { savepoint_.reset(); }
+    // A finished line is never undone: its savepoint and the page copies it keeps are let go.
+    void lineDone() {
+        if (connection_ && savepoint_ && connection_->inTransaction()) {
+            connection_->database()->release(*savepoint_);
+        }
+        savepoint_.reset();
+    }
     void undoLine() {
         if (connection_ && savepoint_) connection_->RollbackTo(*savepoint_);
         savepoint_.reset();
