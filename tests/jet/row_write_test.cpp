@@ -383,6 +383,22 @@ TEST(RowWrite, RefusedChangesLeaveNothing) {
     EXPECT_EQ(codeOf(Row(3)), ErrorCode::TypeMismatch);
     EXPECT_EQ(testing_support::readFile(file), before) << "refused rows reach the file";
 
+    // Savepoints per row, as a transfer takes them per line: released ones keep their rows,
+    // rolling back to a later one undoes only what followed it.
+    w.db->begin();
+    Row first = randomTypedRow(r, "first"), second = randomTypedRow(r, "second");
+    auto a = w.db->savepoint();
+    insertRow(t, first);
+    w.db->release(a);
+    auto b = w.db->savepoint();
+    insertRow(t, second);
+    w.db->rollbackTo(b);
+    w.db->commit();
+    auto kept = rowsByKey(t, 0);
+    EXPECT_TRUE(kept.count("first"));
+    EXPECT_FALSE(kept.count("second"));
+    before = testing_support::readFile(file);
+
     // Inside a transaction a refused row undoes only itself.
     w.pager->begin();
     insertRow(t, thaiFits);
