@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
 
     auto conn = std::make_shared<data::Connection>();
     conn->Open(std::string(data::kProviderText) + file.string());
-    conn->Execute("CREATE TABLE [Employee Master] ([Employee#] TEXT(10) NOT NULL, [Name] "
-                  "TEXT(50), [Entered by] TEXT(20), CONSTRAINT PK_Employee PRIMARY KEY "
-                  "([Employee#]))");
+    conn->Execute(
+        "CREATE TABLE [Employee Master] ([Employee#] TEXT(10) NOT NULL, [Name] "
+        "TEXT(50), [Entered by] TEXT(20), CONSTRAINT PK_Employee PRIMARY KEY "
+        "([Employee#]))");
 
     auto start = std::chrono::steady_clock::now();
     data::Recordset rs;
@@ -85,8 +86,9 @@ int main(int argc, char** argv) {
 
     // The calculation importer's pattern per line: find the employee, delete its rows through
     // a connection of its own, re-run the query, add the line's rows (three amounts).
-    conn->Execute("CREATE TABLE [Data Calc] (ID COUNTER CONSTRAINT PK_DataCalc PRIMARY KEY, "
-                  "[Employee#] TEXT(10), Code TEXT(2), Amount CURRENCY)");
+    conn->Execute(
+        "CREATE TABLE [Data Calc] (ID COUNTER CONSTRAINT PK_DataCalc PRIMARY KEY, "
+        "[Employee#] TEXT(10), Code TEXT(2), Amount CURRENCY)");
     conn->Execute("CREATE INDEX IX_Emp ON [Data Calc] ([Employee#])");
     data::Recordset calc;
     calc.Open("SELECT * FROM [Data Calc]", conn);

@@ -91,7 +91,9 @@ void Connection::Open(const std::string& connectionText) {
     }
 }
 
-void Connection::Close() { db_.reset(); }
+void Connection::Close() {
+    db_.reset();
+}
 
 const std::shared_ptr<jet::Database>& Connection::database() const {
     if (!db_) throw makeError(Fault::ObjectClosed);
@@ -149,7 +151,9 @@ void Connection::RollbackTrans() {
     }
 }
 
-bool Connection::inTransaction() const { return db_ && db_->inTransaction(); }
+bool Connection::inTransaction() const {
+    return db_ && db_->inTransaction();
+}
 
 // ---- DataControl ----
 
@@ -174,6 +178,8 @@ Recordset& DataControl::recordset() {
     return *recordset_;
 }
 
-bool DataControl::hasRecordset() const { return recordset_ != nullptr; }
+bool DataControl::hasRecordset() const {
+    return recordset_ != nullptr;
+}
 
 }  // namespace data

@@ -106,7 +106,9 @@ std::string formatDouble(double d, int digits) {
 }
 
 // Round half to even, as the provider rounds a fraction into a whole-number column.
-double roundEven(double d) { return std::nearbyint(d); }
+double roundEven(double d) {
+    return std::nearbyint(d);
+}
 
 int64_t wholeInRange(double d, double lo, double hi) {
     double r = roundEven(d);
@@ -222,8 +224,7 @@ std::string twoDigits(int v) {
 
 double toOleDate(const jet::CivilDateTime& c) {
     int64_t days = daysFromCivil(c.year, c.month, c.day) - kOleEpoch;
-    double time =
-        ((c.hour * 60.0 + c.minute) * 60.0 + c.second + c.millisecond / 1000.0) / 86400.0;
+    double time = ((c.hour * 60.0 + c.minute) * 60.0 + c.second + c.millisecond / 1000.0) / 86400.0;
     return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
 }
 
@@ -337,8 +338,8 @@ std::optional<jet::Currency> parseCurrency(std::string_view text) {
     if (s.find_first_of("eE") != std::string_view::npos) {
         auto d = parseNumber(s);
         if (!d) return std::nullopt;
-        return jet::Currency{wholeInRange(*d * 10000.0, -9.2233720368547758e18,
-                                          9.2233720368547748e18)};
+        return jet::Currency{
+            wholeInRange(*d * 10000.0, -9.2233720368547758e18, 9.2233720368547748e18)};
     }
     if (!parseNumber(s)) return std::nullopt;
     bool neg = false;
@@ -397,8 +398,8 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
     switch (column.type) {
         case T::Text:
         case T::Memo: {
-            std::string text = value.is<std::string>() ? value.as<std::string>()
-                                                       : valueToText(value);
+            std::string text =
+                value.is<std::string>() ? value.as<std::string>() : valueToText(value);
             if (column.type == T::Text && utf8Length(text) > static_cast<size_t>(column.textSize()))
                 throw makeError(Fault::FieldTooSmall);
             return jet::Value(std::move(text));
@@ -429,7 +430,8 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
                 if (!c) throw makeError(Fault::TypeMismatch);
                 return jet::Value(*c);
             }
-            if (value.is<int32_t>()) return jet::Value(jet::Currency{value.as<int32_t>() * 10000LL});
+            if (value.is<int32_t>())
+                return jet::Value(jet::Currency{value.as<int32_t>() * 10000LL});
             return jet::Value(jet::Currency{wholeInRange(
                 numberForColumn(value) * 10000.0, -9.2233720368547758e18, 9.2233720368547748e18)});
         }
@@ -438,7 +440,8 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
             if (std::fabs(d) > FLT_MAX) throw makeError(Fault::Overflow);
             return jet::Value(static_cast<float>(d));
         }
-        case T::Double: return jet::Value(numberForColumn(value));
+        case T::Double:
+            return jet::Value(numberForColumn(value));
         case T::DateTime: {
             if (value.is<jet::DateTime>()) return value;
             if (value.is<std::string>()) {
@@ -472,7 +475,8 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
             }
             throw makeError(Fault::TypeMismatch);
         }
-        default: return value;
+        default:
+            return value;
     }
 }
 
@@ -508,8 +512,8 @@ std::string valueToText(const jet::Value& value) {
         bool hasTime = c.hour || c.minute || c.second;
         std::string date = twoDigits(c.day) + "/" + twoDigits(c.month) + "/" +
                            std::to_string(c.year + kBuddhistEraOffset);
-        std::string time = std::to_string(c.hour) + ":" + twoDigits(c.minute) + ":" +
-                           twoDigits(c.second);
+        std::string time =
+            std::to_string(c.hour) + ":" + twoDigits(c.minute) + ":" + twoDigits(c.second);
         if (std::trunc(x->oleDate) == 0.0 && hasTime) return time;
         return hasTime ? date + " " + time : date;
     }

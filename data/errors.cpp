@@ -110,7 +110,9 @@ std::string fill(const char* wording, const std::string& subject) {
 
 }  // namespace
 
-int faultNumber(Fault fault) { return entryOf(fault).number; }
+int faultNumber(Fault fault) {
+    return entryOf(fault).number;
+}
 
 report::RunTimeError makeError(Fault fault, const std::string& subject) {
     const Entry& e = entryOf(fault);
@@ -122,23 +124,40 @@ report::RunTimeError fromJetError(const jet::Error& error, const std::string& su
     const std::string what = error.what();
     const std::string& named = subject.empty() ? what : subject;
     switch (error.code()) {
-        case jet::ErrorCode::Io: return makeError(Fault::DiskError, what);
-        case jet::ErrorCode::NotADatabase: return makeError(Fault::UnrecognizedFormat, named);
-        case jet::ErrorCode::Corrupt: return makeError(Fault::CannotOpenDatabase, what);
-        case jet::ErrorCode::PasswordProtected: return makeError(Fault::NotValidPassword);
-        case jet::ErrorCode::Unsupported: return makeError(Fault::Unsupported, what);
-        case jet::ErrorCode::ReadOnly: return makeError(Fault::CannotUpdate);
-        case jet::ErrorCode::InUse: return makeError(Fault::FileInUse, named);
-        case jet::ErrorCode::NotFound: return makeError(Fault::TableNotFound, named);
-        case jet::ErrorCode::InvalidDefinition: return makeError(Fault::InvalidDefinition, what);
-        case jet::ErrorCode::DuplicateKey: return makeError(Fault::DuplicateKey);
-        case jet::ErrorCode::NullNotAllowed: return makeError(Fault::NullNotAllowed, named);
-        case jet::ErrorCode::ZeroLengthNotAllowed: return makeError(Fault::ZeroLength, named);
-        case jet::ErrorCode::TooLong: return makeError(Fault::FieldTooSmall);
-        case jet::ErrorCode::Overflow: return makeError(Fault::Overflow);
-        case jet::ErrorCode::TypeMismatch: return makeError(Fault::TypeMismatch);
-        case jet::ErrorCode::Relationship: return makeError(Fault::RelatedRecord, what);
-        case jet::ErrorCode::Transaction: return makeError(Fault::NoTransaction);
+        case jet::ErrorCode::Io:
+            return makeError(Fault::DiskError, what);
+        case jet::ErrorCode::NotADatabase:
+            return makeError(Fault::UnrecognizedFormat, named);
+        case jet::ErrorCode::Corrupt:
+            return makeError(Fault::CannotOpenDatabase, what);
+        case jet::ErrorCode::PasswordProtected:
+            return makeError(Fault::NotValidPassword);
+        case jet::ErrorCode::Unsupported:
+            return makeError(Fault::Unsupported, what);
+        case jet::ErrorCode::ReadOnly:
+            return makeError(Fault::CannotUpdate);
+        case jet::ErrorCode::InUse:
+            return makeError(Fault::FileInUse, named);
+        case jet::ErrorCode::NotFound:
+            return makeError(Fault::TableNotFound, named);
+        case jet::ErrorCode::InvalidDefinition:
+            return makeError(Fault::InvalidDefinition, what);
+        case jet::ErrorCode::DuplicateKey:
+            return makeError(Fault::DuplicateKey);
+        case jet::ErrorCode::NullNotAllowed:
+            return makeError(Fault::NullNotAllowed, named);
+        case jet::ErrorCode::ZeroLengthNotAllowed:
+            return makeError(Fault::ZeroLength, named);
+        case jet::ErrorCode::TooLong:
+            return makeError(Fault::FieldTooSmall);
+        case jet::ErrorCode::Overflow:
+            return makeError(Fault::Overflow);
+        case jet::ErrorCode::TypeMismatch:
+            return makeError(Fault::TypeMismatch);
+        case jet::ErrorCode::Relationship:
+            return makeError(Fault::RelatedRecord, what);
+        case jet::ErrorCode::Transaction:
+            return makeError(Fault::NoTransaction);
     }
     return makeError(Fault::InvalidDefinition, what);
 }

@@ -14,43 +14,43 @@
 namespace data {
 
 enum class Fault {
-    Overflow,            // 6
-    TypeMismatch,        // 13
-    InvalidUseOfNull,    // 94
-    ProviderNotFound,    // 3706, names the provider
-    ArgumentsWrong,      // 3001
-    NoCurrentRecord,     // 3021
-    DuplicateKey,        // 3022
-    FileNotFound,        // 3024
-    CannotUpdate,        // 3027 read-only
-    NoTransaction,       // 3034
-    DiskError,           // 3043
-    CannotOpenDatabase,  // 3049 damaged
-    FileInUse,           // 3051
-    TooFewParameters,    // 3061 unknown name in an expression
-    TableNotFound,       // 3078
-    InvalidSql,          // 3129 not a statement we know
-    FromSyntax,          // 3131
-    InsertSyntax,        // 3134
-    UpdateSyntax,        // 3144
-    DeleteSyntax,        // 3075 in a DELETE
-    QuerySyntax,         // 3075
-    UnknownInsertField,  // 3127
-    FieldTooSmall,       // 3163
-    RelatedRecord,       // 3201
-    CreateTableSyntax,   // 3290
-    CreateIndexSyntax,   // 3289
-    NullNotAllowed,      // 3314
-    ZeroLength,          // 3315
-    UnrecognizedFormat,  // 3343
-    NotValidPassword,    // 3031
-    CriteriaMismatch,    // 3464
-    ItemNotFound,        // 3265
-    ObjectClosed,        // 3704
-    NotAllowed,          // 3219
-    SelectNotExecutable, // 3065
-    InvalidDefinition,   // 3000 with the engine's words
-    Unsupported,         // 3251
+    Overflow,             // 6
+    TypeMismatch,         // 13
+    InvalidUseOfNull,     // 94
+    ProviderNotFound,     // 3706, names the provider
+    ArgumentsWrong,       // 3001
+    NoCurrentRecord,      // 3021
+    DuplicateKey,         // 3022
+    FileNotFound,         // 3024
+    CannotUpdate,         // 3027 read-only
+    NoTransaction,        // 3034
+    DiskError,            // 3043
+    CannotOpenDatabase,   // 3049 damaged
+    FileInUse,            // 3051
+    TooFewParameters,     // 3061 unknown name in an expression
+    TableNotFound,        // 3078
+    InvalidSql,           // 3129 not a statement we know
+    FromSyntax,           // 3131
+    InsertSyntax,         // 3134
+    UpdateSyntax,         // 3144
+    DeleteSyntax,         // 3075 in a DELETE
+    QuerySyntax,          // 3075
+    UnknownInsertField,   // 3127
+    FieldTooSmall,        // 3163
+    RelatedRecord,        // 3201
+    CreateTableSyntax,    // 3290
+    CreateIndexSyntax,    // 3289
+    NullNotAllowed,       // 3314
+    ZeroLength,           // 3315
+    UnrecognizedFormat,   // 3343
+    NotValidPassword,     // 3031
+    CriteriaMismatch,     // 3464
+    ItemNotFound,         // 3265
+    ObjectClosed,         // 3704
+    NotAllowed,           // 3219
+    SelectNotExecutable,  // 3065
+    InvalidDefinition,    // 3000 with the engine's words
+    Unsupported,          // 3251
 };
 
 // The error for `fault`; `subject` replaces the "|" of the wording.

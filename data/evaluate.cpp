@@ -9,9 +9,13 @@
 namespace data {
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) { return foldText(a) == foldText(b); }
+bool sameName(const std::string& a, const std::string& b) {
+    return foldText(a) == foldText(b);
+}
 
-bool isTextual(const jet::Value& v) { return v.is<std::string>(); }
+bool isTextual(const jet::Value& v) {
+    return v.is<std::string>();
+}
 
 std::optional<bool> truth(const jet::Value& v) {
     if (v.isNull()) return std::nullopt;
@@ -54,9 +58,12 @@ jet::Value arithmetic(sql::Op op, const jet::Value& a, const jet::Value& b) {
     auto x = numericValue(a), y = numericValue(b);
     if (!x || !y) throw makeError(Fault::CriteriaMismatch);
     switch (op) {
-        case sql::Op::Add: return jet::Value(*x + *y);
-        case sql::Op::Sub: return jet::Value(*x - *y);
-        case sql::Op::Mul: return jet::Value(*x * *y);
+        case sql::Op::Add:
+            return jet::Value(*x + *y);
+        case sql::Op::Sub:
+            return jet::Value(*x - *y);
+        case sql::Op::Mul:
+            return jet::Value(*x * *y);
         default:
             if (*y == 0.0) throw makeError(Fault::Overflow);
             return jet::Value(*x / *y);
@@ -143,9 +150,12 @@ jet::Value evaluate(const sql::Expr& e, const ColumnReader& read) {
     using K = sql::Expr::Kind;
     using sql::Op;
     switch (e.kind) {
-        case K::Literal: return e.literal;
-        case K::Column: return read(e.column);
-        case K::Call: return call(e, read);
+        case K::Literal:
+            return e.literal;
+        case K::Column:
+            return read(e.column);
+        case K::Call:
+            return call(e, read);
         case K::Unary: {
             jet::Value v = evaluate(*e.left, read);
             switch (e.op) {
@@ -153,8 +163,10 @@ jet::Value evaluate(const sql::Expr& e, const ColumnReader& read) {
                     auto t = truth(v);
                     return t ? jet::Value(!*t) : jet::Value();
                 }
-                case Op::IsNull: return jet::Value(v.isNull());
-                case Op::IsNotNull: return jet::Value(!v.isNull());
+                case Op::IsNull:
+                    return jet::Value(v.isNull());
+                case Op::IsNotNull:
+                    return jet::Value(!v.isNull());
                 default: {  // Neg
                     if (v.isNull()) return v;
                     auto n = numericValue(v);
@@ -163,7 +175,8 @@ jet::Value evaluate(const sql::Expr& e, const ColumnReader& read) {
                 }
             }
         }
-        case K::Binary: break;
+        case K::Binary:
+            break;
     }
     if (e.op == Op::And || e.op == Op::Or) {
         auto l = truth(evaluate(*e.left, read));
@@ -186,19 +199,25 @@ jet::Value evaluate(const sql::Expr& e, const ColumnReader& read) {
             auto c = compareValues(a, b);
             if (!c) return jet::Value();
             switch (e.op) {
-                case Op::Eq: return jet::Value(*c == 0);
-                case Op::Ne: return jet::Value(*c != 0);
-                case Op::Lt: return jet::Value(*c < 0);
-                case Op::Gt: return jet::Value(*c > 0);
-                case Op::Le: return jet::Value(*c <= 0);
-                default: return jet::Value(*c >= 0);
+                case Op::Eq:
+                    return jet::Value(*c == 0);
+                case Op::Ne:
+                    return jet::Value(*c != 0);
+                case Op::Lt:
+                    return jet::Value(*c < 0);
+                case Op::Gt:
+                    return jet::Value(*c > 0);
+                case Op::Le:
+                    return jet::Value(*c <= 0);
+                default:
+                    return jet::Value(*c >= 0);
             }
         }
         case Op::Like:
             if (a.isNull() || b.isNull()) return jet::Value();
-            return jet::Value(
-                likeMatch(foldText(valueToText(a)), 0, foldText(valueToText(b)), 0));
-        default: break;
+            return jet::Value(likeMatch(foldText(valueToText(a)), 0, foldText(valueToText(b)), 0));
+        default:
+            break;
     }
     return arithmetic(e.op, a, b);
 }

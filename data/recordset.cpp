@@ -51,7 +51,7 @@ bool isTextColumn(jet::ColumnType t) {
 }  // namespace
 
 class RecordsetImpl {
-public:
+  public:
     enum class Mode { None, Edit, Add };
 
     std::shared_ptr<Connection> connection;
@@ -389,8 +389,12 @@ void Recordset::Open(const std::string& source, std::shared_ptr<Connection> conn
     impl_ = std::move(impl);
 }
 
-void Recordset::Close() { impl_.reset(); }
-bool Recordset::isOpen() const { return impl_ != nullptr; }
+void Recordset::Close() {
+    impl_.reset();
+}
+bool Recordset::isOpen() const {
+    return impl_ != nullptr;
+}
 
 void Recordset::MoveFirst() {
     auto& r = openImpl(impl_);
@@ -414,9 +418,15 @@ void Recordset::MoveLast() {
     r.pos = r.size() - 1;
 }
 
-bool Recordset::BOF() const { return openImpl(impl_).bof(); }
-bool Recordset::EOF() const { return openImpl(impl_).eof(); }
-long Recordset::RecordCount() const { return openImpl(impl_).size(); }
+bool Recordset::BOF() const {
+    return openImpl(impl_).bof();
+}
+bool Recordset::EOF() const {
+    return openImpl(impl_).eof();
+}
+long Recordset::RecordCount() const {
+    return openImpl(impl_).size();
+}
 long Recordset::position() const {
     auto& r = openImpl(impl_);
     return std::clamp(r.pos, -1L, r.size());
@@ -428,9 +438,13 @@ void Recordset::setPosition(long position) {
     r.pos = std::clamp(position, -1L, r.size());
 }
 
-void Recordset::Find(const std::string& criterion) { openImpl(impl_).find(criterion); }
+void Recordset::Find(const std::string& criterion) {
+    openImpl(impl_).find(criterion);
+}
 
-int Recordset::fieldCount() const { return static_cast<int>(openImpl(impl_).fields.size()); }
+int Recordset::fieldCount() const {
+    return static_cast<int>(openImpl(impl_).fields.size());
+}
 
 std::string Recordset::fieldName(int ordinal) const {
     auto& r = openImpl(impl_);
@@ -449,7 +463,9 @@ jet::Value Recordset::field(const std::string& name) const {
     return r.field(r.fieldOrdinal(name));
 }
 
-jet::Value Recordset::field(int ordinal) const { return openImpl(impl_).field(ordinal); }
+jet::Value Recordset::field(int ordinal) const {
+    return openImpl(impl_).field(ordinal);
+}
 
 void Recordset::setField(const std::string& name, const jet::Value& value) {
     auto& r = openImpl(impl_);
@@ -467,12 +483,20 @@ void Recordset::AddNew() {
     r.mode = RecordsetImpl::Mode::Add;
 }
 
-void Recordset::Update() { openImpl(impl_).update(); }
+void Recordset::Update() {
+    openImpl(impl_).update();
+}
 
-void Recordset::CancelUpdate() { openImpl(impl_).leaveRow(); }
+void Recordset::CancelUpdate() {
+    openImpl(impl_).leaveRow();
+}
 
-void Recordset::Delete() { openImpl(impl_).remove(); }
+void Recordset::Delete() {
+    openImpl(impl_).remove();
+}
 
-void Recordset::Requery() { openImpl(impl_).run(); }
+void Recordset::Requery() {
+    openImpl(impl_).run();
+}
 
 }  // namespace data

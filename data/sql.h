@@ -28,24 +28,38 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 enum class Op {
     // comparisons
-    Eq, Ne, Lt, Gt, Le, Ge,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
     // logic
-    And, Or, Not,
+    And,
+    Or,
+    Not,
     // arithmetic and concatenation
-    Add, Sub, Mul, Div, Concat, Neg,
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Concat,
+    Neg,
     // predicates
-    IsNull, IsNotNull, Like,
+    IsNull,
+    IsNotNull,
+    Like,
 };
 
 struct Expr {
     enum class Kind { Literal, Column, Unary, Binary, Call };
     Kind kind = Kind::Literal;
-    jet::Value literal;      // Literal
-    std::string qualifier;   // Column: table name, empty when not qualified
-    std::string name;        // Column: column name; Call: function name
-    int column = -1;         // Column: position in the table's columns, set by bind()
-    Op op = Op::Eq;          // Unary / Binary
-    ExprPtr left, right;     // Unary uses left only
+    jet::Value literal;     // Literal
+    std::string qualifier;  // Column: table name, empty when not qualified
+    std::string name;       // Column: column name; Call: function name
+    int column = -1;        // Column: position in the table's columns, set by bind()
+    Op op = Op::Eq;         // Unary / Binary
+    ExprPtr left, right;    // Unary uses left only
 };
 
 struct OrderTerm {
@@ -55,9 +69,9 @@ struct OrderTerm {
 
 struct Select {
     std::string table;
-    bool allColumns = true;          // "*" or "[t].*"
-    std::vector<ExprPtr> columns;    // Column expressions when !allColumns
-    ExprPtr where;                   // may be null
+    bool allColumns = true;        // "*" or "[t].*"
+    std::vector<ExprPtr> columns;  // Column expressions when !allColumns
+    ExprPtr where;                 // may be null
     std::vector<OrderTerm> orderBy;
 };
 

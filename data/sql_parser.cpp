@@ -22,7 +22,9 @@ struct Token {
 // Thrown inside the parser; turned into the statement's syntax error at the top.
 struct SyntaxError {};
 
-bool isNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool isNameStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
 bool isNameChar(unsigned char c) {
     return std::isalnum(c) || c == '_' || c == '#' || c == '$' || c == '@' || c >= 0x80;
 }
@@ -128,8 +130,8 @@ std::vector<Token> tokenize(const std::string& s) {
 
 // Words that end or join expressions and so cannot be bare column names there.
 bool isReservedInExpression(std::string_view w) {
-    for (const char* k : {"AND", "OR", "NOT", "IS", "NULL", "LIKE", "FROM", "WHERE", "ORDER",
-                          "BY", "ASC", "DESC", "SET", "VALUES", "TRUE", "FALSE", "SELECT"}) {
+    for (const char* k : {"AND", "OR", "NOT", "IS", "NULL", "LIKE", "FROM", "WHERE", "ORDER", "BY",
+                          "ASC", "DESC", "SET", "VALUES", "TRUE", "FALSE", "SELECT"}) {
         if (equalsWord(w, k)) return true;
     }
     return false;
@@ -169,7 +171,7 @@ jet::Value numberValue(const std::string& text) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(const std::string& text) : text_(text), toks_(tokenize(text)) {}
 
     const Token& peek(size_t ahead = 0) const {
@@ -303,8 +305,12 @@ public:
     ExprPtr primary() {
         const Token t = peek();
         switch (t.kind) {
-            case Tok::Text: ++pos_; return makeLiteral(jet::Value(t.text));
-            case Tok::Number: ++pos_; return makeLiteral(numberValue(t.text));
+            case Tok::Text:
+                ++pos_;
+                return makeLiteral(jet::Value(t.text));
+            case Tok::Number:
+                ++pos_;
+                return makeLiteral(numberValue(t.text));
             case Tok::Date: {
                 ++pos_;
                 auto civil = parseLiteralDate(t.text);
@@ -344,8 +350,10 @@ public:
                     return call;
                 }
                 return columnRef();
-            case Tok::Name: return columnRef();
-            case Tok::End: break;
+            case Tok::Name:
+                return columnRef();
+            case Tok::End:
+                break;
         }
         throw SyntaxError{};
     }
@@ -361,7 +369,7 @@ public:
         return e;
     }
 
-private:
+  private:
     std::string text_;
     std::vector<Token> toks_;
     size_t pos_ = 0;
@@ -492,34 +500,61 @@ struct TypeName {
 };
 
 constexpr TypeName kTypes[] = {
-    {"TEXT", jet::ColumnType::Text, false},          {"VARCHAR", jet::ColumnType::Text, false},
-    {"CHAR", jet::ColumnType::Text, false},          {"CHARACTER", jet::ColumnType::Text, false},
-    {"STRING", jet::ColumnType::Text, false},        {"NVARCHAR", jet::ColumnType::Text, false},
-    {"NCHAR", jet::ColumnType::Text, false},         {"ALPHANUMERIC", jet::ColumnType::Text, false},
-    {"MEMO", jet::ColumnType::Memo, false},          {"LONGTEXT", jet::ColumnType::Memo, false},
-    {"LONGCHAR", jet::ColumnType::Memo, false},      {"NOTE", jet::ColumnType::Memo, false},
-    {"NTEXT", jet::ColumnType::Memo, false},         {"BYTE", jet::ColumnType::Byte, false},
-    {"TINYINT", jet::ColumnType::Byte, false},       {"INTEGER1", jet::ColumnType::Byte, false},
-    {"SHORT", jet::ColumnType::Integer, false},      {"SMALLINT", jet::ColumnType::Integer, false},
-    {"INTEGER2", jet::ColumnType::Integer, false},   {"LONG", jet::ColumnType::Long, false},
-    {"INT", jet::ColumnType::Long, false},           {"INTEGER", jet::ColumnType::Long, false},
-    {"INTEGER4", jet::ColumnType::Long, false},      {"COUNTER", jet::ColumnType::Long, true},
-    {"AUTOINCREMENT", jet::ColumnType::Long, true},  {"IDENTITY", jet::ColumnType::Long, true},
-    {"SINGLE", jet::ColumnType::Single, false},      {"REAL", jet::ColumnType::Single, false},
-    {"FLOAT4", jet::ColumnType::Single, false},      {"IEEESINGLE", jet::ColumnType::Single, false},
-    {"DOUBLE", jet::ColumnType::Double, false},      {"FLOAT", jet::ColumnType::Double, false},
-    {"FLOAT8", jet::ColumnType::Double, false},      {"NUMBER", jet::ColumnType::Double, false},
-    {"IEEEDOUBLE", jet::ColumnType::Double, false},  {"CURRENCY", jet::ColumnType::Currency, false},
-    {"MONEY", jet::ColumnType::Currency, false},     {"DATETIME", jet::ColumnType::DateTime, false},
-    {"DATE", jet::ColumnType::DateTime, false},      {"TIME", jet::ColumnType::DateTime, false},
-    {"TIMESTAMP", jet::ColumnType::DateTime, false}, {"YESNO", jet::ColumnType::Boolean, false},
-    {"BIT", jet::ColumnType::Boolean, false},        {"LOGICAL", jet::ColumnType::Boolean, false},
-    {"BOOLEAN", jet::ColumnType::Boolean, false},    {"BINARY", jet::ColumnType::Binary, false},
-    {"VARBINARY", jet::ColumnType::Binary, false},   {"LONGBINARY", jet::ColumnType::OLE, false},
-    {"OLEOBJECT", jet::ColumnType::OLE, false},      {"GENERAL", jet::ColumnType::OLE, false},
-    {"IMAGE", jet::ColumnType::OLE, false},          {"GUID", jet::ColumnType::Guid, false},
+    {"TEXT", jet::ColumnType::Text, false},
+    {"VARCHAR", jet::ColumnType::Text, false},
+    {"CHAR", jet::ColumnType::Text, false},
+    {"CHARACTER", jet::ColumnType::Text, false},
+    {"STRING", jet::ColumnType::Text, false},
+    {"NVARCHAR", jet::ColumnType::Text, false},
+    {"NCHAR", jet::ColumnType::Text, false},
+    {"ALPHANUMERIC", jet::ColumnType::Text, false},
+    {"MEMO", jet::ColumnType::Memo, false},
+    {"LONGTEXT", jet::ColumnType::Memo, false},
+    {"LONGCHAR", jet::ColumnType::Memo, false},
+    {"NOTE", jet::ColumnType::Memo, false},
+    {"NTEXT", jet::ColumnType::Memo, false},
+    {"BYTE", jet::ColumnType::Byte, false},
+    {"TINYINT", jet::ColumnType::Byte, false},
+    {"INTEGER1", jet::ColumnType::Byte, false},
+    {"SHORT", jet::ColumnType::Integer, false},
+    {"SMALLINT", jet::ColumnType::Integer, false},
+    {"INTEGER2", jet::ColumnType::Integer, false},
+    {"LONG", jet::ColumnType::Long, false},
+    {"INT", jet::ColumnType::Long, false},
+    {"INTEGER", jet::ColumnType::Long, false},
+    {"INTEGER4", jet::ColumnType::Long, false},
+    {"COUNTER", jet::ColumnType::Long, true},
+    {"AUTOINCREMENT", jet::ColumnType::Long, true},
+    {"IDENTITY", jet::ColumnType::Long, true},
+    {"SINGLE", jet::ColumnType::Single, false},
+    {"REAL", jet::ColumnType::Single, false},
+    {"FLOAT4", jet::ColumnType::Single, false},
+    {"IEEESINGLE", jet::ColumnType::Single, false},
+    {"DOUBLE", jet::ColumnType::Double, false},
+    {"FLOAT", jet::ColumnType::Double, false},
+    {"FLOAT8", jet::ColumnType::Double, false},
+    {"NUMBER", jet::ColumnType::Double, false},
+    {"IEEEDOUBLE", jet::ColumnType::Double, false},
+    {"CURRENCY", jet::ColumnType::Currency, false},
+    {"MONEY", jet::ColumnType::Currency, false},
+    {"DATETIME", jet::ColumnType::DateTime, false},
+    {"DATE", jet::ColumnType::DateTime, false},
+    {"TIME", jet::ColumnType::DateTime, false},
+    {"TIMESTAMP", jet::ColumnType::DateTime, false},
+    {"YESNO", jet::ColumnType::Boolean, false},
+    {"BIT", jet::ColumnType::Boolean, false},
+    {"LOGICAL", jet::ColumnType::Boolean, false},
+    {"BOOLEAN", jet::ColumnType::Boolean, false},
+    {"BINARY", jet::ColumnType::Binary, false},
+    {"VARBINARY", jet::ColumnType::Binary, false},
+    {"LONGBINARY", jet::ColumnType::OLE, false},
+    {"OLEOBJECT", jet::ColumnType::OLE, false},
+    {"GENERAL", jet::ColumnType::OLE, false},
+    {"IMAGE", jet::ColumnType::OLE, false},
+    {"GUID", jet::ColumnType::Guid, false},
     {"UNIQUEIDENTIFIER", jet::ColumnType::Guid, false},
-    {"DECIMAL", jet::ColumnType::Decimal, false},    {"NUMERIC", jet::ColumnType::Decimal, false},
+    {"DECIMAL", jet::ColumnType::Decimal, false},
+    {"NUMERIC", jet::ColumnType::Decimal, false},
     {"DEC", jet::ColumnType::Decimal, false},
 };
 
@@ -671,7 +706,6 @@ CreateIndex parseCreateIndex(Parser& p, bool unique) {
     return c;
 }
 
-
 // The syntax error a statement kind reports, chosen by its first word.
 Fault faultOfKind(const std::string& text) {
     size_t b = text.find_first_not_of(" \t\r\n");
@@ -700,10 +734,14 @@ Statement parseStatement(const std::string& text) {
     try {
         Parser p(text);
         switch (fault) {
-            case Fault::FromSyntax: return parseSelect(p, exprStart);
-            case Fault::DeleteSyntax: return parseDelete(p, exprStart);
-            case Fault::InsertSyntax: return parseInsert(p, exprStart);
-            case Fault::UpdateSyntax: return parseUpdate(p, exprStart);
+            case Fault::FromSyntax:
+                return parseSelect(p, exprStart);
+            case Fault::DeleteSyntax:
+                return parseDelete(p, exprStart);
+            case Fault::InsertSyntax:
+                return parseInsert(p, exprStart);
+            case Fault::UpdateSyntax:
+                return parseUpdate(p, exprStart);
             default: {
                 p.expectWord("CREATE");
                 if (p.acceptWord("TABLE")) return parseCreateTable(p);
@@ -764,8 +802,8 @@ ExprPtr parseDefault(const std::string& text) {
 std::optional<std::string> tableNameOnly(const std::string& source) {
     try {
         Parser p(source);
-        if (p.isWord("SELECT") || p.isWord("DELETE") || p.isWord("INSERT") ||
-            p.isWord("UPDATE") || p.isWord("CREATE"))
+        if (p.isWord("SELECT") || p.isWord("DELETE") || p.isWord("INSERT") || p.isWord("UPDATE") ||
+            p.isWord("CREATE"))
             return std::nullopt;
         std::string name = p.name();
         p.finish();

@@ -28,7 +28,9 @@ jet::Value convert(jet::ColumnType type, const jet::Value& v, int textSize = 10)
     return data::convertForColumn(column(type, textSize), v);
 }
 
-jet::CivilDateTime civil(const jet::Value& v) { return data::fromOleDate(v.as<jet::DateTime>().oleDate); }
+jet::CivilDateTime civil(const jet::Value& v) {
+    return data::fromOleDate(v.as<jet::DateTime>().oleDate);
+}
 
 TEST(Conversion, DayFirstDatesCarryBuddhistEraYears) {
     auto c = civil(convert(jet::ColumnType::DateTime, "15/03/2567"));
@@ -58,8 +60,7 @@ TEST(Conversion, NumbersFromText) {
     EXPECT_EQ(convert(jet::ColumnType::Integer, "2.5"), jet::Value(int16_t{2}));  // half to even
     EXPECT_EQ(convert(jet::ColumnType::Byte, "3.5"), jet::Value(uint8_t{4}));
     EXPECT_EQ(convert(jet::ColumnType::Double, "1e3"), jet::Value(1000.0));
-    EXPECT_EQ(convert(jet::ColumnType::Currency, "1,234.56"),
-              jet::Value(jet::Currency{12345600}));
+    EXPECT_EQ(convert(jet::ColumnType::Currency, "1,234.56"), jet::Value(jet::Currency{12345600}));
     EXPECT_EQ(convert(jet::ColumnType::Currency, " -150.25 "), jet::Value(jet::Currency{-1502500}));
     EXPECT_EQ(convert(jet::ColumnType::Currency, "0.00005"), jet::Value(jet::Currency{0}));
     EXPECT_EQ(convert(jet::ColumnType::Currency, "0.00015"), jet::Value(jet::Currency{2}));

@@ -29,7 +29,7 @@ std::string text(const data::Recordset& rs, const std::string& name) {
 
 // A payroll database and a layout database in one folder, as an installation has them.
 class PayrollFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         payrollPath = dir / "Melvar.mdb";
         layoutPath = dir / "ImportData.mdb";
@@ -57,8 +57,8 @@ protected:
              }) {
             payroll->Execute(s);
         }
-        for (const char* t : {"iEmployee Master", "iData Calc", "iDataMasterDetail",
-                              "iDataVariantDetail"}) {
+        for (const char* t :
+             {"iEmployee Master", "iData Calc", "iDataMasterDetail", "iDataVariantDetail"}) {
             std::string name = t;
             layout->Execute("CREATE TABLE [" + name +
                             "] (No LONG, FieldThaiName TEXT(50), ToFieldName TEXT(50), FieldNo "
@@ -66,13 +66,17 @@ protected:
                             (name == "iEmployee Master" ? ", sFormat TEXT(20)" : "") +
                             ", CONSTRAINT PrimaryKey PRIMARY KEY (No))");
             // Rows out of order, one with FieldNo 0 that the importers must not see.
-            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (3, "
+            layout->Execute("INSERT INTO [" + name +
+                            "] (No, ToFieldName, FieldNo) VALUES (3, "
                             "'10102', 3)");
-            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (1, "
+            layout->Execute("INSERT INTO [" + name +
+                            "] (No, ToFieldName, FieldNo) VALUES (1, "
                             "'Employee#', 1)");
-            layout->Execute("INSERT INTO [" + name + "] (No, ToFieldName, FieldNo) VALUES (4, "
+            layout->Execute("INSERT INTO [" + name +
+                            "] (No, ToFieldName, FieldNo) VALUES (4, "
                             "'10103', 0)");
-            layout->Execute("INSERT INTO [" + name + "] (No, FieldThaiName, ToFieldName, "
+            layout->Execute("INSERT INTO [" + name +
+                            "] (No, FieldThaiName, ToFieldName, "
                             "FieldNo) VALUES (2, 'เงินเดือน', '10101', 2)");
         }
         for (const char* emp : {"0010", "0012", "0015"}) {
@@ -82,11 +86,13 @@ protected:
             for (const char* table : {"Data Master Detail", "Data Variant Detail"}) {
                 payroll->Execute(std::string("INSERT INTO [") + table +
                                  "] ([Company Code], [Employee#], [Type for], Type, Code, Amount) "
-                                 "VALUES ('CC', '" + e + "', '1', '01', '02', 100)");
+                                 "VALUES ('CC', '" +
+                                 e + "', '1', '01', '02', 100)");
             }
-            payroll->Execute("INSERT INTO [Data Calc] ([Company Code], [Employee#], [Year], "
-                             "Period, [Type for], Type, Code, Amount) VALUES ('CC', '" + e +
-                             "', 2567, 1, '1', '01', '01', 5000.5)");
+            payroll->Execute(
+                "INSERT INTO [Data Calc] ([Company Code], [Employee#], [Year], "
+                "Period, [Type for], Type, Code, Amount) VALUES ('CC', '" +
+                e + "', 2567, 1, '1', '01', '01', 5000.5)");
         }
     }
 
@@ -110,21 +116,26 @@ TEST_F(PayrollFiles, TheProgramsQueryTextsRunAsWritten) {
     const Query layoutQueries[] = {
         {"Select * From [iEmployee Master] ORDER BY [iEmployee Master].[No];", true, {1, 2, 3, 4}},
         {"Select * From iDataMasterDetail ORDER BY [iDataMasterDetail].[No];", true, {1, 2, 3, 4}},
-        {"Select * From iDataVariantDetail ORDER BY [iDataVariantDetail].[No];", true,
+        {"Select * From iDataVariantDetail ORDER BY [iDataVariantDetail].[No];",
+         true,
          {1, 2, 3, 4}},
         {"Select * From [iData Calc] ORDER BY [iData Calc].[No];", true, {1, 2, 3, 4}},
         {"SELECT [iEmployee Master].* FROM [iEmployee Master] WHERE ((([iEmployee "
          "Master].FieldNo)>0)) ORDER BY [iEmployee Master].[No];",
-         true, {1, 2, 3}},
+         true,
+         {1, 2, 3}},
         {"SELECT [iData Calc].* FROM [iData Calc] WHERE ((([iData Calc].FieldNo)>0)) ORDER BY "
          "[iData Calc].[No];",
-         true, {1, 2, 3}},
+         true,
+         {1, 2, 3}},
         {"SELECT [iDataMasterDetail].* FROM [iDataMasterDetail] WHERE "
          "((([iDataMasterDetail].FieldNo)>0)) ORDER BY [iDataMasterDetail].[No];",
-         true, {1, 2, 3}},
+         true,
+         {1, 2, 3}},
         {"SELECT [iDataVariantDetail].* FROM [iDataVariantDetail] WHERE "
          "((([iDataVariantDetail].FieldNo)>0)) ORDER BY [iDataVariantDetail].[No];",
-         true, {1, 2, 3}},
+         true,
+         {1, 2, 3}},
     };
     for (const Query& q : layoutQueries) {
         data::Recordset rs;
@@ -133,8 +144,8 @@ TEST_F(PayrollFiles, TheProgramsQueryTextsRunAsWritten) {
         for (; !rs.EOF(); rs.MoveNext()) numbers.push_back(data::valueToLong(rs.field("No")));
         EXPECT_EQ(numbers, q.numbers) << q.text;
     }
-    for (const char* table : {"Employee Master", "Data Calc", "Data Master Detail",
-                              "Data Variant Detail"}) {
+    for (const char* table :
+         {"Employee Master", "Data Calc", "Data Master Detail", "Data Variant Detail"}) {
         data::Recordset rs;
         rs.Open(std::string("SELECT * FROM [") + table + "]", payroll);
         EXPECT_EQ(rs.RecordCount(), 3) << table;
@@ -165,9 +176,10 @@ TEST_F(PayrollFiles, TheProgramsQueryTextsRunAsWritten) {
 
 TEST_F(PayrollFiles, FindSearchesForwardFromTheCurrentRow) {
     data::Recordset layoutRows;
-    layoutRows.Open("SELECT [iData Calc].* FROM [iData Calc] WHERE ((([iData Calc].FieldNo)>0)) "
-                    "ORDER BY [iData Calc].[No];",
-                    layout);
+    layoutRows.Open(
+        "SELECT [iData Calc].* FROM [iData Calc] WHERE ((([iData Calc].FieldNo)>0)) "
+        "ORDER BY [iData Calc].[No];",
+        layout);
     layoutRows.MoveFirst();
     layoutRows.Find("No=2");
     ASSERT_FALSE(layoutRows.EOF());
@@ -302,18 +314,16 @@ TEST_F(PayrollFiles, DeletionsThroughAnotherConnectionShowAfterRequery) {
 
 TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
     // A value holding a quote never runs.
-    EXPECT_EQ(errorNumber([&] {
-                  payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'");
-              }),
+    EXPECT_EQ(errorNumber(
+                  [&] { payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
               3075);
     EXPECT_EQ(errorNumber([&] { payroll->Execute("DELETE * FROM [No Such Table]"); }), 3078);
     EXPECT_EQ(errorNumber([&] { payroll->Execute("UPDATE [Data Calc] SET Nope = 1"); }), 3061);
     EXPECT_EQ(errorNumber([&] { payroll->Execute("SELECT * FROM [Data Calc]"); }), 3065);
     // The second row breaks the key: the first row's change is undone with it.
-    EXPECT_EQ(errorNumber([&] {
-                  payroll->Execute("UPDATE [Employee Master] SET [Employee#]='0099'");
-              }),
-              3022);
+    EXPECT_EQ(
+        errorNumber([&] { payroll->Execute("UPDATE [Employee Master] SET [Employee#]='0099'"); }),
+        3022);
     data::Recordset rs;
     rs.Open("[Employee Master]", payroll);
     rs.Find("[Employee#]='0099'");
@@ -346,11 +356,11 @@ TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
 TEST_F(PayrollFiles, IndexSeekAndScanGiveTheSameRows) {
     // The first WHERE is answered by the primary key, the second (with an OR) by a scan.
     data::Recordset seek, scan;
-    seek.Open("SELECT * FROM [Data Master Detail] WHERE [Employee#]='0015' AND Type='01'",
-              payroll);
-    scan.Open("SELECT * FROM [Data Master Detail] WHERE ([Employee#]='0015' OR 1=0) AND "
-              "Type='01'",
-              payroll);
+    seek.Open("SELECT * FROM [Data Master Detail] WHERE [Employee#]='0015' AND Type='01'", payroll);
+    scan.Open(
+        "SELECT * FROM [Data Master Detail] WHERE ([Employee#]='0015' OR 1=0) AND "
+        "Type='01'",
+        payroll);
     ASSERT_EQ(seek.RecordCount(), 1);
     ASSERT_EQ(scan.RecordCount(), 1);
     EXPECT_EQ(text(seek, "Employee#"), text(scan, "Employee#"));
@@ -395,8 +405,7 @@ TEST(ConnectionText, ProviderAndDataSource) {
         FAIL();
     } catch (const report::RunTimeError& e) {
         EXPECT_EQ(e.number(), 3024);
-        EXPECT_EQ(e.description(),
-                  "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
+        EXPECT_EQ(e.description(), "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
     }
     EXPECT_FALSE(c.isOpen());
 }
@@ -407,9 +416,10 @@ TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
     auto conn = std::make_shared<data::Connection>();
     conn->Open(std::string(data::kProviderText) + path.string());
     data::Recordset rs;
-    rs.Open("SELECT ProductName, UnitPrice FROM Products WHERE CategoryID = 1 AND UnitPrice >= 18 "
-            "ORDER BY UnitPrice DESC, ProductName",
-            conn);
+    rs.Open(
+        "SELECT ProductName, UnitPrice FROM Products WHERE CategoryID = 1 AND UnitPrice >= 18 "
+        "ORDER BY UnitPrice DESC, ProductName",
+        conn);
     ASSERT_GT(rs.RecordCount(), 2);
     data::Recordset all;
     all.Open("Products", conn);

@@ -33,9 +33,9 @@ std::vector<jet::Column> detailColumns() {
 
 jet::Row detailRow(const std::string& emp, const std::string& typeFor, const std::string& type,
                    const std::string& code) {
-    return {jet::Value("CC"), jet::Value(emp), jet::Value(typeFor), jet::Value(type),
-            jet::Value(code), jet::Value(jet::Currency{1250000}), jet::Value(int32_t{2}),
-            jet::Value()};
+    return {jet::Value("CC"),       jet::Value(emp),  jet::Value(typeFor),
+            jet::Value(type),       jet::Value(code), jet::Value(jet::Currency{1250000}),
+            jet::Value(int32_t{2}), jet::Value()};
 }
 
 bool matches(const std::string& criterion, const jet::Row& row,
@@ -146,9 +146,8 @@ TEST(SqlParser, StatementsAndDefinitions) {
 
 TEST(SqlParser, TextsThatDoNotParseAreRefusedWithTheirNumbers) {
     // A value holding a quote breaks the criterion: never a statement that runs.
-    EXPECT_EQ(errorNumber([] {
-                  parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='O'Brien'");
-              }),
+    EXPECT_EQ(errorNumber(
+                  [] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='O'Brien'"); }),
               3075);
     EXPECT_EQ(errorNumber([] { parseCriterion("[Employee#]='O'Brien'"); }), 3001);
     EXPECT_EQ(errorNumber([] { parseStatement("SELEC * FROM t"); }), 3129);
@@ -164,7 +163,8 @@ TEST(SqlParser, TextsThatDoNotParseAreRefusedWithTheirNumbers) {
         parseStatement("SELECT * FROM t WHERE a = = 1");
         FAIL();
     } catch (const report::RunTimeError& e) {
-        EXPECT_EQ(e.description(), "Syntax error (missing operator) in query expression 'a = = 1'.");
+        EXPECT_EQ(e.description(),
+                  "Syntax error (missing operator) in query expression 'a = = 1'.");
         EXPECT_EQ(e.source(), "Microsoft JET Database Engine");
     }
 }
@@ -176,10 +176,11 @@ TEST(SqlEvaluation, CriteriaAsTheImportersWriteThem) {
     EXPECT_TRUE(matches("[Employee#]='0012'", row));
     EXPECT_FALSE(matches("[Employee#]=' 0012'", row));  // untrimmed, as written
     EXPECT_TRUE(matches("[employee#]='0012'", row));    // names are case-insensitive
-    EXPECT_TRUE(matches("((([Data Master Detail].[Employee#])='0012') AND (([Data Master "
-                        "Detail].[Type for])='1') AND (([Data Master Detail].Type)='01') AND "
-                        "(([Data Master Detail].Code)='02'))",
-                        row));
+    EXPECT_TRUE(
+        matches("((([Data Master Detail].[Employee#])='0012') AND (([Data Master "
+                "Detail].[Type for])='1') AND (([Data Master Detail].Type)='01') AND "
+                "(([Data Master Detail].Code)='02'))",
+                row));
     EXPECT_FALSE(matches("[Data Master Detail].Code='03' OR NOT Type='01'", row));
     // Text compares case-insensitively.
     EXPECT_TRUE(matches("[Company Code]='cc'", row));
