@@ -9,61 +9,10 @@
 #include <vector>
 
 #include "data/connection.h"
+#include "jet/tools/csv.h"
 #include "jet/tools/jetdb_commands.h"
 
 namespace {
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string headerName(const std::string& name) {
-    return name.find_first_of(",\"\r\n") == std::string::npos ? name : quoted(name);
-}
-
-template <typename F>
-std::string shortest(F value) {
-    char buf[64];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
-}
-
-struct CsvField {
-    std::string operator()(std::monostate) const { return ""; }
-    std::string operator()(bool v) const { return v ? "1" : "0"; }
-    std::string operator()(uint8_t v) const { return std::to_string(v); }
-    std::string operator()(int16_t v) const { return std::to_string(v); }
-    std::string operator()(int32_t v) const { return std::to_string(v); }
-    std::string operator()(jet::Currency v) const {
-        bool negative = v.units < 0;
-        uint64_t magnitude = negative ? uint64_t(0) - uint64_t(v.units) : uint64_t(v.units);
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "",
-                      static_cast<unsigned long long>(magnitude / 10000),
-                      static_cast<unsigned long long>(magnitude % 10000));
-        return buf;
-    }
-    std::string operator()(float v) const { return shortest(v); }
-    std::string operator()(double v) const { return shortest(v); }
-    std::string operator()(jet::DateTime v) const { return v.toString(); }
-    std::string operator()(const std::string& v) const { return quoted(v); }
-    std::string operator()(const jet::Bytes& v) const {
-        static const char* digits = "0123456789ABCDEF";
-        std::string out;
-        for (uint8_t b : v) {
-            out += digits[b >> 4];
-            out += digits[b & 15];
-        }
-        return out;
-    }
-    std::string operator()(const jet::Guid& v) const { return v.toString(); }
-    std::string operator()(const jet::Decimal& v) const { return v.toString(); }
-};
 
 bool isSelect(const std::string& statement) {
     size_t b = statement.find_first_not_of(" \t");
@@ -77,13 +26,13 @@ void printSelect(const std::string& statement, const std::shared_ptr<data::Conne
     data::Recordset rs;
     rs.Open(statement, conn);
     std::string line;
-    for (int i = 0; i < rs.fieldCount(); ++i) line += (i ? "," : "") + headerName(rs.fieldName(i));
+    for (int i = 0; i < rs.fieldCount(); ++i) line += (i ? "," : "") + jetdb_csv::headerName(rs.fieldName(i));
     std::cout << line << '\n';
     for (; !rs.EOF(); rs.MoveNext()) {
         line.clear();
         for (int i = 0; i < rs.fieldCount(); ++i) {
             if (i) line += ',';
-            line += std::visit(CsvField{}, rs.field(i).storage());
+            line += jetdb_csv::field(rs.field(i));
         }
         std::cout << line << '\n';
     }
