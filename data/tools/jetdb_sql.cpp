@@ -65,8 +65,10 @@ int jetdbSqlCommand(const std::vector<std::string>& args) {
         return 1;
     }
     long lineNumber = 0;
+    // A lone SELECT writes nothing, so it needs no transaction and works on read-only files too.
+    const bool mayWrite = args.size() != 2 || !isSelect(args[1]);
     try {
-        conn->BeginTrans();
+        if (mayWrite) conn->BeginTrans();
         if (args.size() == 2) {
             run(args[1], conn);
         } else {
@@ -78,7 +80,7 @@ int jetdbSqlCommand(const std::vector<std::string>& args) {
                 run(line, conn);
             }
         }
-        conn->CommitTrans();
+        if (mayWrite) conn->CommitTrans();
     } catch (const report::RunTimeError& e) {
         if (conn->inTransaction()) {
             try {
