@@ -125,21 +125,6 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-const char* kFixtures[] = {"DateTestDatabase.mdb",
-                           "bigIndexTestV2000.mdb",
-                           "compIndexTestV2000.mdb",
-                           "delColTestV2000.mdb",
-                           "delTestV2000.mdb",
-                           "empty.mdb",
-                           "empty2003.mdb",
-                           "emptyJet4.mdb",
-                           "fixedNumericTestV2000.mdb",
-                           "indexTestV2000.mdb",
-                           "nwind.mdb",
-                           "overflowTestV2000.mdb",
-                           "testPromotionV2000.mdb",
-                           "testUnicodeCompV2003.mdb",
-                           "testV2000.mdb"};
 
 class ExportCompare : public testing::TestWithParam<const char*> {};
 
@@ -190,7 +175,7 @@ TEST_P(ExportCompare, EveryTableMatchesMdbExport) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, ExportCompare, testing::ValuesIn(kFixtures),
+INSTANTIATE_TEST_SUITE_P(Fixtures, ExportCompare, testing::ValuesIn(testing_support::kAllFixtures),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));

@@ -140,7 +140,9 @@ TEST(IndexTreeMaintenance, RandomKeysGrowThroughSplitsAndShrinkToEmpty) {
             std::any_of(model.begin(), model.end(), [&](const Entry& e) { return e.first == key; });
         bool inserted = model.emplace(key, id).second;
         bool fresh = tree.insert(key, id);
-        if (inserted) EXPECT_EQ(fresh, !existed) << "insert " << i;
+        if (inserted) {
+            EXPECT_EQ(fresh, !existed) << "insert " << i;
+        }
         EXPECT_TRUE(tree.containsKey(key));
         if (i % 97 == 0) expectMatches(tree, model, "after insert " + std::to_string(i));
     }

@@ -17,21 +17,6 @@ using testing_support::fixturePath;
 using testing_support::runCommand;
 using testing_support::TempDir;
 
-const char* kFixtures[] = {"DateTestDatabase.mdb",
-                           "bigIndexTestV2000.mdb",
-                           "compIndexTestV2000.mdb",
-                           "delColTestV2000.mdb",
-                           "delTestV2000.mdb",
-                           "empty.mdb",
-                           "empty2003.mdb",
-                           "emptyJet4.mdb",
-                           "fixedNumericTestV2000.mdb",
-                           "indexTestV2000.mdb",
-                           "nwind.mdb",
-                           "overflowTestV2000.mdb",
-                           "testPromotionV2000.mdb",
-                           "testUnicodeCompV2003.mdb",
-                           "testV2000.mdb"};
 
 TEST(Seek, TextKeysAreCaseInsensitiveAndFindTheirRows) {
     auto db = Database::open(fixturePath("testV2000.mdb"), OpenMode::ReadOnly);
@@ -94,7 +79,7 @@ TEST(Seek, NumericKeysDescendingAndCompound) {
 }
 
 TEST(Check, EveryFixtureIsSound) {
-    for (const char* name : kFixtures) {
+    for (const char* name : testing_support::kAllFixtures) {
         SCOPED_TRACE(name);
         auto db = Database::open(fixturePath(name), OpenMode::ReadOnly);
         std::vector<std::string> progress;

@@ -20,6 +20,14 @@ private:
     std::filesystem::path path_;
 };
 
+// Every Access-written fixture database, Jet 3 nwind.mdb included.
+inline constexpr const char* kAllFixtures[] = {
+    "DateTestDatabase.mdb",      "bigIndexTestV2000.mdb",  "compIndexTestV2000.mdb",
+    "delColTestV2000.mdb",       "delTestV2000.mdb",       "empty.mdb",
+    "empty2003.mdb",             "emptyJet4.mdb",          "fixedNumericTestV2000.mdb",
+    "indexTestV2000.mdb",        "nwind.mdb",              "overflowTestV2000.mdb",
+    "testPromotionV2000.mdb",    "testUnicodeCompV2003.mdb", "testV2000.mdb"};
+
 // Path of a fixture database (never to be opened for writing: copy it first).
 std::filesystem::path fixturePath(const std::string& name);
 // Copies a fixture into `dir` (writable) and returns the copy's path.
