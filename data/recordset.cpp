@@ -6,6 +6,12 @@
 // from row id to position; any other equality by an index of positions per value of the column,
 // built on first use and kept current by this record set's own updates and additions. Rows
 // found either way are checked against the criterion on their current values.
+//
+// Requery of a whole table (no WHERE, no ORDER BY) need not list the table again: its keyset is
+// the table's row ids in storage order (ascending), and the table's change history says which
+// rows came and went since, so each is put in or taken out at its place. Without that history
+// (after a rollback, for instance) the query runs again. Either way the keyset is what a fresh
+// run gives.
 #include <algorithm>
 #include <map>
 #include <unordered_map>
@@ -15,6 +21,7 @@
 #include "data/errors.h"
 #include "data/evaluate.h"
 #include "data/executor.h"
+#include "data/keyset.h"
 #include "data/sql.h"
 
 namespace data {
@@ -59,7 +66,7 @@ class RecordsetImpl {
     std::optional<jet::Table> table;
     sql::Select select;
     std::vector<int> fields;  // table column positions of the record set's fields
-    std::vector<jet::RowId> keys;
+    Keyset keys;
     long pos = 0;
     bool currentDeleted = false;
 
@@ -71,6 +78,13 @@ class RecordsetImpl {
 
     // Find's helpers (see the file comment).
     bool keysSorted = false;  // keys ascend (row ids in storage order)
+
+    // Whole-table sources: the table's change stamp the keyset reflects, and the rows this record
+    // set added since (they stand at the end of the keyset, where AddNew puts them).
+    uint64_t stamp = 0;
+    std::vector<jet::RowId> ownAdded;
+    long ownTail = 0;         // how many of them are still in the keyset
+    bool baseSorted = false;  // the keyset without them ascends
     bool rowPositionsBuilt = false;
     std::unordered_map<jet::RowId, long, RowIdHash> rowPositions;
     std::map<int, std::unordered_map<std::string, std::vector<long>>> valueIndexes;
@@ -87,18 +101,60 @@ class RecordsetImpl {
         valueIndexes.clear();
     }
 
+    bool wholeTable() const { return !select.where && select.orderBy.empty(); }
+
     void run() {
         try {
-            keys = selectRows(*table, select.where.get(), select.orderBy);
+            stamp = table->changeStamp();
+            keys.assign(selectRows(*table, select.where.get(), select.orderBy));
         } catch (const jet::Error& e) {
             throw fromJetError(e, table->name());
         }
-        keysSorted = std::is_sorted(keys.begin(), keys.end());
+        keysSorted = keys.isSorted();
+        baseSorted = keysSorted;
+        ownAdded.clear();
+        ownTail = 0;
         pos = 0;
         currentDeleted = false;
         mode = Mode::None;
         pending.clear();
         forgetCaches();
+    }
+
+    // Requery: catches up with the table's changes where it can (see the file comment).
+    void requery() {
+        if (!catchUp()) {
+            run();
+            return;
+        }
+        pos = 0;
+        currentDeleted = false;
+        mode = Mode::None;
+        pending.clear();
+        forgetCaches();
+    }
+
+    bool catchUp() {
+        if (!wholeTable()) return false;
+        std::vector<jet::Table::RowChange> changes;
+        if (!baseSorted || !table->changesSince(stamp, changes)) return false;
+        // The rows added here are in the history too: take them off the end of the keyset and
+        // let the history put them where the table's order has them.
+        std::sort(ownAdded.begin(), ownAdded.end());
+        while (!keys.empty() && std::binary_search(ownAdded.begin(), ownAdded.end(), keys.back()))
+            keys.pop_back();
+        for (const auto& change : changes) {
+            long p = keys.lowerBound(change.id);
+            bool present = p < keys.size() && keys[p] == change.id;
+            if (change.inserted && !present) keys.insert(p, change.id);
+            if (!change.inserted && present) keys.erase(p);
+        }
+        stamp = table->changeStamp();
+        ownAdded.clear();
+        ownTail = 0;
+        keysSorted = true;
+        baseSorted = true;
+        return true;
     }
 
     const jet::Row& rowAt(long p) const {
@@ -162,13 +218,21 @@ class RecordsetImpl {
 
     long positionOf(const jet::RowId& id) {
         if (keysSorted) {  // storage order: a binary search needs no map
-            auto it = std::lower_bound(keys.begin(), keys.end(), id);
-            return it != keys.end() && *it == id ? static_cast<long>(it - keys.begin()) : -1;
+            long p = keys.lowerBound(id);
+            return p < keys.size() && keys[p] == id ? p : -1;
+        }
+        if (baseSorted) {  // storage order, then the rows added here since
+            const long base = size() - ownTail;
+            long p = keys.lowerBound(id, base);
+            if (p < base && keys[p] == id) return p;
+            for (p = base; p < size(); ++p)
+                if (keys[p] == id) return p;
+            return -1;
         }
         if (!rowPositionsBuilt) {
             rowPositions.clear();
-            rowPositions.reserve(keys.size());
-            for (size_t i = 0; i < keys.size(); ++i) rowPositions[keys[i]] = static_cast<long>(i);
+            rowPositions.reserve(static_cast<size_t>(keys.size()));
+            for (long i = 0; i < keys.size(); ++i) rowPositions[keys[i]] = i;
             rowPositionsBuilt = true;
         }
         auto it = rowPositions.find(id);
@@ -328,6 +392,10 @@ class RecordsetImpl {
             }
             if (keysSorted && !keys.empty() && id < keys.back()) keysSorted = false;
             keys.push_back(id);
+            if (wholeTable()) {
+                ownAdded.push_back(id);
+                ++ownTail;
+            }
             pos = size() - 1;
             if (rowPositionsBuilt) rowPositions[id] = pos;
             fileInIndexes(pos, row, row, true);
@@ -345,7 +413,8 @@ class RecordsetImpl {
         } catch (const jet::Error& e) {
             throw fromJetError(e, table->name());
         }
-        keys.erase(keys.begin() + pos);
+        if (pos >= size() - ownTail) --ownTail;  // one of the rows added here
+        keys.erase(pos);
         forgetCaches();
         currentDeleted = true;  // the deleted row stays current until the next move
     }
@@ -496,7 +565,7 @@ void Recordset::Delete() {
 }
 
 void Recordset::Requery() {
-    openImpl(impl_).run();
+    openImpl(impl_).requery();
 }
 
 }  // namespace data

@@ -208,7 +208,43 @@ const Catalog& DatabaseImpl::catalog() {
     return *catalog_;
 }
 
+namespace {
+// A history longer than this loses its older half; readers that far behind list the table again.
+constexpr size_t kMaxRowChanges = size_t(1) << 20;
+}  // namespace
+
+void DatabaseImpl::noteRowChange(uint32_t tdefPage, RowId id, bool inserted) {
+    ChangeLog& log = changeLogs_[tdefPage];
+    if (log.entries.size() >= kMaxRowChanges) {
+        const size_t dropped = log.entries.size() / 2;
+        log.entries.erase(log.entries.begin(), log.entries.begin() + std::ptrdiff_t(dropped));
+        log.base += dropped;
+    }
+    log.entries.push_back(uint64_t(id.page) << 9 | uint64_t(id.row) << 1 | (inserted ? 1 : 0));
+}
+
+uint64_t DatabaseImpl::changeStamp(uint32_t tdefPage) {
+    const ChangeLog& log = changeLogs_[tdefPage];
+    return log.base + log.entries.size();
+}
+
+bool DatabaseImpl::changesSince(uint32_t tdefPage, uint64_t stamp,
+                                std::vector<Table::RowChange>& out) {
+    const ChangeLog& log = changeLogs_[tdefPage];
+    if (stamp < log.base || stamp > log.base + log.entries.size()) return false;
+    for (size_t i = size_t(stamp - log.base); i < log.entries.size(); ++i) {
+        const uint64_t e = log.entries[i];
+        out.push_back({RowId{uint32_t(e >> 9), uint8_t(e >> 1)}, (e & 1) != 0});
+    }
+    return true;
+}
+
 void DatabaseImpl::invalidate() {
+    // A stamp taken before this point can never be caught up with.
+    for (auto& [page, log] : changeLogs_) {
+        log.base += log.entries.size() + 1;
+        log.entries.clear();
+    }
     // Table handles stay valid: their TableImpl objects are re-read in place.
     catalog_.reset();
     catalogTable_.reset();
@@ -287,6 +323,12 @@ void Table::scan(const std::function<bool(RowId, const Row&)>& visit) const {
 }
 std::vector<RowId> Table::rowIds() const {
     return impl_->rowIds();
+}
+uint64_t Table::changeStamp() const {
+    return impl_->db().changeStamp(impl_->tdef().firstPage);
+}
+bool Table::changesSince(uint64_t stamp, std::vector<RowChange>& out) const {
+    return impl_->db().changesSince(impl_->tdef().firstPage, stamp, out);
 }
 Row Table::read(RowId id) const {
     return impl_->read(id);

@@ -85,6 +85,21 @@ public:
     void update(RowId id, const Row& values);
     void remove(RowId id);
 
+    // ---- Following changes ----
+
+    // A row inserted or removed, as the change history of the table records it.
+    struct RowChange {
+        RowId id;
+        bool inserted;
+    };
+    // Where the table's change history stands now.
+    uint64_t changeStamp() const;
+    // Appends to `out`, oldest first, the rows inserted and removed since `stamp` and returns
+    // true; returns false when that history is no longer kept (a rollback, a changed definition,
+    // or too many changes ago), and the reader must list the table again. Row ids are never
+    // given to a second row, so a reader can keep its list of ids current with these alone.
+    bool changesSince(uint64_t stamp, std::vector<RowChange>& out) const;
+
     Table(TableImpl* impl) : impl_(impl) {}
     TableImpl* impl() const { return impl_; }
 

@@ -95,7 +95,20 @@ public:
 
     Bytes readLongValue(std::span<const uint8_t> stored) const;
 
+    // The change history of each table's rows (see Table::changesSince). invalidate() ends
+    // every history, as the pages may have gone back to an earlier state.
+    void noteRowChange(uint32_t tdefPage, RowId id, bool inserted);
+    uint64_t changeStamp(uint32_t tdefPage);
+    bool changesSince(uint32_t tdefPage, uint64_t stamp, std::vector<Table::RowChange>& out);
+
 private:
+    // entries[i] is the change that took the table from stamp base + i to base + i + 1.
+    struct ChangeLog {
+        uint64_t base = 0;
+        std::vector<uint64_t> entries;  // page << 9 | row << 1 | inserted
+    };
+
+    std::map<uint32_t, ChangeLog> changeLogs_;  // by TDEF page
     std::filesystem::path path_;
     std::string fileName_;
     std::shared_ptr<Pager> pager_;

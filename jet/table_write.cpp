@@ -171,6 +171,7 @@ public:
             RowId id = placeRow(bytes, 0);
             writeCounters(table_.tdef().rowCount + 1, autoNumber);
             insertEntries(keys, id);
+            table_.db().noteRowChange(table_.tdef().firstPage, id, true);
             return id;
         });
     }
@@ -256,6 +257,7 @@ public:
             deleteRow(id);
             const Tdef& tdef = table_.tdef();
             writeCounters(tdef.rowCount > 0 ? tdef.rowCount - 1 : 0, tdef.autoNumber);
+            table_.db().noteRowChange(table_.tdef().firstPage, id, false);
             return RowId{};
         });
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 
 #include "data/connection.h"
 #include "data/conversion.h"
@@ -310,6 +311,72 @@ TEST_F(PayrollFiles, DeletionsThroughAnotherConnectionShowAfterRequery) {
     calc.MoveNext();
     EXPECT_EQ(calc.position(), 0);
     EXPECT_EQ(calc.RecordCount(), 2);
+}
+
+// Requery of a whole table follows the table's changes instead of listing it again: whatever
+// mix of changes came between, the rows and their order are those of a record set opened anew.
+TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
+    auto idsOf = [](data::Recordset& rs) {
+        std::vector<long> ids;
+        if (rs.RecordCount() == 0) return ids;
+        for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) ids.push_back(data::valueToLong(rs.field("ID")));
+        return ids;
+    };
+    auto fresh = [&] {
+        data::Recordset rs;
+        rs.Open("SELECT * FROM [Data Calc]", payroll);
+        return idsOf(rs);
+    };
+    auto addThrough = [](data::Recordset& rs, const std::string& employee) {
+        rs.AddNew();
+        rs.setField("Employee#", jet::Value(employee));
+        rs.setField("Amount", jet::Value(jet::Currency{10000}));
+        rs.Update();
+    };
+    for (int i = 0; i < 300; ++i)  // several pages, so that freed room is taken again
+        payroll->Execute("INSERT INTO [Data Calc] ([Employee#], [Company Code], Amount) VALUES ('E" +
+                         std::to_string(i % 60) + "', 'xxxxxxxxxx', 1)");
+
+    data::Recordset calc;
+    calc.Open("SELECT * FROM [Data Calc]", payroll);
+    std::mt19937 random(11);
+    for (int round = 0; round < 120; ++round) {
+        const std::string employee = "E" + std::to_string(random() % 60);
+        switch (random() % 5) {
+            case 0: {  // the transfer's own way: delete elsewhere, then add here
+                auto other = connect(payrollPath);
+                other->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='" + employee + "'");
+                other->Close();
+                for (int k = 0; k < 4; ++k) addThrough(calc, employee);
+                break;
+            }
+            case 1:  // rows added elsewhere
+                payroll->Execute("INSERT INTO [Data Calc] ([Employee#], Amount) VALUES ('" +
+                                 employee + "', 2)");
+                break;
+            case 2:  // rows added here, some deleted here again
+                addThrough(calc, employee);
+                addThrough(calc, employee);
+                if (random() % 2) calc.Delete();
+                break;
+            case 3:  // a row of the old keyset deleted here
+                calc.MoveFirst();
+                calc.Find("[Employee#]='" + employee + "'");
+                if (!calc.EOF()) calc.Delete();
+                break;
+            default: {  // a change undone: the record set runs its query again
+                payroll->BeginTrans();
+                payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='" + employee + "'");
+                payroll->RollbackTrans();
+            }
+        }
+        calc.Requery();
+        ASSERT_EQ(calc.position(), 0);
+        ASSERT_EQ(idsOf(calc), fresh()) << "round " << round;
+        calc.MoveFirst();
+        calc.Find("[Employee#]='" + employee + "'");
+        if (!calc.EOF()) EXPECT_EQ(text(calc, "Employee#"), employee);
+    }
 }
 
 TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
