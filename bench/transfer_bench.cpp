@@ -6,9 +6,10 @@
 //
 // Run by hand from the build folder:
 //   bench/transfer_bench [--sizes 1000,10000,32767] [--kinds employee,calc,pm,pd]
-//                        [--dir DIR] [--out ../bench/RESULTS.md] [--sample PROGRAM]
-// Companies are generated once per size under DIR (by `veltra-transfer sample`) and reused; every
-// transfer runs on a fresh copy, in a child process so that its peak memory is its own.
+//                        [--full] [--dir DIR] [--out ../bench/RESULTS.md] [--sample PROGRAM]
+// Companies are generated once per size under DIR (by `veltra-transfer sample`, with --full the
+// full load: every employee on file, one line per employee holding every amount) and reused;
+// every transfer runs on a fresh copy, in a child process so that its peak memory is its own.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -182,11 +183,12 @@ double rawFloor(const fs::path& folder, long long bytes) {
     return seconds;
 }
 
-bool makeSample(const std::string& program, const fs::path& folder, int size) {
+bool makeSample(const std::string& program, const fs::path& folder, int size, bool full) {
     if (fs::exists(folder / "Melvar.mdb") && fs::exists(folder / "ImportData.mdb")) return true;
     fs::remove_all(folder);
     const std::string command = "'" + program + "' sample '" + folder.string() +
-                                "' --employees " + std::to_string(size) + " --seed 1 >/dev/null";
+                                "' --employees " + std::to_string(size) + " --seed 1" +
+                                (full ? " --full" : "") + " >/dev/null";
     std::fprintf(stderr, "generating %d employees in %s\n", size, folder.c_str());
     return std::system(command.c_str()) == 0;
 }
@@ -288,6 +290,7 @@ int main(int argc, char** argv) {
     fs::path self = fs::absolute(argv[0]);
     std::string sampleProgram = (self.parent_path().parent_path() / "app" / "veltra-transfer");
     std::string commandLine;
+    bool full = false;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
 
     for (int i = 1; i < argc; ++i) {
@@ -307,12 +310,14 @@ int main(int argc, char** argv) {
             dir = argv[++i];
         } else if (arg == "--out" && hasValue) {
             out = argv[++i];
+        } else if (arg == "--full") {
+            full = true;
         } else if (arg == "--sample" && hasValue) {
             sampleProgram = argv[++i];
         } else {
             std::fprintf(stderr,
                          "usage: transfer_bench [--sizes N,N] [--kinds employee,calc,pm,pd] "
-                         "[--dir DIR] [--out FILE] [--sample PROGRAM]\n");
+                         "[--full] [--dir DIR] [--out FILE] [--sample PROGRAM]\n");
             return 2;
         }
     }
@@ -321,8 +326,9 @@ int main(int argc, char** argv) {
     std::vector<Row> rows;
     for (int kind : kinds) {
         for (int size : sizes) {
-            const fs::path sample = dir / ("company-" + std::to_string(size));
-            if (!makeSample(sampleProgram, sample, size)) {
+            const fs::path sample =
+                dir / ((full ? "company-full-" : "company-") + std::to_string(size));
+            if (!makeSample(sampleProgram, sample, size, full)) {
                 std::fprintf(stderr, "could not generate the sample in %s\n", sample.c_str());
                 return 1;
             }

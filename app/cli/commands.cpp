@@ -55,7 +55,7 @@ const char* const kTransferHelp =
     "kept), 2 usage or file errors (nothing transferred).\n";
 
 const char* const kSampleHelp =
-    "Usage: veltra-transfer sample DIR [--employees N] [--seed S] [--write-settings]\n"
+    "Usage: veltra-transfer sample DIR [--employees N] [--seed S] [--full] [--write-settings]\n"
     "\n"
     "Writes a sample company into DIR: Melvar.mdb (employees, calculation data, fixed and\n"
     "variable income details), ImportData.mdb (the four layouts) and one input file per\n"
@@ -65,6 +65,8 @@ const char* const kSampleHelp =
     "\n"
     "  --employees N      number of employees, 1 to 32767 (default 200)\n"
     "  --seed S           seed of the generator (default 1)\n"
+    "  --full             a full load: every employee on file with ten calculation rows and\n"
+    "                     every detail row, every line of the files holding every amount\n"
     "  --write-settings   point company \"Sample\" of Import.INI in the program's folder (or\n"
     "                     --program-folder DIR) at the new company, so the window opens on it\n";
 
@@ -321,7 +323,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
 
 int runSample(const std::vector<std::string>& args, const std::filesystem::path& folder) {
     const ParsedOptions options = parseOptions(args, {"--employees", "--seed", "--program-folder"},
-                                               {"--write-settings", "--help"});
+                                               {"--write-settings", "--full", "--help"});
     if (options.flag("--help")) {
         std::cout << kSampleHelp;
         return 0;
@@ -339,6 +341,7 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
     if (auto s = options.value("--seed")) {
         size.seed = static_cast<uint64_t>(parseNumber("--seed", *s, 0, 2147483647L));
     }
+    size.full = options.flag("--full");
     const std::filesystem::path target = std::filesystem::absolute(options.positional.front());
     for (const char* name : {"Melvar.mdb", "ImportData.mdb"}) {
         if (std::filesystem::exists(target / name)) {

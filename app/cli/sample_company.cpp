@@ -113,7 +113,7 @@ struct PayItem {
     const char* thai;
     const char* key;
 };
-constexpr std::array<PayItem, 9> kCalcItems = {{
+constexpr std::array<PayItem, 10> kCalcItems = {{
     {"เงินเดือน", "I0101"},
     {"ค่าล่วงเวลา", "I0102"},
     {"ค่าครองชีพ", "I0103"},
@@ -123,6 +123,7 @@ constexpr std::array<PayItem, 9> kCalcItems = {{
     {"หักประกันสังคม", "D0201"},
     {"หักภาษี ณ ที่จ่าย", "D0202"},
     {"หักเงินกู้", "D0203"},
+    {"ค่าคอมมิชชั่น", "I0107"},
 }};
 constexpr std::array<PayItem, 8> kPmItems = {{
     {"เงินเดือน", "F0101"},
@@ -507,9 +508,10 @@ std::vector<std::string> employeeColumns(const Employee& e, Random& random) {
             e.typeOfStaff};
 }
 
-// An amount column: mostly money, sometimes zero in one of its forms, empty or negative.
-std::string amountColumn(Random& random, bool deduction) {
-    const int roll = random.below(100);
+// An amount column: mostly money, sometimes zero in one of its forms, empty or negative; with
+// `always`, money every time.
+std::string amountColumn(Random& random, bool deduction, bool always) {
+    const int roll = always ? 99 : random.below(100);
     if (roll < 8) return "";
     if (roll < 12) return "0";
     if (roll < 15) return "0.00";
@@ -521,13 +523,13 @@ std::string amountColumn(Random& random, bool deduction) {
 
 template <size_t N>
 void payrollFile(TextFile& file, const std::vector<Employee>& employees,
-                 const std::array<PayItem, N>& items, Random& random) {
+                 const std::array<PayItem, N>& items, Random& random, bool full) {
     for (size_t i = 0; i < employees.size(); ++i) {
         std::vector<std::string> columns = {employees[i].code};
         for (const PayItem& item : items)
-            columns.push_back(amountColumn(random, item.key[0] == 'D'));
+            columns.push_back(amountColumn(random, item.key[0] == 'D', full));
         file.line(join(columns));
-        if (i % 97 == 41) file.line("");  // blank lines are counted, not transferred
+        if (!full && i % 97 == 41) file.line("");  // blank lines are counted, not transferred
     }
 }
 
@@ -553,7 +555,8 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
     employees.reserve(static_cast<size_t>(size.employees));
     for (int i = 1; i <= size.employees; ++i) employees.push_back(makeEmployee(random, i));
     // The first three fifths are on file already; the transfer creates the rest.
-    const size_t onFile = std::max<size_t>(1, employees.size() * 3 / 5);
+    const size_t onFile =
+        size.full ? employees.size() : std::max<size_t>(1, employees.size() * 3 / 5);
 
     SampleCounts counts;
     {
@@ -595,13 +598,18 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
         }
         db->commit();
 
-        // Calculation data of three earlier periods, which a transfer replaces.
+        // Calculation data of three earlier periods, which a transfer replaces (a full load: one
+        // row of every pay item).
         db->begin();
         jet::Table calc = db->createTable(dataCalcTable());
+        const int periods = size.full ? 1 : 3;
+        const int itemsAPeriod = size.full ? static_cast<int>(kCalcItems.size()) : 4;
         for (size_t i = 0; i < onFile; ++i) {
-            for (int period = 1; period <= 3; ++period) {
-                for (int k = 0; k < 4; ++k) {
-                    const std::string key = kCalcItems[static_cast<size_t>(random.below(9))].key;
+            for (int period = 1; period <= periods; ++period) {
+                for (int k = 0; k < itemsAPeriod; ++k) {
+                    const size_t item = size.full ? static_cast<size_t>(k)
+                                                  : static_cast<size_t>(random.below(9));
+                    const std::string key = kCalcItems[item].key;
                     RowBuilder row(calc);
                     row.set("Company Code", "CC").set("Employee#", employees[i].code);
                     row.set("Year", static_cast<int16_t>(2005));
@@ -616,13 +624,15 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
         db->commit();
 
         // Detail rows: every employee on file has most pay items; the last item of each layout
-        // exists for nobody and one more is missing for some employees.
+        // exists for nobody and one more is missing for some employees (a full load: every
+        // employee has every item).
         auto details = [&](const std::string& name, const auto& items) {
             db->begin();
             jet::Table table = db->createTable(detailTable(name));
             for (size_t i = 0; i < onFile; ++i) {
-                const size_t missing = static_cast<size_t>(random.below(12));
-                for (size_t k = 0; k + kItemsWithoutRows < items.size(); ++k) {
+                const size_t missing = size.full ? items.size() : static_cast<size_t>(random.below(12));
+                const size_t withRows = items.size() - (size.full ? 0 : kItemsWithoutRows);
+                for (size_t k = 0; k < withRows; ++k) {
                     if (k == missing) continue;
                     const std::string key = items[k].key;
                     RowBuilder row(table);
@@ -662,7 +672,7 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
     size_t blanks = 0;
     for (size_t i = 0; i < employees.size(); ++i) {
         employeesFile.line(join(employeeColumns(employees[i], fileRandom)));
-        if (i % 50 == 17 && employees.size() + blanks < static_cast<size_t>(kMaxSampleEmployees)) {
+        if (!size.full && i % 50 == 17 && employees.size() + blanks < static_cast<size_t>(kMaxSampleEmployees)) {
             employeesFile.line("");
             ++blanks;
         }
@@ -673,9 +683,9 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
     const std::vector<Employee> onFileEmployees(employees.begin(),
                                                 employees.begin() + static_cast<long>(onFile));
     TextFile calcFile, pmFile, pdFile;
-    payrollFile(calcFile, onFileEmployees, kCalcItems, fileRandom);
-    payrollFile(pmFile, onFileEmployees, kPmItems, fileRandom);
-    payrollFile(pdFile, onFileEmployees, kPdItems, fileRandom);
+    payrollFile(calcFile, onFileEmployees, kCalcItems, fileRandom, size.full);
+    payrollFile(pmFile, onFileEmployees, kPmItems, fileRandom, size.full);
+    payrollFile(pdFile, onFileEmployees, kPdItems, fileRandom, size.full);
     calcFile.write(folder / kSampleDataCalcFile);
     pmFile.write(folder / kSamplePmFile);
     pdFile.write(folder / kSamplePdFile);

@@ -26,6 +26,9 @@ inline constexpr int kMaxSampleEmployees = 32767;
 struct SampleSize {
     int employees = 200;  // 1..kMaxSampleEmployees
     uint64_t seed = 1;
+    // A full load, for measuring: every employee on file, ten calculation rows and every detail
+    // row for each, and input files with no blank line and every amount given.
+    bool full = false;
 };
 
 struct SampleCounts {

@@ -235,7 +235,7 @@ TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmo
     // Expected: one row per non-zero amount of every line, for the year and period given.
     std::multiset<std::string> expected;
     const std::vector<std::string> items = {"I0101", "I0102", "I0103", "I0104", "I0105",
-                                            "I0106", "D0201", "D0202", "D0203"};
+                                            "I0106", "D0201", "D0202", "D0203", "I0107"};
     for (const std::string& line : inputLines(co / "DataCalc.txt")) {
         if (line.empty()) continue;
         const std::vector<std::string> columns = splitColumns(line);
@@ -269,6 +269,32 @@ TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmo
     EXPECT_NE(out.find("rows written:           " + std::to_string(expected.size()) + "\n"),
               std::string::npos)
         << out;
+}
+
+// The full load of the benchmarks: every line of every file names an employee on file and holds
+// every amount, so every transfer changes every row it can.
+TEST_F(SampleCompanyTest, AFullLoadGivesEveryEmployeeEveryRow) {
+    const fs::path co = work.path() / "full";
+    std::string out;
+    ASSERT_EQ(run("sample " + quote(co.string()) + " --employees 40 --seed 3 --full", &out), 0)
+        << out;
+    EXPECT_NE(out.find("40 employees, 400 [Data Calc] rows, 320 [Data Master Detail] rows, 320 "
+                       "[Data Variant Detail] rows"),
+              std::string::npos)
+        << out;
+    for (const char* file : {"DataCalc.txt", "DataMasterDetail.txt", "DataVariantDetail.txt"}) {
+        const auto lines = inputLines(co / file);
+        ASSERT_EQ(lines.size(), 40u) << file;
+        for (const std::string& line : lines) {
+            for (const std::string& column : splitColumns(line)) EXPECT_FALSE(isZeroAmount(column));
+        }
+    }
+    ASSERT_EQ(transfer(co, "calc", "DataCalc.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("rows deleted:           400\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:           400\n"), std::string::npos) << out;
+    ASSERT_EQ(transfer(co, "pm", "DataMasterDetail.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("amounts written:        320\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("amounts dropped:        0 "), std::string::npos) << out;
 }
 
 TEST_F(SampleCompanyTest, EmployeePmAndPdTransfersComplete) {
