@@ -10,7 +10,7 @@ namespace data {
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) {
-    return foldText(a) == foldText(b);
+    return sameText(a, b);
 }
 
 bool isTextual(const jet::Value& v) {
@@ -100,7 +100,7 @@ jet::Value call(const sql::Expr& e, const ColumnReader& read) {
 
 std::string foldText(const std::string& text) {
     std::string out = text;
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out) c = foldChar(c);
     return out;
 }
 

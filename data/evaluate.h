@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/sql.h"
@@ -36,8 +37,19 @@ bool isTrue(const sql::Expr& expr, const ColumnReader& read);
 // cannot be compared (text that is not a number against a number).
 std::optional<int> compareValues(const jet::Value& a, const jet::Value& b);
 
-// Text folded for case-insensitive comparison and hashing (ASCII letters to upper case).
+// Text folded for case-insensitive comparison and hashing (ASCII letters to upper case; Thai
+// and other bytes are left as they are, whatever the process's locale).
+inline char foldChar(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string foldText(const std::string& text);
+// foldText(a) == foldText(b), without making either.
+inline bool sameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (foldChar(a[i]) != foldChar(b[i])) return false;
+    return true;
+}
 
 // Equality terms "column = literal" of a WHERE that is a pure conjunction of terms (brackets
 // allowed): the column position with its literal. Empty when the WHERE holds anything else.

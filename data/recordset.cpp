@@ -178,10 +178,10 @@ class RecordsetImpl {
     }
 
     int fieldOrdinal(const std::string& name) const {
-        std::string wanted = foldText(stripBrackets(name));
+        const std::string wanted = stripBrackets(name);
         const auto& columns = table->columns();
         for (size_t i = 0; i < fields.size(); ++i) {
-            if (foldText(columns[fields[i]].name) == wanted) return static_cast<int>(i);
+            if (sameText(columns[fields[i]].name, wanted)) return static_cast<int>(i);
         }
         throw makeError(Fault::ItemNotFound);
     }

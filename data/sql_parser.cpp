@@ -6,6 +6,7 @@
 
 #include "data/conversion.h"
 #include "data/errors.h"
+#include "data/evaluate.h"
 #include "data/sql.h"
 
 namespace data::sql {
@@ -30,13 +31,7 @@ bool isNameChar(unsigned char c) {
 }
 
 bool equalsWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return sameText(a, b);
 }
 
 std::vector<Token> tokenize(const std::string& s) {
@@ -800,6 +795,16 @@ ExprPtr parseDefault(const std::string& text) {
 }
 
 std::optional<std::string> tableNameOnly(const std::string& source) {
+    // A statement is told by its first word, before anything is tokenised.
+    size_t first = 0;
+    while (first < source.size() && std::isspace(static_cast<unsigned char>(source[first])))
+        ++first;
+    size_t last = first;
+    while (last < source.size() && std::isalpha(static_cast<unsigned char>(source[last]))) ++last;
+    const std::string_view word(source.data() + first, last - first);
+    for (std::string_view statement : {"SELECT", "DELETE", "INSERT", "UPDATE", "CREATE"}) {
+        if (sameText(word, statement)) return std::nullopt;
+    }
     try {
         Parser p(source);
         if (p.isWord("SELECT") || p.isWord("DELETE") || p.isWord("INSERT") || p.isWord("UPDATE") ||
