@@ -10,7 +10,7 @@
 namespace data {
 
 class Keyset {
-public:
+  public:
     Keyset() = default;
     explicit Keyset(std::vector<jet::RowId> ids) { assign(std::move(ids)); }
 
@@ -34,7 +34,7 @@ public:
 
     std::vector<jet::RowId> toVector() const;
 
-private:
+  private:
     // Block b holds positions starts_[b] .. starts_[b] + blocks_[b].size() - 1. No block is
     // empty; a block that grows past twice the usual size is split.
     std::vector<std::vector<jet::RowId>> blocks_;

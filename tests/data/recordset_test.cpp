@@ -319,7 +319,8 @@ TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
     auto idsOf = [](data::Recordset& rs) {
         std::vector<long> ids;
         if (rs.RecordCount() == 0) return ids;
-        for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) ids.push_back(data::valueToLong(rs.field("ID")));
+        for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext())
+            ids.push_back(data::valueToLong(rs.field("ID")));
         return ids;
     };
     auto fresh = [&] {
@@ -334,8 +335,9 @@ TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
         rs.Update();
     };
     for (int i = 0; i < 300; ++i)  // several pages, so that freed room is taken again
-        payroll->Execute("INSERT INTO [Data Calc] ([Employee#], [Company Code], Amount) VALUES ('E" +
-                         std::to_string(i % 60) + "', 'xxxxxxxxxx', 1)");
+        payroll->Execute(
+            "INSERT INTO [Data Calc] ([Employee#], [Company Code], Amount) VALUES ('E" +
+            std::to_string(i % 60) + "', 'xxxxxxxxxx', 1)");
 
     data::Recordset calc;
     calc.Open("SELECT * FROM [Data Calc]", payroll);

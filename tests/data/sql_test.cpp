@@ -215,6 +215,49 @@ TEST(SqlEvaluation, IndexableEqualityTerms) {
     EXPECT_TRUE(data::equalityTerms(*mixed).empty());
 }
 
+// Texts that differ only between their quotes share one parse; each must still get its own
+// texts back, quotes doubled, Thai, and marks that mean something outside quotes included.
+TEST(SqlParser, StatementsOfOneShapeKeepTheirOwnTexts) {
+    auto whereOf = [](data::sql::Statement& statement) -> data::sql::Expr* {
+        if (auto* select = std::get_if<data::sql::Select>(&statement)) return select->where.get();
+        return std::get<data::sql::Delete>(statement).where.get();
+    };
+    auto matchesStatement = [&](const std::string& text, const jet::Row& row) {
+        data::sql::Statement statement = parseStatement(text);
+        data::sql::Expr* where = whereOf(statement);
+        data::bindExpression(*where, "Data Master Detail", detailColumns());
+        return data::isTrue(*where, [&](int c) { return row[c]; });
+    };
+    const jet::Row row = detailRow("0012", "1", "01", "02");
+    const jet::Row odd = detailRow("O'X #[1]", "1", "01", "02");
+    const jet::Row thai = detailRow("สมชาย", "1", "01", "02");
+    const std::string lookup =
+        "SELECT [Data Master Detail].* FROM [Data Master Detail] WHERE "
+        "((([Data Master Detail].[Employee#])='";
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(
+            matchesStatement(lookup + "0012') AND (([Data Master Detail].Code)='02'));", row));
+        EXPECT_FALSE(
+            matchesStatement(lookup + "0015') AND (([Data Master Detail].Code)='02'));", row));
+        EXPECT_FALSE(
+            matchesStatement(lookup + "0012') AND (([Data Master Detail].Code)='03'));", row));
+        EXPECT_TRUE(
+            matchesStatement(lookup + "O''X #[1]') AND (([Data Master Detail].Code)='02'));", odd));
+        EXPECT_TRUE(
+            matchesStatement(lookup + "สมชาย') AND (([Data Master Detail].Code)='02'));", thai));
+        EXPECT_TRUE(
+            matchesStatement("DELETE * FROM [Data Master Detail] WHERE [Employee#]=\"0012\"", row));
+        EXPECT_FALSE(
+            matchesStatement("DELETE * FROM [Data Master Detail] WHERE [Employee#]='0013'", row));
+        EXPECT_TRUE(
+            matchesStatement("DELETE * FROM [Data Master Detail] WHERE [Employee#]='สมชาย'", thai));
+    }
+    // A text of the shape that does not parse is refused every time.
+    EXPECT_EQ(
+        errorNumber([] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
+        3075);
+}
+
 TEST(SqlParser, RecordSourcesThatAreTableNames) {
     EXPECT_EQ(data::sql::tableNameOnly("[Data Calc]"), std::optional<std::string>("Data Calc"));
     EXPECT_EQ(data::sql::tableNameOnly("iDataMasterDetail"),
