@@ -85,6 +85,16 @@ uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> 
 bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
                 std::span<const uint8_t> bytes, uint16_t flags) {
     const uint16_t n = slotCount(page, format);
+    // A live row whose new bytes are as long as the old ones is overwritten where it stands.
+    if (row < n && !bytes.empty() && (slotFlags(page, format, row) & kDeletedRow) != kDeletedRow) {
+        std::span<const uint8_t> current = rowBytes(page, format, row);
+        if (current.size() == bytes.size()) {
+            const size_t at = size_t(current.data() - page);
+            std::memmove(page + at, bytes.data(), bytes.size());
+            putU16(page + slotOffset(format, row), uint16_t(at | flags));
+            return true;
+        }
+    }
     // Gather every row's bytes (deleted rows give theirs back), then pack them again from the
     // end of the page in slot order.
     std::vector<std::span<const uint8_t>> rows(n);

@@ -46,6 +46,12 @@ void TableImpl::load() {
                                   db_.header().jetVersion, db_.header().codePage, db_.fileName());
     for (Column& column : tdef_.columns) applyColumnProperties(properties_, column);
     indexes_ = tdef_.publicIndexes();
+    descriptors_.reset();
+}
+
+const std::vector<IndexDescriptor>& TableImpl::indexDescriptors() const {
+    if (!descriptors_) descriptors_ = describeIndexes(*this);
+    return *descriptors_;
 }
 
 ValueContext TableImpl::valueContext() const {
@@ -507,7 +513,7 @@ std::vector<RowId> Table::seek(int indexPosition, const std::vector<Value>& key)
         throw Error(ErrorCode::NotFound, "table " + name() + " has no index at position " +
                                              std::to_string(indexPosition));
     const Index& index = all[size_t(indexPosition)];
-    std::vector<IndexDescriptor> descriptors = describeIndexes(*impl_);
+    const std::vector<IndexDescriptor>& descriptors = impl_->indexDescriptors();
     const IndexDescriptor& descriptor = descriptors.at(size_t(index.realIndex));
     std::vector<Value> values;
     values.reserve(key.size());

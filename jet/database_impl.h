@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "jet/coding.h"
 #include "jet/database.h"
 #include "jet/header.h"
+#include "jet/index_key.h"
 #include "jet/pager.h"
 #include "jet/properties.h"
 #include "jet/row_reader.h"
@@ -58,6 +60,9 @@ public:
 
     ValueContext valueContext() const;
 
+    // The index code's view of the table's indexes, made once per definition read.
+    const std::vector<IndexDescriptor>& indexDescriptors() const;
+
 private:
     void load();
     // Visits the live rows of one data page; returns false when `visit` asked to stop.
@@ -68,6 +73,7 @@ private:
     Tdef tdef_;
     PropertyBlob properties_;
     std::vector<Index> indexes_;
+    mutable std::optional<std::vector<IndexDescriptor>> descriptors_;
 };
 
 class DatabaseImpl {

@@ -113,7 +113,7 @@ std::vector<RowId> findRows(TableImpl& table, const std::vector<int>& positions,
                             const std::vector<Value>& values) {
     Row probe(table.columns().size());
     for (size_t k = 0; k < positions.size(); ++k) probe[size_t(positions[k])] = values[k];
-    for (IndexDescriptor d : describeIndexes(table)) {
+    for (IndexDescriptor d : table.indexDescriptors()) {
         if (d.columns.size() < positions.size() || !d.keysBuildable()) continue;
         bool leading = true;
         for (size_t k = 0; k < positions.size(); ++k) leading &= d.columns[k].rowPosition == positions[k];
@@ -142,7 +142,7 @@ public:
           pager_(db_.pager()),
           format_(db_.format()),
           file_(db_.fileName()),
-          indexes_(describeIndexes(table)) {
+          indexes_(table.indexDescriptors()) {
         // Primary-key columns may never be null, whatever the index flags say.
         for (const LogicalIndex& logical : table.tdef().logicalIndexes) {
             if (!logical.index.primaryKey) continue;
