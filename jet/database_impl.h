@@ -63,6 +63,11 @@ public:
     // The index code's view of the table's indexes, made once per definition read.
     const std::vector<IndexDescriptor>& indexDescriptors() const;
 
+    // The data page that last took a new row: tried first by the next insert, so that rows
+    // added one after another do not search the free-space map each time. Only a hint: the
+    // writer checks the page before using it.
+    uint32_t& roomHint() { return roomHint_; }
+
 private:
     void load();
     // Visits the live rows of one data page; returns false when `visit` asked to stop.
@@ -74,6 +79,7 @@ private:
     PropertyBlob properties_;
     std::vector<Index> indexes_;
     mutable std::optional<std::vector<IndexDescriptor>> descriptors_;
+    uint32_t roomHint_ = 0;
 };
 
 class DatabaseImpl {

@@ -397,7 +397,15 @@ private:
         bool hasFreeMap = tdef.freeMap.page != 0;
         auto isOwn = [this](const uint8_t* page) { return isOwnDataPage(page); };
         uint32_t candidate = 0;
-        if (hasFreeMap) {
+        uint32_t& hint = table_.roomHint();
+        if (hasFreeMap && hint != 0 && hint < pager_.pageCount()) {
+            PageRef page = pager_.read(hint);
+            if (isOwn(page->data()) && data_page::hasRoomFor(page->data(), format_, bytes.size()))
+                candidate = hint;
+        }
+        if (candidate != 0) {
+            // the page of the last new row still has room
+        } else if (hasFreeMap) {
             candidate = findPageWithRoom(pager_, format_, tdef.freeMap, bytes.size(), isOwn, file_);
         } else {
             UsageMap owned = UsageMap::read(pager_, format_, tdef.ownedMap, file_);
@@ -411,9 +419,11 @@ private:
         }
         if (candidate != 0) {
             uint8_t row = data_page::addRow(pager_.write(candidate), format_, bytes, flags);
+            hint = candidate;
             return RowId{candidate, row};
         }
         uint32_t fresh = allocatePage(pager_, format_, file_);
+        hint = fresh;
         uint8_t* page = pager_.write(fresh);
         data_page::initialise(page, format_, tdef.firstPage);
         uint8_t row = data_page::addRow(page, format_, bytes, flags);
