@@ -189,8 +189,15 @@ public:
         }
         std::vector<ColumnBytes> encoded = encode(row);
         Row exact = normalised(row, encoded);
-        std::vector<IndexEntry> oldKeys = indexEntries(old);
-        std::vector<IndexEntry> newKeys = indexEntries(exact);
+        std::vector<bool> unchanged(indexes_.size(), true);
+        for (size_t i = 0; i < indexes_.size(); ++i) {
+            for (const KeyColumn& k : indexes_[i].columns) {
+                const size_t p = size_t(k.rowPosition);
+                if (k.rowPosition >= 0 && !(exact[p] == old[p])) unchanged[i] = false;
+            }
+        }
+        std::vector<IndexEntry> oldKeys = indexEntries(old, &unchanged);
+        std::vector<IndexEntry> newKeys = indexEntries(exact, &unchanged);
         requireUnique(newKeys, &oldKeys);
         requireReferencedRows(exact, &old);
         std::vector<Cascade> cascades = relatedRowsOf(old, &exact);
@@ -342,6 +349,9 @@ private:
     std::vector<Bytes> storedLongValues(RowId id) const {
         const auto& columns = table_.columns();
         std::vector<Bytes> out(columns.size());
+        const bool any = std::any_of(columns.begin(), columns.end(),
+                                     [](const Column& c) { return c.isLongValue(); });
+        if (!any) return out;  // no memo or OLE column: the row need not be read for them
         table_.withRow(id, [&](const RowLayout& layout) {
             for (size_t i = 0; i < columns.size(); ++i) {
                 if (!columns[i].isLongValue() || !layout.present(columns[i])) continue;
@@ -630,7 +640,10 @@ private:
         return out;
     }
 
-    std::vector<IndexEntry> indexEntries(const Row& row) const {
+    // The index entries of a row. Where `unchanged` marks an index whose columns hold the same
+    // values in the row it replaces, the key is left empty: it cannot differ from the old one.
+    std::vector<IndexEntry> indexEntries(const Row& row,
+                                         const std::vector<bool>* unchanged = nullptr) const {
         std::vector<IndexEntry> out(indexes_.size());
         for (size_t i = 0; i < indexes_.size(); ++i) {
             const IndexDescriptor& d = indexes_[i];
@@ -650,6 +663,7 @@ private:
             }
             if (d.ignoreNulls() && allKeyColumnsNull(d, row)) continue;
             out[i].present = true;
+            if (unchanged && (*unchanged)[i]) continue;
             out[i].key = buildIndexKey(d, row);
             if (out[i].key.size() > treeOf(i).maxKeySize()) {
                 throw Error(ErrorCode::TooLong, "The key of index '" + d.name + "' of table '" +
