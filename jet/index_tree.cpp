@@ -51,11 +51,13 @@ size_t IndexTree::maxKeySize() const {
     return indexEntryCapacity(format_) / 4 - kNodeEntryTrailer;
 }
 
-// Decoding is a pure function of the page bytes, so a cached decode is valid exactly when the
-// bytes still match; comparing 4 KB is far cheaper than decoding them again.
+// Decoding is a pure function of the page bytes, so a cached decode is valid exactly while the
+// page keeps the version the pager gave it (or, from a pager that gives none, while the bytes
+// still match; comparing 4 KB is still far cheaper than decoding them again).
 namespace {
 struct CachedPage {
-    std::vector<uint8_t> raw;
+    uint64_t version = 0;
+    std::vector<uint8_t> raw;  // only when the pager gives no versions
     std::shared_ptr<const IndexPage> decoded;
 };
 constexpr size_t kCachedPages = 2048;
@@ -65,7 +67,7 @@ std::unordered_map<uint32_t, CachedPage>& pageCache() {
     return cache;
 }
 
-void remember(uint32_t page, const uint8_t* raw, size_t size,
+void remember(uint32_t page, uint64_t version, const uint8_t* raw, size_t size,
               std::shared_ptr<const IndexPage> decoded) {
     auto& cache = pageCache();
     auto it = cache.find(page);
@@ -73,7 +75,12 @@ void remember(uint32_t page, const uint8_t* raw, size_t size,
         if (cache.size() >= kCachedPages) cache.clear();
         it = cache.emplace(page, CachedPage{}).first;
     }
-    it->second.raw.assign(raw, raw + size);
+    it->second.version = version;
+    if (version == 0) {
+        it->second.raw.assign(raw, raw + size);
+    } else {
+        it->second.raw.clear();
+    }
     it->second.decoded = std::move(decoded);
 }
 }  // namespace
@@ -85,22 +92,27 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     ++pagesRead_;
     PageRef ref = pager_.read(page);
     if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
+    const uint64_t version = pager_.version(page);
     auto& cache = pageCache();
     auto it = cache.find(page);
-    if (it != cache.end() && it->second.raw.size() == format_.pageSize &&
-        std::memcmp(it->second.raw.data(), ref->data(), format_.pageSize) == 0) {
-        return it->second.decoded;
+    if (it != cache.end()) {
+        const CachedPage& cached = it->second;
+        if (version != 0 ? cached.version == version
+                         : cached.raw.size() == format_.pageSize &&
+                               std::memcmp(cached.raw.data(), ref->data(), format_.pageSize) == 0)
+            return cached.decoded;
     }
     auto decoded = std::make_shared<const IndexPage>(
         decodeIndexPage(ref->data(), format_, pager_.path(), page));
-    remember(page, ref->data(), format_.pageSize, decoded);
+    remember(page, version, ref->data(), format_.pageSize, decoded);
     return decoded;
 }
 
 void IndexTree::store(uint32_t page, const IndexPage& node) {
     uint8_t* out = pager_.write(page);
     encodeIndexPage(node, out, format_);
-    remember(page, out, format_.pageSize, std::make_shared<const IndexPage>(node));
+    remember(page, pager_.version(page), out, format_.pageSize,
+             std::make_shared<const IndexPage>(node));
 }
 
 uint32_t IndexTree::allocate() {
@@ -363,7 +375,7 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
     encodeIndexPage(node, out, format_);
     step.shared = std::make_shared<const IndexPage>(std::move(node));
     step.owned.reset();
-    remember(step.page, out, format_.pageSize, step.shared);
+    remember(step.page, pager_.version(step.page), out, format_.pageSize, step.shared);
     propagateMax(path, level);
 }
 

@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -51,6 +52,9 @@ constexpr char kJournalMagic[8] = {'V', 'J', 'N', 'L', 'P', 'G', '0', '1'};
 constexpr char kJournalEnd[8] = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
 constexpr size_t kJournalHeaderSize = 24;  // magic, page size, page count, entry count, zero
 constexpr size_t kJournalTrailerSize = 16;  // checksum u64, end magic
+
+// Page versions come from one clock for every pager, so no two pages ever share one.
+std::atomic<uint64_t> versionClock{0};
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
@@ -314,6 +318,7 @@ public:
         }
         try {
             if (playBackJournal(fd_, path_)) cache_.clear();
+            versions_.clear();
             overlay_.clear();
             overlayPageCount_.reset();
             learnPageSize();
@@ -356,9 +361,16 @@ public:
         return committed(page);
     }
 
+    uint64_t version(uint32_t page) override {
+        auto it = versions_.find(page);
+        if (it == versions_.end()) it = versions_.emplace(page, ++versionClock).first;
+        return it->second;
+    }
+
     uint8_t* write(uint32_t page) override {
         requireTransaction("write a page");
         requirePage(page);
+        versions_.erase(page);  // the caller is about to change it
         auto it = dirty_.find(page);
         if (it == dirty_.end()) {
             auto copy = std::make_shared<PageBuffer>(*committed(page));
@@ -376,6 +388,7 @@ public:
     uint32_t append() override {
         requireTransaction("add a page");
         uint32_t page = pageCount_++;
+        versions_.erase(page);
         if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
         dirty_.emplace(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
         return page;
@@ -418,6 +431,7 @@ public:
         }
         while (undo_.size() > sp->undoSize) {
             UndoEntry& u = undo_.back();
+            versions_.erase(u.page);
             auto it = dirty_.find(u.page);
             if (!u.previous) {
                 dirty_.erase(it);
@@ -517,6 +531,7 @@ private:
     }
 
     void endTransaction() {
+        for (const auto& entry : dirty_) versions_.erase(entry.first);
         dirty_.clear();
         undo_.clear();
         savepoints_.clear();
@@ -695,6 +710,7 @@ private:
     uint32_t pageCount_ = 0;
 
     std::unordered_map<uint32_t, PageRef> cache_;
+    std::unordered_map<uint32_t, uint64_t> versions_;  // see version(); absent: not asked yet
     std::map<uint32_t, PageBuffer> overlay_;
     std::optional<uint32_t> overlayPageCount_;
 

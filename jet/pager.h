@@ -50,6 +50,14 @@ public:
     // pointer stays valid until the transaction ends or rolls back past this write. After a
     // savepoint, call write() again before changing the page (that call records the undo copy).
     virtual uint8_t* write(uint32_t page) = 0;
+    // A number that names the page's present contents: it differs from every number given
+    // before, for any page of any pager, once the page may have changed (a write() call, a
+    // rollback). Lets readers keep what they decoded from a page without comparing its bytes.
+    // 0 means the pager does not tell.
+    virtual uint64_t version(uint32_t page) {
+        (void)page;
+        return 0;
+    }
     // REQUIRES: inTransaction(). Appends a zero-filled page; returns its number.
     virtual uint32_t append() = 0;
 

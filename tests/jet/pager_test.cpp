@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,52 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     EXPECT_EQ(uint8_t(committed[pages * 4096]), 0x01);
     EXPECT_EQ((*pager->read(pages))[0], 0x01);
     EXPECT_EQ(pager->pageCount(), pages + 2);
+}
+
+// A page's version stands for its contents: the same while nothing can have changed them, a
+// new one after a write, a rollback or a commit that failed, and never one that another page of
+// any pager had.
+TEST(PagerTransaction, PageVersionsChangeWheneverContentsMay) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    fs::create_directories(dir.path() / "other");
+    fs::path other = copyFixture("testV2000.mdb", dir.path() / "other");
+    auto pager = Pager::open(db, OpenMode::ReadWrite);
+    auto second = Pager::open(other, OpenMode::ReadOnly);
+    std::set<uint64_t> seen;
+    auto fresh = [&](uint64_t v) { return v != 0 && seen.insert(v).second; };
+
+    const uint64_t start = pager->version(1);
+    EXPECT_TRUE(fresh(start));
+    EXPECT_EQ(pager->version(1), start);
+    pager->read(1);
+    EXPECT_EQ(pager->version(1), start) << "reading changes nothing";
+    EXPECT_TRUE(fresh(second->version(1))) << "the same page of another file";
+    EXPECT_TRUE(fresh(pager->version(2)));
+
+    pager->begin();
+    pager->write(1)[20] = 1;
+    const uint64_t written = pager->version(1);
+    EXPECT_TRUE(fresh(written));
+    auto sp = pager->savepoint();
+    pager->write(1)[20] = 2;
+    const uint64_t again = pager->version(1);
+    EXPECT_TRUE(fresh(again));
+    pager->rollbackTo(sp);
+    EXPECT_TRUE(fresh(pager->version(1))) << "back to earlier contents, under a new version";
+    const uint32_t added = pager->append();
+    EXPECT_TRUE(fresh(pager->version(added)));
+    pager->rollback();
+    EXPECT_TRUE(fresh(pager->version(1)));
+
+    pager->begin();
+    pager->write(3)[0] = 9;
+    const uint64_t before = pager->version(3);
+    pager->setFaultHook([](FaultPoint point, uint64_t) {
+        if (point == FaultPoint::PageWrite) throw jet::Error(ErrorCode::Io, "injected");
+    });
+    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
+    EXPECT_NE(pager->version(3), before);
 }
 
 // A fault at any step of a commit: the commit fails, the file keeps its committed bytes, and the
