@@ -55,6 +55,7 @@ size_t IndexPage::lowerBound(std::span<const uint8_t> target) const {
 }
 
 void IndexPage::insert(size_t pos, std::span<const uint8_t> e) {
+    unchangedLead_ = std::min(unchangedLead_, pos);
     size_t start = pos == 0 ? 0 : ends_[pos - 1];
     data_.insert(data_.begin() + long(start), e.begin(), e.end());
     ends_.insert(ends_.begin() + long(pos), uint32_t(start));
@@ -62,6 +63,7 @@ void IndexPage::insert(size_t pos, std::span<const uint8_t> e) {
 }
 
 void IndexPage::erase(size_t pos) {
+    unchangedLead_ = std::min(unchangedLead_, pos);
     size_t start = pos == 0 ? 0 : ends_[pos - 1];
     size_t len = ends_[pos] - start;
     data_.erase(data_.begin() + long(start), data_.begin() + long(start + len));
@@ -77,6 +79,8 @@ void IndexPage::replace(size_t pos, std::span<const uint8_t> e) {
 
 void IndexPage::moveFront(size_t n, IndexPage& to) {
     if (n == 0) return;
+    unchangedLead_ = 0;
+    to.unchangedLead_ = 0;
     size_t bytes = ends_[n - 1];
     size_t base = to.data_.size();
     to.data_.insert(to.data_.end(), data_.begin(), data_.begin() + long(bytes));
@@ -151,6 +155,7 @@ IndexPage decodeIndexPage(const uint8_t* page, const JetFormat& f,
         }
     }
     if (out.ends_.empty() && prefix != 0) corrupt(file, pageNumber, "prefix on an empty page");
+    out.markEncoded();
     return out;
 }
 
@@ -161,29 +166,62 @@ void appendEntryTrailer(std::vector<uint8_t>& entry, RowId row) {
     entry.insert(entry.end(), t, t + 4);
 }
 
-void encodeIndexPage(const IndexPage& p, uint8_t* out, const JetFormat& f) {
-    std::memset(out, 0, f.pageSize);
+namespace {
+
+void encodeHeader(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t prefix) {
     out[0] = p.type;
     out[1] = 0x01;
     putU32(out + 4, p.tdefPage);
     putU32(out + f.indexPrevPage, p.prevPage);
     putU32(out + f.indexNextPage, p.nextPage);
     putU32(out + f.indexTailPage, p.leaf() ? 0 : p.tailPage);
-    const size_t prefix = p.prefixLength();
     putU16(out + f.indexPrefixLength, uint16_t(prefix));
     // Access wrote 1 here on the intermediate page it made.
     out[f.indexPrefixLength + 2] = p.leaf() ? 0 : 1;
+}
 
+// Writes entries [from, count) starting at entry offset `pos`, marks their ends in the bitmap
+// and zeroes the rest of the page; returns nothing, stores the free space.
+void encodeEntries(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t prefix,
+                   size_t from, size_t pos) {
     uint8_t* bitmap = out + f.indexBitmap;
-    size_t pos = 0;
-    for (size_t i = 0; i < p.count(); ++i) {
+    for (size_t i = from; i < p.count(); ++i) {
         auto e = p.entry(i);
         size_t skip = i == 0 ? 0 : prefix;
         std::memcpy(out + f.indexEntries + pos, e.data() + skip, e.size() - skip);
         pos += e.size() - skip;
         bitmap[pos / 8] |= uint8_t(1u << (pos % 8));
     }
+    std::memset(out + f.indexEntries + pos, 0, f.pageSize - f.indexEntries - pos);
     putU16(out + 2, uint16_t(f.pageSize - f.indexEntries - pos));
+}
+
+}  // namespace
+
+void encodeIndexPage(const IndexPage& p, uint8_t* out, const JetFormat& f) {
+    const size_t prefix = p.prefixLength();
+    std::memset(out, 0, f.indexEntries);
+    encodeHeader(p, out, f, prefix);
+    encodeEntries(p, out, f, prefix, 0, 0);
+}
+
+void encodeIndexPageChanges(const IndexPage& p, uint8_t* out, const JetFormat& f) {
+    const size_t prefix = p.prefixLength();
+    const size_t lead = std::min(p.unchangedLead(), p.count());
+    if (lead == 0 || out[0] != p.type || f.version < 4 ||
+        getU16(out + f.indexPrefixLength) != prefix) {
+        encodeIndexPage(p, out, f);
+        return;
+    }
+    // The leading entries keep their bytes and the bitmap bits up to the end of the last of
+    // them; every later bit goes.
+    const size_t pos = p.encodedOffset(lead, prefix);
+    uint8_t* bitmap = out + f.indexBitmap;
+    bitmap[pos / 8] &= uint8_t((2u << (pos % 8)) - 1);
+    std::memset(bitmap + pos / 8 + 1, 0, bitmapBytes(f) - pos / 8 - 1);
+    std::memset(out, 0, f.indexBitmap);
+    encodeHeader(p, out, f, prefix);
+    encodeEntries(p, out, f, prefix, lead, pos);
 }
 
 }  // namespace jet

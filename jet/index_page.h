@@ -69,6 +69,7 @@ class IndexPage {
     void clear() {
         data_.clear();
         ends_.clear();
+        unchangedLead_ = 0;
     }
 
     // Bytes the entries take on disk with the prefix this page would be written with.
@@ -76,9 +77,19 @@ class IndexPage {
     // The prefix written: the common prefix of the first and last entries.
     size_t prefixLength() const;
 
+    // How many leading entries are as they were when the page was last decoded or encoded
+    // (encodeIndexPageChanges rewrites only what follows them).
+    size_t unchangedLead() const { return unchangedLead_; }
+    void markEncoded() { unchangedLead_ = count(); }
+    // Where entry i starts among the entries on disk, written with prefix length `prefix`.
+    size_t encodedOffset(size_t i, size_t prefix) const {
+        return i == 0 ? 0 : ends_[i - 1] - (i - 1) * prefix;
+    }
+
   private:
     std::vector<uint8_t> data_;
     std::vector<uint32_t> ends_;
+    size_t unchangedLead_ = 0;
     friend IndexPage decodeIndexPage(const uint8_t*, const JetFormat&, const std::filesystem::path&,
                                      uint32_t);
 };
@@ -98,6 +109,11 @@ inline bool fitsOnPage(const IndexPage& page, const JetFormat& format) {
 // Writes the whole page (header, bitmap, entries, zeroed rest).
 // REQUIRES: fitsOnPage(page, format).
 void encodeIndexPage(const IndexPage& page, uint8_t* out, const JetFormat& format);
+// The same result as encodeIndexPage, rewriting only the entries after page.unchangedLead()
+// when the prefix length has not changed.
+// REQUIRES: fitsOnPage(page, format); `out` holds the page as it was last decoded from or
+// encoded into (the bytes page.unchangedLead() refers to).
+void encodeIndexPageChanges(const IndexPage& page, uint8_t* out, const JetFormat& format);
 
 // Builds an entry from its parts.
 void appendEntryTrailer(std::vector<uint8_t>& entry, RowId row);

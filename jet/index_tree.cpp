@@ -111,8 +111,9 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
 void IndexTree::store(uint32_t page, const IndexPage& node) {
     uint8_t* out = pager_.write(page);
     encodeIndexPage(node, out, format_);
-    remember(page, pager_.version(page), out, format_.pageSize,
-             std::make_shared<const IndexPage>(node));
+    auto written = std::make_shared<IndexPage>(node);
+    written->markEncoded();
+    remember(page, pager_.version(page), out, format_.pageSize, std::move(written));
 }
 
 uint32_t IndexTree::allocate() {
@@ -370,9 +371,11 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
         }
         return;
     }
-    // The written page becomes the cached decoded form without another copy.
+    // The page was loaded from these very bytes: only entries after the unchanged ones are
+    // written again. The written page becomes the cached decoded form without another copy.
     uint8_t* out = pager_.write(step.page);
-    encodeIndexPage(node, out, format_);
+    encodeIndexPageChanges(node, out, format_);
+    node.markEncoded();
     step.shared = std::make_shared<const IndexPage>(std::move(node));
     step.owned.reset();
     remember(step.page, pager_.version(step.page), out, format_.pageSize, step.shared);
