@@ -180,10 +180,10 @@ void encodeHeader(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t p
     out[f.indexPrefixLength + 2] = p.leaf() ? 0 : 1;
 }
 
-// Writes entries [from, count) starting at entry offset `pos`, marks their ends in the bitmap
-// and zeroes the rest of the page; returns nothing, stores the free space.
-void encodeEntries(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t prefix,
-                   size_t from, size_t pos) {
+// Writes entries [from, count) from entry offset `pos` on, marks their ends in the bitmap,
+// zeroes the rest of the page and stores the free space.
+void encodeEntries(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t prefix, size_t from,
+                   size_t pos) {
     uint8_t* bitmap = out + f.indexBitmap;
     for (size_t i = from; i < p.count(); ++i) {
         auto e = p.entry(i);
