@@ -362,15 +362,15 @@ public:
     }
 
     uint64_t version(uint32_t page) override {
-        auto it = versions_.find(page);
-        if (it == versions_.end()) it = versions_.emplace(page, ++versionClock).first;
-        return it->second;
+        if (page >= versions_.size()) versions_.resize(size_t(page) + 1, 0);
+        if (versions_[page] == 0) versions_[page] = ++versionClock;
+        return versions_[page];
     }
 
     uint8_t* write(uint32_t page) override {
         requireTransaction("write a page");
         requirePage(page);
-        versions_.erase(page);  // the caller is about to change it
+        forgetVersion(page);  // the caller is about to change it
         auto it = dirty_.find(page);
         if (it == dirty_.end()) {
             auto copy = std::make_shared<PageBuffer>(*committed(page));
@@ -378,7 +378,7 @@ public:
             it = dirty_.emplace(page, DirtyPage{copy, epoch_}).first;
         } else if (it->second.epoch < epoch_ && !savepoints_.empty()) {
             // First change since the latest savepoint: remember what to go back to.
-            undo_.push_back(UndoEntry{page, std::make_shared<PageBuffer>(*it->second.buffer),
+            undo_.push_back(UndoEntry{page, copyOf(*it->second.buffer),
                                       it->second.epoch});
             it->second.epoch = epoch_;
         }
@@ -388,7 +388,7 @@ public:
     uint32_t append() override {
         requireTransaction("add a page");
         uint32_t page = pageCount_++;
-        versions_.erase(page);
+        forgetVersion(page);
         if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
         dirty_.emplace(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
         return page;
@@ -431,13 +431,14 @@ public:
         }
         while (undo_.size() > sp->undoSize) {
             UndoEntry& u = undo_.back();
-            versions_.erase(u.page);
+            forgetVersion(u.page);
             auto it = dirty_.find(u.page);
             if (!u.previous) {
                 dirty_.erase(it);
             } else {
                 std::memcpy(it->second.buffer->data(), u.previous->data(), pageSize_);
                 it->second.epoch = u.epoch;
+                recycle(std::move(u.previous));
             }
             undo_.pop_back();
         }
@@ -454,6 +455,7 @@ public:
         if (sp == savepoints_.begin()) {
             // Back at the transaction's own level: only a whole rollback remains, which needs
             // no copies.
+            for (UndoEntry& u : undo_) recycle(std::move(u.previous));
             undo_.clear();
             savepoints_.clear();
             epoch_ = ++nextId_;
@@ -465,7 +467,10 @@ public:
         size_t keep = sp->undoSize;
         for (size_t i = sp->undoSize; i < undo_.size(); ++i) {
             UndoEntry& u = undo_[i];
-            if (u.previous && u.epoch >= parentEpoch) continue;
+            if (u.previous && u.epoch >= parentEpoch) {
+                recycle(std::move(u.previous));
+                continue;
+            }
             if (keep != i) undo_[keep] = std::move(u);
             ++keep;
         }
@@ -531,7 +536,7 @@ private:
     }
 
     void endTransaction() {
-        for (const auto& entry : dirty_) versions_.erase(entry.first);
+        for (const auto& entry : dirty_) forgetVersion(entry.first);
         dirty_.clear();
         undo_.clear();
         savepoints_.clear();
@@ -710,7 +715,25 @@ private:
     uint32_t pageCount_ = 0;
 
     std::unordered_map<uint32_t, PageRef> cache_;
-    std::unordered_map<uint32_t, uint64_t> versions_;  // see version(); absent: not asked yet
+    std::vector<uint64_t> versions_;  // see version(), by page; 0: not asked yet
+    // Page copies no longer needed for undo, kept for the next copy instead of allocating one.
+    std::vector<std::shared_ptr<PageBuffer>> spare_;
+
+    void forgetVersion(uint32_t page) {
+        if (page < versions_.size()) versions_[page] = 0;
+    }
+    std::shared_ptr<PageBuffer> copyOf(const PageBuffer& page) {
+        if (spare_.empty()) return std::make_shared<PageBuffer>(page);
+        std::shared_ptr<PageBuffer> copy = std::move(spare_.back());
+        spare_.pop_back();
+        *copy = page;
+        return copy;
+    }
+    void recycle(std::shared_ptr<PageBuffer> copy) {
+        constexpr size_t kMaxSpare = 64;
+        if (copy && copy.use_count() == 1 && spare_.size() < kMaxSpare)
+            spare_.push_back(std::move(copy));
+    }
     std::map<uint32_t, PageBuffer> overlay_;
     std::optional<uint32_t> overlayPageCount_;
 
