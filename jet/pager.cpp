@@ -22,6 +22,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -128,6 +129,27 @@ void writeExactly(int fd, const uint8_t* data, size_t size, off_t offset, const 
             throwIo(path, "cannot write");
         }
         done += size_t(n);
+    }
+}
+
+// Writes pages that lie one after another in the file with one call (a short write is finished
+// page by page).
+void writeRun(int fd, const std::vector<const uint8_t*>& pages, uint32_t pageSize, off_t offset,
+              const fs::path& path) {
+    std::vector<iovec> parts(pages.size());
+    for (size_t i = 0; i < pages.size(); ++i)
+        parts[i] = iovec{const_cast<uint8_t*>(pages[i]), pageSize};
+    ssize_t n;
+    do {
+        n = ::pwritev(fd, parts.data(), int(parts.size()), offset);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throwIo(path, "cannot write");
+    size_t done = size_t(n);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const size_t start = i * pageSize;
+        if (done >= start + pageSize) continue;
+        const size_t skip = done > start ? done - start : 0;
+        writeExactly(fd, pages[i] + skip, pageSize - skip, offset + off_t(start + skip), path);
     }
 }
 
@@ -621,10 +643,23 @@ private:
             ::close(jfd);
             syncFolder(journalPath);
 
+            // In file order, neighbours in one call.
+            std::vector<std::pair<uint32_t, const uint8_t*>> pages;
+            pages.reserve(dirty_.size());
+            for (const auto& [page, d] : dirty_) pages.emplace_back(page, d.buffer->data());
+            std::sort(pages.begin(), pages.end());
+            constexpr size_t kMaxRun = 256;
             uint64_t written = 0;
-            for (const auto& [page, d] : dirty_) {
-                fault(FaultPoint::PageWrite, written++);
-                writeExactly(fd_, d.buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
+            std::vector<const uint8_t*> run;
+            for (size_t i = 0; i < pages.size();) {
+                run.clear();
+                const uint32_t first = pages[i].first;
+                while (i < pages.size() && run.size() < kMaxRun &&
+                       pages[i].first == first + run.size()) {
+                    fault(FaultPoint::PageWrite, written++);
+                    run.push_back(pages[i++].second);
+                }
+                writeRun(fd_, run, pageSize_, off_t(first) * pageSize_, path_);
             }
             fault(FaultPoint::FileSync, 0);
             syncFile(fd_, path_);
