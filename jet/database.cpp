@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <mutex>
 
 #include "jet/database_impl.h"
@@ -47,6 +48,9 @@ void TableImpl::load() {
     for (Column& column : tdef_.columns) applyColumnProperties(properties_, column);
     indexes_ = tdef_.publicIndexes();
     descriptors_.reset();
+    lastRead_ = LastRead{};
+    keepsLastRead_ = std::none_of(tdef_.columns.begin(), tdef_.columns.end(),
+                                  [](const Column& c) { return c.isLongValue(); });
 }
 
 const std::vector<IndexDescriptor>& TableImpl::indexDescriptors() const {
@@ -165,11 +169,22 @@ std::vector<RowId> TableImpl::rowIds() const {
 }
 
 Row TableImpl::read(RowId id) const {
+    Pager& pager = db_.pager();
+    const bool keep = keepsLastRead_ && id.page != 0 && id.page < pager.pageCount();
+    const uint64_t version = keep ? pager.version(id.page) : 0;
+    if (version != 0 && lastRead_.version == version && lastRead_.id == id) return lastRead_.row;
     Row row;
     ValueContext context = valueContext();
+    bool onItsPage = false;
     withRow(id, [&](const RowLayout& layout) {
         decodeRow(layout, tdef_, context, db_.fileName(), row);
+        onItsPage = layout.pageNumber() == id.page;
     });
+    if (version != 0 && onItsPage) {
+        lastRead_.id = id;
+        lastRead_.version = version;
+        lastRead_.row = row;
+    }
     return row;
 }
 

@@ -79,6 +79,16 @@ private:
     PropertyBlob properties_;
     std::vector<Index> indexes_;
     mutable std::optional<std::vector<IndexDescriptor>> descriptors_;
+    // The row read last, while its page keeps the version it had then: a row is often read
+    // again at once (checked against a criterion, then changed). Rows of tables with memo or OLE
+    // columns, and overflow rows, are not kept: their bytes are on other pages too.
+    struct LastRead {
+        RowId id;
+        uint64_t version = 0;
+        Row row;
+    };
+    mutable LastRead lastRead_;
+    bool keepsLastRead_ = false;
     uint32_t roomHint_ = 0;
 };
 

@@ -52,6 +52,8 @@ public:
     std::span<const uint8_t> bytes(const Column& column) const;
 
     uint16_t columnCount() const { return columnCount_; }
+    // The page the row's bytes are on (another than the row id's for an overflow row).
+    uint32_t pageNumber() const { return page_; }
 
 private:
     [[noreturn]] void fail(const std::string& what) const;
