@@ -17,6 +17,8 @@ constexpr RowPointer kGlobalMap{1, 0};
 constexpr size_t kInlineHeader = 5;  // type byte, u32 start page
 // Access grows the global map's inline row by this many bitmap bytes at a time.
 constexpr size_t kGlobalGrowth = 32;
+// A reference map row: the type byte and 17 bitmap page pointers, as Access writes it.
+constexpr size_t kReferenceRowBytes = 69;
 
 Error mapError(const std::string& file, RowPointer where, const std::string& what) {
     return fileError(ErrorCode::Corrupt, file,
@@ -48,7 +50,9 @@ void setBit(uint8_t* bitmap, uint64_t bit, bool on) {
     }
 }
 
-uint64_t referenceSpan(const JetFormat& format) { return uint64_t(format.referenceMapPageBytes) * 8; }
+uint64_t referenceSpan(const JetFormat& format) {
+    return uint64_t(format.referenceMapPageBytes) * 8;
+}
 
 // Sets a bit in a reference map, allocating its bitmap page when needed.
 void setReferenceBit(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,
@@ -58,7 +62,8 @@ void setReferenceBit(Pager& pager, const JetFormat& format, RowPointer where, ui
     uint64_t k = page / referenceSpan(format);
     if (k >= pointers) {
         throw fileError(ErrorCode::Unsupported, file,
-                        "page " + std::to_string(page) + " lies beyond what the usage map at page " +
+                        "page " + std::to_string(page) +
+                            " lies beyond what the usage map at page " +
                             std::to_string(where.page) + " can describe");
     }
     uint32_t bitmapPage = getU32(row.data() + 1 + 4 * k);
@@ -73,7 +78,8 @@ void setReferenceBit(Pager& pager, const JetFormat& format, RowPointer where, ui
     }
     if (bitmapPage >= pager.pageCount()) throw mapError(file, where, "refers outside the file");
     uint8_t* bits = pager.write(bitmapPage);
-    if (bits[0] != page_type::kUsageBitmap) throw mapError(file, where, "refers to a non-bitmap page");
+    if (bits[0] != page_type::kUsageBitmap)
+        throw mapError(file, where, "refers to a non-bitmap page");
     setBit(bits + format.referenceMapPageHeader, page - k * referenceSpan(format), on);
 }
 
@@ -96,8 +102,8 @@ void rewriteMap(Pager& pager, const JetFormat& format, RowPointer where,
     for (uint32_t p : pages) setReferenceBit(pager, format, where, p, true, file);
 }
 
-void setTableMapBit(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,
-                    bool on, const std::string& file) {
+void setTableMapBit(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page, bool on,
+                    const std::string& file) {
     std::span<uint8_t> row = mapRow(pager, format, where, file);
     if (row[0] == UsageMap::kReference) {
         setReferenceBit(pager, format, where, page, on, file);
@@ -118,25 +124,103 @@ void setTableMapBit(Pager& pager, const JetFormat& format, RowPointer where, uin
     rewriteMap(pager, format, where, pages, file);
 }
 
+// Appends a bitmap page holding `bitmap` and returns its number. Marking the page itself used is
+// the caller's business.
+uint32_t appendBitmapPage(Pager& pager, const JetFormat& format,
+                          const std::vector<uint8_t>& bitmap) {
+    uint32_t page = pager.append();
+    uint8_t* bytes = pager.write(page);
+    bytes[0] = page_type::kUsageBitmap;
+    bytes[1] = 0x01;
+    std::copy(bitmap.begin(), bitmap.end(), bytes + format.referenceMapPageHeader);
+    return page;
+}
+
+// The global map in reference form. A range whose pointer is 0 has no page in use, so freeing
+// there changes nothing and using a page there first gives the range a bitmap page (all free).
+// That page is itself in use, and when it opens the next range that range needs one too.
+void setGlobalReferenceBit(Pager& pager, const JetFormat& format, uint32_t page, bool free,
+                           const std::string& file) {
+    std::span<uint8_t> row = mapRow(pager, format, kGlobalMap, file);
+    const uint64_t span = referenceSpan(format);
+    const uint64_t k = page / span;
+    if (k >= (row.size() - 1) / 4) {
+        if (free) return;
+        throw fileError(ErrorCode::Unsupported, file,
+                        "the free-page map cannot describe page " + std::to_string(page) +
+                            ": the file is as large as the format allows");
+    }
+    uint32_t bitmapPage = getU32(row.data() + 1 + 4 * k);
+    if (bitmapPage == 0) {
+        if (free) return;
+        bitmapPage = appendBitmapPage(pager, format,
+                                      std::vector<uint8_t>(format.referenceMapPageBytes, 0xFF));
+        putU32(mapRow(pager, format, kGlobalMap, file).data() + 1 + 4 * k, bitmapPage);
+        setGlobalReferenceBit(pager, format, bitmapPage, false, file);
+    }
+    if (bitmapPage >= pager.pageCount()) {
+        throw mapError(file, kGlobalMap, "refers outside the file");
+    }
+    uint8_t* bits = pager.write(bitmapPage);
+    if (bits[0] != page_type::kUsageBitmap) {
+        throw mapError(file, kGlobalMap, "refers to a non-bitmap page");
+    }
+    setBit(bits + format.referenceMapPageHeader, page - k * span, free);
+}
+
+// Turns the inline global map, which page 1 has no room left to grow, into a reference map that
+// says the same of every page: each bit of the old row is carried over, pages past its reach
+// stay free, pages below its start stay in use. Every range holding a page of the file gets its
+// bitmap page, so only ranges wholly past the end keep a 0 pointer.
+void promoteGlobalMap(Pager& pager, const JetFormat& format, const std::string& file) {
+    std::span<uint8_t> row = mapRow(pager, format, kGlobalMap, file);
+    const uint64_t start = getU32(row.data() + 1);
+    const std::vector<uint8_t> old(row.begin() + kInlineHeader, row.end());
+    const uint64_t reach = start + uint64_t(old.size()) * 8;
+
+    const uint64_t span = referenceSpan(format);
+    const uint64_t inFile = pager.pageCount();
+    const uint64_t ranges = (inFile + span - 1) / span;
+    if (ranges > (kReferenceRowBytes - 1) / 4) {
+        throw fileError(ErrorCode::Unsupported, file,
+                        "the file is too large for the free-page map");
+    }
+    std::vector<uint8_t> reference(kReferenceRowBytes, 0);
+    reference[0] = UsageMap::kReference;
+    if (!data_page::replaceRow(pager.write(kGlobalMap.page), format, kGlobalMap.row, reference,
+                               0)) {
+        throw fileError(ErrorCode::Unsupported, file,
+                        "page 1 has no room for the free-page map in reference form");
+    }
+    std::vector<uint32_t> made;
+    for (uint64_t k = 0; k < ranges; ++k) {
+        std::vector<uint8_t> bitmap(format.referenceMapPageBytes, 0xFF);
+        for (uint64_t i = 0; i < span && k * span + i < inFile; ++i) {
+            uint64_t p = k * span + i;
+            bool free =
+                p >= reach || (p >= start && ((old[(p - start) / 8] >> ((p - start) % 8)) & 1));
+            if (!free) setBit(bitmap.data(), i, false);
+        }
+        made.push_back(appendBitmapPage(pager, format, bitmap));
+        putU32(mapRow(pager, format, kGlobalMap, file).data() + 1 + 4 * k, made.back());
+    }
+    for (uint32_t page : made) setGlobalReferenceBit(pager, format, page, false, file);
+}
+
 // The global map: a set bit means free; pages past the map's reach count as free.
 void setGlobalBit(Pager& pager, const JetFormat& format, uint32_t page, bool free,
                   const std::string& file) {
     std::span<uint8_t> row = mapRow(pager, format, kGlobalMap, file);
     if (row[0] == UsageMap::kReference) {
-        std::vector<uint8_t> copy(row.begin(), row.end());
-        uint64_t k = page / referenceSpan(format);
-        uint32_t bitmapPage = k < (copy.size() - 1) / 4 ? getU32(copy.data() + 1 + 4 * k) : 0;
-        if (bitmapPage == 0 || bitmapPage >= pager.pageCount()) {
-            if (free) return;
-            throw fileError(ErrorCode::Unsupported, file,
-                            "the free-page map has no room for page " + std::to_string(page));
-        }
-        setBit(pager.write(bitmapPage) + format.referenceMapPageHeader,
-               page - k * referenceSpan(format), free);
+        setGlobalReferenceBit(pager, format, page, free, file);
         return;
     }
+    if (row[0] != UsageMap::kInline || row.size() < kInlineHeader) {
+        throw mapError(file, kGlobalMap, "has an unknown type");
+    }
     uint32_t start = getU32(row.data() + 1);
-    if (page < start) throw mapError(file, kGlobalMap, "does not reach page " + std::to_string(page));
+    if (page < start)
+        throw mapError(file, kGlobalMap, "does not reach page " + std::to_string(page));
     uint64_t bits = uint64_t(row.size() - kInlineHeader) * 8;
     if (page - start >= bits) {
         if (free) return;
@@ -148,9 +232,10 @@ void setGlobalBit(Pager& pager, const JetFormat& format, uint32_t page, bool fre
         bigger.resize(kInlineHeader + grown, 0xFF);
         uint8_t* page1 = pager.write(kGlobalMap.page);
         if (!data_page::replaceRow(page1, format, kGlobalMap.row, bigger, 0)) {
-            throw fileError(ErrorCode::Unsupported, file,
-                            "the free-page map on page 1 cannot grow to reach page " +
-                                std::to_string(page));
+            // Page 1 is full: the map goes on in bitmap pages.
+            promoteGlobalMap(pager, format, file);
+            setGlobalReferenceBit(pager, format, page, false, file);
+            return;
         }
         row = mapRow(pager, format, kGlobalMap, file);
     }
@@ -204,6 +289,10 @@ bool globalMapSaysFree(Pager& pager, const JetFormat& format, uint32_t page,
     if (map.type() == UsageMap::kInline) {
         uint64_t bits = uint64_t(map.bitmapBytes()) * 8;
         if (page < map.startPage() || page - map.startPage() >= bits) return true;
+    } else {
+        // A range without a bitmap page holds no page in use.
+        uint64_t k = page / referenceSpan(format);
+        if (k >= map.bitmapPages().size() || map.bitmapPages()[k] == 0) return true;
     }
     return map.contains(page);
 }

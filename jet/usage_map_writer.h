@@ -7,7 +7,9 @@
 //
 // The global map (page 1, row 0) is the other way round: a set bit means the page is free. Every
 // page the engine adds to the file is taken through allocatePage(), which clears its bit, growing
-// the map row in place when the file outgrows it, as Access does.
+// the map row in place when the file outgrows it, as Access does. Once page 1 has no room left for
+// a longer row (about 31,500 pages, 128 MB) the row becomes a reference map whose bitmap pages
+// are appended as the file reaches each new 32,736-page range; pages past the end stay free.
 #pragma once
 
 #include <cstdint>
