@@ -46,7 +46,21 @@ std::string QtMainWindowPort::labelCaption(Label label) const {
 
 void QtMainWindowPort::setLabelCaption(Label label, const std::string& caption) {
     window_.labelWidget(label)->setText(fromUtf8(caption));
-    window_.fitStatusLabel(label);
+    unfittedLabels_ |= 1u << static_cast<unsigned>(label);
+    // Fitted once the event loop runs: at the next yield, or when the work returns to it.
+    if (!fitPosted_) {
+        fitPosted_ = true;
+        QMetaObject::invokeMethod(
+            &window_, [this] { fitChangedLabels(); }, Qt::QueuedConnection);
+    }
+}
+
+void QtMainWindowPort::fitChangedLabels() {
+    fitPosted_ = false;
+    for (Label label : {Label::ProcessStatus, Label::RecordCount, Label::UseTime}) {
+        if (unfittedLabels_ & (1u << static_cast<unsigned>(label))) window_.fitStatusLabel(label);
+    }
+    unfittedLabels_ = 0;
 }
 
 void QtMainWindowPort::setMousePointer(int pointer) {
@@ -66,6 +80,7 @@ void QtMainWindowPort::messageBox(const std::string& prompt, int style, const st
     if (style == kMsgQuestion) icon = QMessageBox::Question;
     QString text = fromUtf8(prompt);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    fitChangedLabels();  // the labels behind the box show their whole captions
     QMessageBox box(icon, fromUtf8(title), text, QMessageBox::Ok, &window_);
     box.setObjectName(QStringLiteral("messageBox"));
     // The hourglass belongs to the work, not to the box the user must answer.
@@ -76,6 +91,7 @@ void QtMainWindowPort::messageBox(const std::string& prompt, int style, const st
 
 void QtMainWindowPort::yield() {
     if (sinceYield_.isValid() && sinceYield_.elapsed() < kYieldIntervalMs) return;
+    fitChangedLabels();
     QCoreApplication::processEvents();
     sinceYield_.start();
 }

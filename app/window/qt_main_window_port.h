@@ -4,6 +4,9 @@
 // styles (no icon, stop icon, question icon; always an OK button), sets the busy pointer as an
 // application-wide override cursor, and yields to the event loop. Setting txtDir(1) emits the
 // field's change, so the window's path-change handling runs exactly as when the user types.
+//
+// A status label takes its new caption at once; it is widened to fit the caption only before
+// the window next handles events (measuring Thai text costs more than a transfer's line).
 #pragma once
 
 #include <QElapsedTimer>
@@ -36,9 +39,14 @@ class QtMainWindowPort : public app::MainWindowPort {
     void setCurrentTab(int tab) override;
 
   private:
+    // Widens the labels whose captions changed since they were last fitted.
+    void fitChangedLabels();
+
     FrmMain& window_;
     bool busy_ = false;  // the hourglass override cursor is set
     QElapsedTimer sinceYield_;
+    unsigned unfittedLabels_ = 0;  // a bit for each Label whose caption is not yet fitted
+    bool fitPosted_ = false;       // a fit is queued for the event loop
 };
 
 }  // namespace app::window

@@ -422,12 +422,16 @@ TEST_F(FrmMainTest, PortShowsBoxesInThreeStylesAndSetsBusyPointerAndLabels) {
     EXPECT_EQ(text(window, "lblRecordCount"), QStringLiteral("12"));
     auto* status = control<QLabel>(window, "lblProcessStatus");
     EXPECT_EQ(status->width(), 92) << "as designed while the caption fits";
-    // A long caption widens its label towards the exit button, never under it.
+    // A long caption widens its label towards the exit button, never under it, by the time the
+    // window next handles events (measuring the text for every line would slow a transfer).
     port.setLabelCaption(app::Label::ProcessStatus, "กำลังโอนข้อมูล รหัส: 0000012345");
+    QApplication::processEvents();
     EXPECT_GE(status->width(), status->sizeHint().width());
     port.setLabelCaption(app::Label::ProcessStatus, std::string(200, 'W'));
+    QApplication::processEvents();
     EXPECT_LT(status->geometry().right(), control(window, "cmdExit")->x());
     port.setLabelCaption(app::Label::ProcessStatus, "");
+    QApplication::processEvents();
     EXPECT_EQ(status->width(), 92);
     port.setFieldText(app::Field::Year, "2026");
     EXPECT_EQ(text(window, "txtYear_0"), QStringLiteral("2026"));
