@@ -377,7 +377,9 @@ TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
         ASSERT_EQ(idsOf(calc), fresh()) << "round " << round;
         calc.MoveFirst();
         calc.Find("[Employee#]='" + employee + "'");
-        if (!calc.EOF()) EXPECT_EQ(text(calc, "Employee#"), employee);
+        if (!calc.EOF()) {
+            EXPECT_EQ(text(calc, "Employee#"), employee);
+        }
     }
 }
 
