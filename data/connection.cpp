@@ -158,19 +158,24 @@ bool Connection::inTransaction() const {
 // ---- DataControl ----
 
 void DataControl::Refresh() {
-    recordset_.reset();
     // The same connection text reaches the same shared database: keep the connection rather
     // than close the file and read its catalog again.
     if (!connection_ || !connection_->isOpen() || openedWith_ != ConnectionString) {
+        recordset_.reset();
         connection_.reset();
         auto connection = std::make_shared<Connection>();
         connection->Open(ConnectionString);
         connection_ = std::move(connection);
         openedWith_ = ConnectionString;
     }
-    auto recordset = std::make_unique<Recordset>();
-    recordset->Open(RecordSource, connection_);
-    recordset_ = std::move(recordset);
+    // The record set object is kept: a source of the shape it holds opens without a new parse.
+    if (!recordset_) recordset_ = std::make_unique<Recordset>();
+    try {
+        recordset_->Open(RecordSource, connection_);
+    } catch (...) {
+        recordset_.reset();
+        throw;
+    }
 }
 
 Recordset& DataControl::recordset() {

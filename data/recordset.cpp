@@ -65,6 +65,9 @@ class RecordsetImpl {
     std::shared_ptr<jet::Database> db;
     std::optional<jet::Table> table;
     sql::Select select;
+    // The shape of the source (sql::shapeOf) when the select's text literals are its quoted
+    // texts; empty otherwise. A source of the same shape can then reuse this select.
+    std::string shapeKey;
     std::vector<int> fields;  // table column positions of the record set's fields
     Keyset keys;
     long pos = 0;
@@ -434,7 +437,40 @@ RecordsetImpl& openImpl(const std::unique_ptr<RecordsetImpl>& impl) {
 
 }  // namespace
 
+namespace {
+
+// Opening a source of the same shape as the open one on the same connection (the same look-up
+// with other codes, once per amount of a file) puts the new texts into the parsed select and
+// runs it again: no parse, no copy of the tree, no look-up of the table.
+bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
+            const std::shared_ptr<Connection>& connection) {
+    if (!shape || r.shapeKey.empty() || shape->key != r.shapeKey || r.connection != connection ||
+        !connection->isOpen() || connection->database() != r.db)
+        return false;
+    std::vector<sql::Expr*> nodes = sql::textLiteralsOf(r.select);
+    if (nodes.size() != shape->texts.size()) return false;
+    for (size_t i = 0; i < nodes.size(); ++i) nodes[i]->literal = jet::Value(shape->texts[i]);
+    try {
+        r.fields = bindSelect(r.select, *r.table);
+    } catch (const jet::Error& e) {
+        throw fromJetError(e, r.select.table);
+    }
+    r.run();
+    return true;
+}
+
+}  // namespace
+
 void Recordset::Open(const std::string& source, std::shared_ptr<Connection> connection) {
+    std::optional<sql::Shape> shape = sql::shapeOf(source);
+    if (impl_) {
+        try {
+            if (reopen(*impl_, shape, connection)) return;
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
     Close();
     if (!connection || !connection->isOpen()) throw makeError(Fault::ObjectClosed);
     auto impl = std::make_unique<RecordsetImpl>();
@@ -455,6 +491,8 @@ void Recordset::Open(const std::string& source, std::shared_ptr<Connection> conn
         throw fromJetError(e, impl->select.table);
     }
     impl->run();
+    if (shape && sql::literalsMatch(sql::textLiteralsOf(impl->select), shape->texts))
+        impl->shapeKey = std::move(shape->key);
     impl_ = std::move(impl);
 }
 

@@ -119,6 +119,20 @@ ExprPtr parseCriterion(const std::string& text);
 // Returns null when the text is not an expression we can evaluate.
 ExprPtr parseDefault(const std::string& text);
 
+// Statements that differ only in their quoted texts share a shape: the text with each quoted
+// text replaced by a mark, and the quoted texts (unquoted) in order. nullopt when a quote,
+// bracket or date is left open.
+struct Shape {
+    std::string key;
+    std::vector<std::string> texts;
+};
+std::optional<Shape> shapeOf(const std::string& text);
+// The text literals of a SELECT's tree, left to right.
+std::vector<Expr*> textLiteralsOf(Select& select);
+// Whether those literals are exactly `texts`: then a statement of the same shape is this tree
+// with its own texts put in their place.
+bool literalsMatch(const std::vector<Expr*>& nodes, const std::vector<std::string>& texts);
+
 // The name of a table as a record source names it: "[Data Calc]", "Data Calc", "iDataCalc".
 // Returns nullopt when `source` is not a bare table name (a statement, say).
 std::optional<std::string> tableNameOnly(const std::string& source);

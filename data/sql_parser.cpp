@@ -775,10 +775,53 @@ Statement parseStatementText(const std::string& text) {
 // order, are exactly the quoted texts of the statement, so a copy always equals a fresh parse.
 namespace {
 
-struct Shape {
-    std::string key;                    // the text with each quoted text replaced by a mark
-    std::vector<std::string> literals;  // the quoted texts, unquoted, in order
-};
+ExprPtr cloneExpr(const Expr* e) {
+    if (!e) return nullptr;
+    auto copy = std::make_unique<Expr>();
+    copy->kind = e->kind;
+    copy->literal = e->literal;
+    copy->qualifier = e->qualifier;
+    copy->name = e->name;
+    copy->column = e->column;
+    copy->op = e->op;
+    copy->left = cloneExpr(e->left.get());
+    copy->right = cloneExpr(e->right.get());
+    return copy;
+}
+
+// The text literals of a tree, left to right.
+void textLiterals(Expr* e, std::vector<Expr*>& out) {
+    if (!e) return;
+    if (e->kind == Expr::Kind::Literal && e->literal.is<std::string>()) out.push_back(e);
+    textLiterals(e->left.get(), out);
+    textLiterals(e->right.get(), out);
+}
+
+std::vector<Expr*> textLiteralsOf(Statement& statement) {
+    if (auto* select = std::get_if<Select>(&statement)) return textLiteralsOf(*select);
+    std::vector<Expr*> out;
+    if (auto* del = std::get_if<Delete>(&statement)) textLiterals(del->where.get(), out);
+    return out;
+}
+
+Statement cloneStatement(const Statement& statement) {
+    if (const auto* select = std::get_if<Select>(&statement)) {
+        Select copy;
+        copy.table = select->table;
+        copy.allColumns = select->allColumns;
+        for (const auto& column : select->columns) copy.columns.push_back(cloneExpr(column.get()));
+        copy.where = cloneExpr(select->where.get());
+        for (const auto& term : select->orderBy)
+            copy.orderBy.push_back(OrderTerm{cloneExpr(term.column.get()), term.descending});
+        return copy;
+    }
+    const auto& del = std::get<Delete>(statement);
+    return Delete{del.table, cloneExpr(del.where.get())};
+}
+
+constexpr size_t kMaxShapes = 64;
+
+}  // namespace
 
 std::optional<Shape> shapeOf(const std::string& text) {
     Shape shape;
@@ -806,7 +849,7 @@ std::optional<Shape> shapeOf(const std::string& text) {
                 literal += text[j];
             }
             shape.key += '\x01';
-            shape.literals.push_back(std::move(literal));
+            shape.texts.push_back(std::move(literal));
             i = j + 1;
         } else {
             shape.key += c;
@@ -816,65 +859,20 @@ std::optional<Shape> shapeOf(const std::string& text) {
     return shape;
 }
 
-ExprPtr cloneExpr(const Expr* e) {
-    if (!e) return nullptr;
-    auto copy = std::make_unique<Expr>();
-    copy->kind = e->kind;
-    copy->literal = e->literal;
-    copy->qualifier = e->qualifier;
-    copy->name = e->name;
-    copy->column = e->column;
-    copy->op = e->op;
-    copy->left = cloneExpr(e->left.get());
-    copy->right = cloneExpr(e->right.get());
-    return copy;
-}
-
-// The text literals of a tree, left to right.
-void textLiterals(Expr* e, std::vector<Expr*>& out) {
-    if (!e) return;
-    if (e->kind == Expr::Kind::Literal && e->literal.is<std::string>()) out.push_back(e);
-    textLiterals(e->left.get(), out);
-    textLiterals(e->right.get(), out);
-}
-
-std::vector<Expr*> textLiteralsOf(Statement& statement) {
+std::vector<Expr*> textLiteralsOf(Select& select) {
     std::vector<Expr*> out;
-    if (auto* select = std::get_if<Select>(&statement)) {
-        for (auto& column : select->columns) textLiterals(column.get(), out);
-        textLiterals(select->where.get(), out);
-        for (auto& term : select->orderBy) textLiterals(term.column.get(), out);
-    } else if (auto* del = std::get_if<Delete>(&statement)) {
-        textLiterals(del->where.get(), out);
-    }
+    for (auto& column : select.columns) textLiterals(column.get(), out);
+    textLiterals(select.where.get(), out);
+    for (auto& term : select.orderBy) textLiterals(term.column.get(), out);
     return out;
 }
 
-Statement cloneStatement(const Statement& statement) {
-    if (const auto* select = std::get_if<Select>(&statement)) {
-        Select copy;
-        copy.table = select->table;
-        copy.allColumns = select->allColumns;
-        for (const auto& column : select->columns) copy.columns.push_back(cloneExpr(column.get()));
-        copy.where = cloneExpr(select->where.get());
-        for (const auto& term : select->orderBy)
-            copy.orderBy.push_back(OrderTerm{cloneExpr(term.column.get()), term.descending});
-        return copy;
-    }
-    const auto& del = std::get<Delete>(statement);
-    return Delete{del.table, cloneExpr(del.where.get())};
-}
-
-bool literalsMatch(const std::vector<Expr*>& nodes, const std::vector<std::string>& literals) {
-    if (nodes.size() != literals.size()) return false;
+bool literalsMatch(const std::vector<Expr*>& nodes, const std::vector<std::string>& texts) {
+    if (nodes.size() != texts.size()) return false;
     for (size_t i = 0; i < nodes.size(); ++i)
-        if (nodes[i]->literal.as<std::string>() != literals[i]) return false;
+        if (nodes[i]->literal.as<std::string>() != texts[i]) return false;
     return true;
 }
-
-constexpr size_t kMaxShapes = 64;
-
-}  // namespace
 
 Statement parseStatement(const std::string& text) {
     thread_local std::map<std::string, Statement> shapes;
@@ -885,14 +883,14 @@ Statement parseStatement(const std::string& text) {
             Statement copy = cloneStatement(known->second);
             std::vector<Expr*> nodes = textLiteralsOf(copy);
             for (size_t i = 0; i < nodes.size(); ++i)
-                nodes[i]->literal = jet::Value(std::move(shape->literals[i]));
+                nodes[i]->literal = jet::Value(std::move(shape->texts[i]));
             return copy;
         }
     }
     Statement statement = parseStatementText(text);
     const bool cacheable =
         std::holds_alternative<Select>(statement) || std::holds_alternative<Delete>(statement);
-    if (shape && cacheable && literalsMatch(textLiteralsOf(statement), shape->literals)) {
+    if (shape && cacheable && literalsMatch(textLiteralsOf(statement), shape->texts)) {
         if (shapes.size() >= kMaxShapes) shapes.clear();
         shapes.emplace(std::move(shape->key), cloneStatement(statement));
     }

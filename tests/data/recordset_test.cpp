@@ -458,6 +458,55 @@ TEST_F(PayrollFiles, DataControlsOpenWhatTheirTextsDescribe) {
     EXPECT_EQ(control.recordset().RecordCount(), 4);
 }
 
+// A data control refreshed with look-ups of one shape (one per amount of a file) reopens its
+// record set with the new texts: each must find exactly what a fresh record set finds.
+TEST_F(PayrollFiles, DataControlsReopenLookUpsOfOneShape) {
+    data::DataControl control;
+    control.ConnectionString = std::string(data::kProviderText) + payrollPath.string();
+    auto lookUp = [&](const std::string& employee, const std::string& code) {
+        control.RecordSource =
+            "SELECT [Data Master Detail].* FROM [Data Master Detail] WHERE ((([Data Master "
+            "Detail].[Employee#])='" +
+            employee + "') AND (([Data Master Detail].Code)='" + code + "'));";
+        control.Refresh();
+        return &control.recordset();
+    };
+    data::Recordset* first = lookUp("0010", "02");
+    ASSERT_FALSE(first->EOF());
+    EXPECT_EQ(text(*first, "Employee#"), "0010");
+    first->setField("Amount", jet::Value(jet::Currency{770000}));
+    first->Update();
+
+    data::Recordset* second = lookUp("0012", "02");
+    EXPECT_EQ(second, first) << "the same record set object, opened again";
+    ASSERT_EQ(second->RecordCount(), 1);
+    EXPECT_EQ(text(*second, "Employee#"), "0012");
+    EXPECT_TRUE(lookUp("0012", "03")->EOF());
+    EXPECT_TRUE(lookUp("O''12", "02")->EOF());
+    EXPECT_EQ(data::valueToText(lookUp("0010", "02")->field("Amount")), "77");
+
+    // Another shape, a table name, a source that fails, and the shape again.
+    control.RecordSource = "SELECT * FROM [Data Master Detail] WHERE Code='02'";
+    control.Refresh();
+    EXPECT_EQ(control.recordset().RecordCount(), 3);
+    control.RecordSource = "[Data Variant Detail]";
+    control.Refresh();
+    EXPECT_EQ(control.recordset().RecordCount(), 3);
+    control.RecordSource = "SELECT * FROM [Data Master Detail] WHERE Nope='02'";
+    EXPECT_NE(errorNumber([&] { control.Refresh(); }), 0);
+    EXPECT_FALSE(control.hasRecordset());
+    EXPECT_EQ(text(*lookUp("0015", "02"), "Employee#"), "0015");
+    EXPECT_EQ(errorNumber([&] {
+                  control.RecordSource = "SELECT * FROM [Data Master Detail] WHERE Nope='03'";
+                  control.Refresh();
+              }),
+              errorNumber([&] {
+                  data::Recordset fresh;
+                  fresh.Open("SELECT * FROM [Data Master Detail] WHERE Nope='03'", payroll);
+              }));
+    EXPECT_FALSE(control.hasRecordset());
+}
+
 TEST(ConnectionText, ProviderAndDataSource) {
     auto info = data::parseConnectionText(
         "data source=/x/Melvar.mdb;User ID=Admin; provider = microsoft.jet.oledb.4.0 ");
