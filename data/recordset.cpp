@@ -82,12 +82,12 @@ class RecordsetImpl {
     // Find's helpers (see the file comment).
     bool keysSorted = false;  // keys ascend (row ids in storage order)
 
-    // Whole-table sources: the table's change stamp the keyset reflects, and the rows this record
-    // set added since (they stand at the end of the keyset, where AddNew puts them).
+    // The rows this record set added since it last ran stand at the end of the keyset, where
+    // AddNew puts them; ownTail counts those still there. baseSorted: the keyset without them
+    // ascends. stamp: the table's change stamp the keyset reflects (whole-table sources).
+    long ownTail = 0;
+    bool baseSorted = false;
     uint64_t stamp = 0;
-    std::vector<jet::RowId> ownAdded;
-    long ownTail = 0;         // how many of them are still in the keyset
-    bool baseSorted = false;  // the keyset without them ascends
     bool rowPositionsBuilt = false;
     std::unordered_map<jet::RowId, long, RowIdHash> rowPositions;
     std::map<int, std::unordered_map<std::string, std::vector<long>>> valueIndexes;
@@ -115,7 +115,6 @@ class RecordsetImpl {
         }
         keysSorted = keys.isSorted();
         baseSorted = keysSorted;
-        ownAdded.clear();
         ownTail = 0;
         pos = 0;
         currentDeleted = false;
@@ -143,9 +142,7 @@ class RecordsetImpl {
         if (!baseSorted || !table->changesSince(stamp, changes)) return false;
         // The rows added here are in the history too: take them off the end of the keyset and
         // let the history put them where the table's order has them.
-        std::sort(ownAdded.begin(), ownAdded.end());
-        while (!keys.empty() && std::binary_search(ownAdded.begin(), ownAdded.end(), keys.back()))
-            keys.pop_back();
+        for (; ownTail > 0; --ownTail) keys.pop_back();
         for (const auto& change : changes) {
             long p = keys.lowerBound(change.id);
             bool present = p < keys.size() && keys[p] == change.id;
@@ -153,8 +150,6 @@ class RecordsetImpl {
             if (!change.inserted && present) keys.erase(p);
         }
         stamp = table->changeStamp();
-        ownAdded.clear();
-        ownTail = 0;
         keysSorted = true;
         baseSorted = true;
         return true;
@@ -224,7 +219,8 @@ class RecordsetImpl {
             long p = keys.lowerBound(id);
             return p < keys.size() && keys[p] == id ? p : -1;
         }
-        if (baseSorted) {  // storage order, then the rows added here since
+        constexpr long kShortTail = 64;             // beyond it the map below is cheaper
+        if (baseSorted && ownTail <= kShortTail) {  // storage order, then the rows added here
             const long base = size() - ownTail;
             long p = keys.lowerBound(id, base);
             if (p < base && keys[p] == id) return p;
@@ -395,10 +391,7 @@ class RecordsetImpl {
             }
             if (keysSorted && !keys.empty() && id < keys.back()) keysSorted = false;
             keys.push_back(id);
-            if (wholeTable()) {
-                ownAdded.push_back(id);
-                ++ownTail;
-            }
+            ++ownTail;
             pos = size() - 1;
             if (rowPositionsBuilt) rowPositions[id] = pos;
             fileInIndexes(pos, row, row, true);

@@ -384,6 +384,7 @@ public:
     }
 
     uint64_t version(uint32_t page) override {
+        if (page >= pageCount_) return 0;  // no such page: nothing to name
         if (page >= versions_.size()) versions_.resize(size_t(page) + 1, 0);
         if (versions_[page] == 0) versions_[page] = ++versionClock;
         return versions_[page];

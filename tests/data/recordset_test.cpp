@@ -381,6 +381,23 @@ TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
             EXPECT_EQ(text(calc, "Employee#"), employee);
         }
     }
+
+    // Rows added through a filtered record set stay at its end, wherever the table put them
+    // (freed room on earlier pages): each is found at once, and so are those added before.
+    data::Recordset filtered;
+    filtered.Open("SELECT * FROM [Data Calc] WHERE Amount >= 0", payroll);
+    for (int k = 0; k < 150; ++k) {
+        if (k % 10 == 0)
+            payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='E" +
+                             std::to_string(k / 10) + "'");
+        addThrough(filtered, "N" + std::to_string(k));
+        for (int back : {k, k / 2}) {
+            filtered.MoveFirst();
+            filtered.Find("[Employee#]='N" + std::to_string(back) + "'");
+            ASSERT_FALSE(filtered.EOF()) << k;
+            EXPECT_EQ(text(filtered, "Employee#"), "N" + std::to_string(back));
+        }
+    }
 }
 
 TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
