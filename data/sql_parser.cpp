@@ -823,7 +823,11 @@ constexpr size_t kMaxShapes = 64;
 
 }  // namespace
 
+constexpr char kTextMark = '\x01';  // stands for a quoted text in a shape's key
+
 std::optional<Shape> shapeOf(const std::string& text) {
+    // The mark must mean a quoted text and nothing else.
+    if (text.find(kTextMark) != std::string::npos) return std::nullopt;
     Shape shape;
     shape.key.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -848,7 +852,7 @@ std::optional<Shape> shapeOf(const std::string& text) {
                 }
                 literal += text[j];
             }
-            shape.key += '\x01';
+            shape.key += kTextMark;
             shape.texts.push_back(std::move(literal));
             i = j + 1;
         } else {
@@ -882,9 +886,11 @@ Statement parseStatement(const std::string& text) {
         if (known != shapes.end()) {
             Statement copy = cloneStatement(known->second);
             std::vector<Expr*> nodes = textLiteralsOf(copy);
-            for (size_t i = 0; i < nodes.size(); ++i)
-                nodes[i]->literal = jet::Value(std::move(shape->texts[i]));
-            return copy;
+            if (nodes.size() == shape->texts.size()) {
+                for (size_t i = 0; i < nodes.size(); ++i)
+                    nodes[i]->literal = jet::Value(std::move(shape->texts[i]));
+                return copy;
+            }
         }
     }
     Statement statement = parseStatementText(text);

@@ -252,6 +252,20 @@ TEST(SqlParser, StatementsOfOneShapeKeepTheirOwnTexts) {
         EXPECT_TRUE(
             matchesStatement("DELETE * FROM [Data Master Detail] WHERE [Employee#]='สมชาย'", thai));
     }
+    // A byte that the shapes use as their mark is never taken for a quoted text.
+    const std::string quoted = "DELETE FROM t WHERE No=2 OR [x] <> 'a' & 'b'";
+    const std::string marks =
+        std::string("DELETE FROM t WHERE No=2 OR [x] <> ") + '\x01' + " & " + '\x01';
+    for (const std::string& text : {quoted, marks, quoted}) {
+        try {
+            data::sql::Statement statement = parseStatement(text);
+            auto& del = std::get<data::sql::Delete>(statement);
+            EXPECT_EQ(text, quoted);
+            EXPECT_EQ(del.where->right->right->right->literal, jet::Value("b"));
+        } catch (const report::RunTimeError&) {
+            EXPECT_EQ(text, marks);
+        }
+    }
     // A text of the shape that does not parse is refused every time.
     EXPECT_EQ(
         errorNumber([] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
