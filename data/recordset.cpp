@@ -116,11 +116,7 @@ class RecordsetImpl {
         keysSorted = keys.isSorted();
         baseSorted = keysSorted;
         ownTail = 0;
-        pos = 0;
-        currentDeleted = false;
-        mode = Mode::None;
-        pending.clear();
-        forgetCaches();
+        toFirstRow();
     }
 
     // Requery: catches up with the table's changes where it can (see the file comment).
@@ -129,6 +125,11 @@ class RecordsetImpl {
             run();
             return;
         }
+        toFirstRow();
+    }
+
+    // After the keyset was made anew: the first row current, nothing pending, no stale maps.
+    void toFirstRow() {
         pos = 0;
         currentDeleted = false;
         mode = Mode::None;
