@@ -33,18 +33,6 @@ std::string quoted(const std::filesystem::path& p) {
     return "'" + p.string() + "'";
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -87,7 +75,8 @@ TEST(CreateTable, SamplePayrollDatabaseReadsBackThroughMdbtools) {
     // Exactly the created tables' columns, and no rows.
     EXPECT_EQ(runCommand("mdb-export " + quoted(melvar) + " 'Data Calc'"),
               "ID,Company Code,Employee#,Year,Period,Type for,Type,Code,Amount\n");
-    EXPECT_EQ(lines(runCommand("mdb-export " + quoted(melvar) + " 'Employee Master'")).size(), 1u);
+    EXPECT_EQ(splitLines(runCommand("mdb-export " + quoted(melvar) + " 'Employee Master'")).size(),
+              1u);
 }
 
 TEST(CreateTable, SampleLayoutDatabaseReadsBackThroughMdbtools) {
@@ -109,7 +98,7 @@ TEST(CreateTable, CatalogRowsAndCountersFollowNewTables) {
     TempDir dir;
     auto melvar = databaseWith(dir, "Melvar.mdb", payrollTables());
     // (Property blobs break mdb-export's lines, so rows are found by their leading fields.)
-    auto rows = lines(runCommand("mdb-export " + quoted(melvar) + " MSysObjects"));
+    auto rows = splitLines(runCommand("mdb-export " + quoted(melvar) + " MSysObjects"));
     // A user table's row: Id = its TDEF page, parent = the Tables container, type 1, flags 0.
     auto pager = MemoryPager::load(melvar);
     for (const char* name : {"Employee Master", "Data Calc"}) {
@@ -229,7 +218,7 @@ TEST(CreateTable, DefinitionSurvivesEncodeDecodeAcrossSeveralPages) {
 
     TempDir dir;
     auto path = databaseWith(dir, "wide.mdb", {t});
-    std::string header = lines(runCommand("mdb-export " + quoted(path) + " Wide")).at(0);
+    std::string header = splitLines(runCommand("mdb-export " + quoted(path) + " Wide")).at(0);
     EXPECT_EQ(std::count(header.begin(), header.end(), ','), 254);
     EXPECT_TRUE(contains(header, "A rather long column name number 254"));
     std::string schema = runCommand("mdb-schema " + quoted(path));

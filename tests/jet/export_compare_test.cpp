@@ -26,50 +26,11 @@
 namespace {
 
 using testing_support::fixturePath;
+using testing_support::parseCsv;
 using testing_support::runCommand;
+using testing_support::splitLines;
 
 using CsvRow = std::vector<std::string>;
-
-// RFC 4180 fields: quotes removed, "" undone, newlines inside quotes kept.
-std::vector<CsvRow> parseCsv(const std::string& text) {
-    std::vector<CsvRow> rows;
-    CsvRow row;
-    std::string field;
-    bool quoted = false, any = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-            any = true;
-        } else if (c == ',') {
-            row.push_back(field);
-            field.clear();
-        } else if (c == '\n') {
-            row.push_back(field);
-            rows.push_back(row);
-            row.clear();
-            field.clear();
-            any = false;
-        } else {
-            field += c;
-            any = true;
-        }
-    }
-    if (any || !field.empty() || !row.empty()) {
-        row.push_back(field);
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 bool asNumber(const std::string& s, double& out) {
     if (s.empty()) return false;
@@ -113,28 +74,17 @@ std::string shell(const std::string& s) {
     return "'" + s + "'";
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-
 class ExportCompare : public testing::TestWithParam<const char*> {};
 
 TEST_P(ExportCompare, EveryTableMatchesMdbExport) {
     const std::string file = fixturePath(GetParam()).string();
     const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
     int status = 0;
-    std::vector<std::string> ours = lines(runCommand(jetdb + " tables " + shell(file), &status));
+    std::vector<std::string> ours =
+        splitLines(runCommand(jetdb + " tables " + shell(file), &status));
     ASSERT_EQ(status, 0);
-    std::vector<std::string> theirs = lines(runCommand("mdb-tables -1 " + shell(file), &status));
+    std::vector<std::string> theirs =
+        splitLines(runCommand("mdb-tables -1 " + shell(file), &status));
     ASSERT_EQ(status, 0);
     std::sort(ours.begin(), ours.end());
     std::sort(theirs.begin(), theirs.end());

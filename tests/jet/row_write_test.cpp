@@ -64,51 +64,21 @@ std::map<std::string, Row> rowsByKey(TableImpl& table, int key) {
 // Single and Currency its own way); dates mdbtools cannot print (before 1900, far future) dropped
 // on both sides.
 std::vector<std::vector<std::string>> normalisedCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
-    bool quoted = false;
-    auto endField = [&] {
-        char* end = nullptr;
-        double d = std::strtod(field.c_str(), &end);
-        if (!field.empty() && end == field.c_str() + field.size()) {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%.6g", d);
-            field = buf;
-        }
-        if (field.size() >= 19 && field[4] == '-' &&
-            (field.compare(0, 4, "1900") <= 0 || field.compare(0, 4, "2100") > 0)) {
-            field = "?";
-        }
-        row.push_back(field);
-        field.clear();
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
+    std::vector<std::vector<std::string>> rows = testing_support::parseCsv(text);
+    for (auto& row : rows) {
+        for (std::string& field : row) {
+            char* end = nullptr;
+            double d = std::strtod(field.c_str(), &end);
+            if (!field.empty() && end == field.c_str() + field.size()) {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "%.6g", d);
+                field = buf;
             }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            endField();
-        } else if (c == '\n') {
-            endField();
-            rows.push_back(row);
-            row.clear();
-        } else {
-            field += c;
+            if (field.size() >= 19 && field[4] == '-' &&
+                (field.compare(0, 4, "1900") <= 0 || field.compare(0, 4, "2100") > 0)) {
+                field = "?";
+            }
         }
-    }
-    if (!field.empty() || !row.empty()) {
-        endField();
-        rows.push_back(row);
     }
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -119,11 +89,14 @@ std::vector<std::vector<std::string>> normalisedCsv(const std::string& text) {
 void expectSameAsMdbExport(const fs::path& file, const std::string& table) {
     int status = 0;
     std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
-    std::string ours = runCommand(jetdb + " export '" + file.string() + "' '" + table + "'", &status);
+    std::string ours =
+        runCommand(jetdb + " export '" + file.string() + "' '" + table + "'", &status);
     ASSERT_EQ(status, 0) << ours;
-    std::string theirs = runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' "
-                                    "-b hex '" + file.string() + "' '" + table + "'",
-                                    &status);
+    std::string theirs = runCommand(
+        "mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' "
+        "-b hex '" +
+            file.string() + "' '" + table + "'",
+        &status);
     ASSERT_EQ(status, 0);
     auto a = normalisedCsv(ours), b = normalisedCsv(theirs);
     ASSERT_EQ(a.size(), b.size());
@@ -141,12 +114,12 @@ void expectSameAsMdbExport(const fs::path& file, const std::string& table) {
 }
 
 class RandomText {
-public:
+  public:
     explicit RandomText(uint32_t seed) : random_(seed) {}
     // Mixed ASCII, Latin-1 and Thai; `length` characters.
     std::string text(size_t length) {
         static const char* pieces[] = {"a", "B", "z", "0", " ", "é", "ü", "ก", "ข", "ค",
-                                       "ง", "ไ", "ท", "ย", "่", "ั", "ฯ", "-", "Q", "x"};
+                                       "ง", "ไ", "ท", "ย", "่",  "ั",  "ฯ", "-", "Q", "x"};
         std::string s;
         for (size_t i = 0; i < length; ++i) s += pieces[random_() % 20];
         return s;
@@ -158,7 +131,7 @@ public:
     }
     uint32_t next(uint32_t bound) { return random_() % bound; }
 
-private:
+  private:
     std::mt19937 random_;
 };
 
@@ -172,7 +145,8 @@ Row randomTypedRow(RandomText& r, const std::string& key) {
     if (r.next(5)) row[3] = int16_t(int(r.next(65536)) - 32768);
     if (r.next(5)) row[4] = int32_t(r.next(4000000000u) - 2000000000);
     if (r.next(5)) row[5] = double(int(r.next(2000000)) - 1000000) / 8.0;
-    if (r.next(5)) row[6] = DateTime{double(18000 + r.next(40000)) + double(r.next(86400)) / 86400.0};
+    if (r.next(5))
+        row[6] = DateTime{double(18000 + r.next(40000)) + double(r.next(86400)) / 86400.0};
     if (r.next(5)) row[7] = Currency{int64_t(r.next(100000000)) * 100 - 5000000000};
     row[8] = bool(r.next(2));
     return row;
@@ -242,8 +216,8 @@ TEST(RowWrite, MemosOfEveryLengthClass) {
     fs::path file = copyFixture("DateTestDatabase.mdb", dir.path());
     RandomText r(11);
     // DateTest: IDCol Long, DateTimeCol, DateCol, TimeCol, LongTextCol Memo, ShortTextCol Text.
-    const std::vector<size_t> lengths = {0, 1, 2, 31, 32, 33, 64, 65, 1000, 2038, 2039,
-                                         4076, 4077, 9000, 20000};
+    const std::vector<size_t> lengths = {0,    1,    2,    31,   32,   33,   64,   65,
+                                         1000, 2038, 2039, 4076, 4077, 9000, 20000};
     std::map<std::string, Row> expected;
     {
         Writable w(file);
@@ -431,7 +405,8 @@ TEST(DataPage, AddReplaceDeleteKeepFreeSpaceExact) {
     std::vector<uint8_t> huge(4000, 'h');
     EXPECT_FALSE(data_page::replaceRow(page.data(), f, 2, huge, 0));
     row = data_page::rowBytes(page.data(), f, 1);
-    EXPECT_EQ(std::vector<uint8_t>(row.begin(), row.end()), bigger) << "a refused replace changes nothing";
+    EXPECT_EQ(std::vector<uint8_t>(row.begin(), row.end()), bigger)
+        << "a refused replace changes nothing";
     EXPECT_FALSE(data_page::hasRoomFor(page.data(), f, 3300));
 }
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -36,5 +37,10 @@ std::filesystem::path copyFixture(const std::string& name, const std::filesystem
 std::string runCommand(const std::string& command, int* status = nullptr);
 // Whole contents of a file.
 std::string readFile(const std::filesystem::path& path);
+// The lines of a text, without their line ends; a last line without one counts too.
+std::vector<std::string> splitLines(const std::string& text);
+// CSV as jetdb and mdb-export write it (RFC 4180): quotes removed, "" undone, line ends inside
+// quotes kept.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text);
 
 }  // namespace testing_support
