@@ -312,12 +312,13 @@ IndexKey nameKey(std::string_view name) {
 void addToMap(Pager& pager, uint32_t pointer, uint32_t page);
 
 // One of the catalog's two B-trees; new index pages join the index's usage map.
-IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
-    const RealIndexImage& r = c.image.realIndexes[realIndex];
+// The tree of a real index being written, whose new pages join the index's usage map.
+IndexTree treeOfImage(Pager& pager, const RealIndexImage& r, int number, const std::string& name,
+                      uint32_t tdefPage) {
     IndexDescriptor d;
-    d.number = realIndex;
-    d.name = realIndex == c.nameIndex ? "ParentIdName" : "Id";
-    d.tdefPage = kCatalogTdefPage;
+    d.number = number;
+    d.name = name;
+    d.tdefPage = tdefPage;
     d.rootPage = r.rootPage;
     d.usageMap = RowPointer{r.usageMap >> 8, static_cast<uint8_t>(r.usageMap & 0xFF)};
     d.flags = r.flags;
@@ -329,6 +330,11 @@ IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
         return page;
     };
     return IndexTree(pager, d, hooks);
+}
+
+IndexTree catalogTree(Pager& pager, const Catalog& c, int realIndex) {
+    return treeOfImage(pager, c.image.realIndexes[realIndex], realIndex,
+                       realIndex == c.nameIndex ? "ParentIdName" : "Id", kCatalogTdefPage);
 }
 
 void addToMap(Pager& pager, uint32_t pointer, uint32_t page) {
@@ -516,21 +522,8 @@ void createIndex(Pager& pager, std::string_view table, const IndexDefinition& de
     r.usageMap = rowPointer(mapPage, *slot);
 
     if (entries && !entries->empty()) {
-        IndexDescriptor d;
-        d.number = static_cast<int>(image.realIndexes.size() - 1);
-        d.name = definition.name;
-        d.tdefPage = tdefPage;
-        d.rootPage = r.rootPage;
-        d.usageMap = RowPointer{r.usageMap >> 8, static_cast<uint8_t>(r.usageMap & 0xFF)};
-        d.flags = r.flags;
-        uint32_t map = r.usageMap;
-        IndexTree::PageHooks hooks;
-        hooks.allocate = [&pager, map] {
-            uint32_t page = allocatePage(pager);
-            addToMap(pager, map, page);
-            return page;
-        };
-        IndexTree tree(pager, d, hooks);
+        IndexTree tree = treeOfImage(pager, r, static_cast<int>(image.realIndexes.size() - 1),
+                                     definition.name, tdefPage);
         for (const IndexEntry& e : *entries) {
             if (tree.insert(e.key, e.row)) ++r.uniqueKeys;
         }
