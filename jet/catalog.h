@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/row_id.h"
 #include "jet/value.h"
 
 namespace jet {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <map>
 
-#include "jet/create_database.h"
-#include "jet/create_support.h"
+#include "jet/empty_database.h"
+#include "jet/page_builders.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_tree.h"

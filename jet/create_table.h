@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "jet/pager.h"
+#include "jet/row_id.h"
 #include "jet/schema.h"
 #include "jet/tdef_writer.h"
 

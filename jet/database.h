@@ -1,3 +1,4 @@
+// Public: part of the engine's interface to the programs built on it.
 // jet::Database and jet::Table: the public face of the Access (Jet 4 / Jet 3) file engine.
 //
 // The engine reads Jet 3 and Jet 4 files and writes Jet 4 files so that Microsoft Access and
@@ -26,6 +27,8 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/open_mode.h"
+#include "jet/row_id.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -33,16 +36,6 @@ namespace jet {
 
 class DatabaseImpl;
 class TableImpl;
-
-// Where a row lives: the data page and the row's slot on it. The row id of a row never changes
-// while it exists (an update that moves the row leaves a pointer in the original slot).
-struct RowId {
-    uint32_t page = 0;
-    uint8_t row = 0;
-    friend auto operator<=>(const RowId&, const RowId&) = default;
-};
-
-enum class OpenMode { ReadOnly, ReadWrite };
 
 // A handle to one table of an open database. It is valid only while its Database object lives:
 // keep the shared_ptr that open() returned for as long as the Table is used.

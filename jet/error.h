@@ -1,3 +1,4 @@
+// Public: part of the engine's interface to the programs built on it.
 // jet::Error: the one exception type of the Access file engine.
 //
 // Every failure of the engine (a damaged file, a refused write, a broken constraint) is thrown as

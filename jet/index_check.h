@@ -15,7 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/row_id.h"
+#include "jet/value.h"
 #include "jet/index_key.h"
 #include "jet/pager.h"
 

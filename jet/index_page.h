@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "jet/coding.h"
-#include "jet/database.h"
+#include "jet/row_id.h"
 
 namespace jet {
 

@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-#include "jet/database.h"
+#include "jet/open_mode.h"
 
 namespace jet {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "jet/create_support.h"
+#include "jet/page_builders.h"
 
 namespace jet::create {
 

@@ -1,3 +1,4 @@
+// Public: part of the engine's interface to the programs built on it.
 // What a table is made of: columns and indexes as the table definition (TDEF) describes them, and
 // the definitions a caller gives to create new tables and indexes.
 #pragma once

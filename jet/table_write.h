@@ -8,7 +8,8 @@
 // tables) call them directly.
 #pragma once
 
-#include "jet/database.h"
+#include "jet/row_id.h"
+#include "jet/value.h"
 
 namespace jet {
 

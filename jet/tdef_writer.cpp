@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/create_support.h"
+#include "jet/page_builders.h"
 #include "jet/error.h"
 
 namespace jet::create {

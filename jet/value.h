@@ -1,3 +1,4 @@
+// Public: part of the engine's interface to the programs built on it.
 // Column types and typed values of the Access file engine.
 //
 // A Value is what one column of one row holds: null, or a value of the C++ type that matches the

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "jet/coding.h"
-#include "jet/create_database.h"
+#include "jet/empty_database.h"
 #include "jet/create_sample_schema.h"
 #include "jet/create_table.h"
 #include "jet/create_test_pager.h"

@@ -11,7 +11,7 @@
 //  - The Access-made file also holds Access's own objects (the Forms/Reports/... containers,
 //    SummaryInfo, MSysAccessObjects and 36 more permission rows); Access adds those itself when
 //    it first saves something, so we write the Jet engine's set only.
-#include "jet/create_database.h"
+#include "jet/empty_database.h"
 
 #include <algorithm>
 #include <array>
@@ -20,7 +20,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "jet/create_support.h"
+#include "jet/page_builders.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/tdef_writer.h"

@@ -1,4 +1,5 @@
-// Database::create, createTable and createIndex: the public entry points of jet/create_*.
+// Database::create, createTable and createIndex: the public entry points of the engine's
+// creating code (empty_database, create_table, page_builders).
 //
 // Each runs inside the caller's transaction when one is open, otherwise in a transaction of its
 // own that commits before returning; a failure rolls that own transaction back, so a refused
@@ -7,8 +8,8 @@
 #include <exception>
 #include <optional>
 
-#include "jet/create_database.h"
-#include "jet/create_support.h"
+#include "jet/empty_database.h"
+#include "jet/page_builders.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "jet/coding.h"
-#include "jet/create_database.h"
+#include "jet/empty_database.h"
 #include "jet/create_test_pager.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "jet/create_support.h"
+#include "jet/page_builders.h"
 
 #include <algorithm>
 #include <cstring>
