@@ -1,128 +1,19 @@
-// Lexer and recursive-descent parser of the Jet SQL subset (see data/sql.h).
+// Recursive-descent parser of the Jet SQL subset (see data/sql.h).
+#include "data/sql_parser.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <string_view>
 
 #include "data/conversion.h"
 #include "data/errors.h"
 #include "data/evaluate.h"
 #include "data/sql.h"
+#include "data/sql_lexer.h"
 
 namespace data::sql {
 namespace {
-
-enum class Tok { End, Word, Name, Text, Number, Date, Symbol };
-
-struct Token {
-    Tok kind = Tok::End;
-    std::string text;  // Word/Name: the name; Text: unquoted; Number/Date: as written; Symbol
-    size_t begin = 0, end = 0;
-};
-
-// Thrown inside the parser; turned into the statement's syntax error at the top.
-struct SyntaxError {};
-
-bool isNameStart(unsigned char c) {
-    return std::isalpha(c) || c == '_' || c >= 0x80;
-}
-bool isNameChar(unsigned char c) {
-    return std::isalnum(c) || c == '_' || c == '#' || c == '$' || c == '@' || c >= 0x80;
-}
-
-bool equalsWord(std::string_view a, std::string_view b) {
-    return sameText(a, b);
-}
-
-std::vector<Token> tokenize(const std::string& s) {
-    std::vector<Token> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = s[i];
-        if (std::isspace(c)) {
-            ++i;
-            continue;
-        }
-        Token t;
-        t.begin = i;
-        if (c == '[') {
-            size_t close = s.find(']', i + 1);
-            if (close == std::string::npos) throw SyntaxError{};
-            t.kind = Tok::Name;
-            t.text = s.substr(i + 1, close - i - 1);
-            if (t.text.empty()) throw SyntaxError{};
-            i = close + 1;
-        } else if (c == '\'' || c == '"') {
-            t.kind = Tok::Text;
-            size_t j = i + 1;
-            for (;;) {
-                if (j >= s.size()) throw SyntaxError{};  // unterminated
-                if (s[j] == static_cast<char>(c)) {
-                    if (j + 1 < s.size() && s[j + 1] == static_cast<char>(c)) {
-                        t.text += static_cast<char>(c);
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                t.text += s[j++];
-            }
-            i = j + 1;
-        } else if (c == '#') {
-            size_t close = s.find('#', i + 1);
-            if (close == std::string::npos) throw SyntaxError{};
-            t.kind = Tok::Date;
-            t.text = s.substr(i + 1, close - i - 1);
-            i = close + 1;
-        } else if (std::isdigit(c) ||
-                   (c == '.' && i + 1 < s.size() && std::isdigit((unsigned char)s[i + 1]))) {
-            size_t j = i;
-            while (j < s.size() && std::isdigit((unsigned char)s[j])) ++j;
-            if (j < s.size() && s[j] == '.') {
-                ++j;
-                while (j < s.size() && std::isdigit((unsigned char)s[j])) ++j;
-            }
-            if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-                size_t k = j + 1;
-                if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-                if (k < s.size() && std::isdigit((unsigned char)s[k])) {
-                    while (k < s.size() && std::isdigit((unsigned char)s[k])) ++k;
-                    j = k;
-                }
-            }
-            if (j < s.size() && isNameStart((unsigned char)s[j])) throw SyntaxError{};
-            t.kind = Tok::Number;
-            t.text = s.substr(i, j - i);
-            i = j;
-        } else if (isNameStart(c)) {
-            size_t j = i;
-            while (j < s.size() && isNameChar((unsigned char)s[j])) ++j;
-            t.kind = Tok::Word;
-            t.text = s.substr(i, j - i);
-            i = j;
-        } else {
-            t.kind = Tok::Symbol;
-            if ((c == '<' || c == '>') && i + 1 < s.size() &&
-                (s[i + 1] == '=' || (c == '<' && s[i + 1] == '>'))) {
-                t.text = s.substr(i, 2);
-                i += 2;
-            } else if (std::string_view("(),.*;=<>+-/&").find(static_cast<char>(c)) !=
-                       std::string_view::npos) {
-                t.text = std::string(1, static_cast<char>(c));
-                ++i;
-            } else {
-                throw SyntaxError{};
-            }
-        }
-        t.end = i;
-        out.push_back(std::move(t));
-    }
-    Token end;
-    end.begin = end.end = s.size();
-    out.push_back(end);
-    return out;
-}
 
 // Words that end or join expressions and so cannot be bare column names there.
 bool isReservedInExpression(std::string_view w) {
@@ -723,8 +614,6 @@ Fault faultOfKind(const std::string& text) {
 
 }  // namespace
 
-namespace {
-
 Statement parseStatementText(const std::string& text) {
     const Fault fault = faultOfKind(text);
     if (fault == Fault::InvalidSql) throw makeError(fault);
@@ -763,144 +652,6 @@ Statement parseStatementText(const std::string& text) {
             throw makeError(Fault::QuerySyntax, trimmedStatement(text, 0));
         throw makeError(fault, trimmedStatement(text, 0));
     }
-}
-
-}  // namespace
-
-// ---- Statements that differ only in their quoted texts share one parse ----
-//
-// The program builds the same SELECT (or DELETE) for every amount of a file, with another code
-// between its quotes each time. The first such text is parsed; later ones take a copy of its
-// tree with their own texts put in. A shape is kept only when the tree's text literals, in
-// order, are exactly the quoted texts of the statement, so a copy always equals a fresh parse.
-namespace {
-
-ExprPtr cloneExpr(const Expr* e) {
-    if (!e) return nullptr;
-    auto copy = std::make_unique<Expr>();
-    copy->kind = e->kind;
-    copy->literal = e->literal;
-    copy->qualifier = e->qualifier;
-    copy->name = e->name;
-    copy->column = e->column;
-    copy->op = e->op;
-    copy->left = cloneExpr(e->left.get());
-    copy->right = cloneExpr(e->right.get());
-    return copy;
-}
-
-// The text literals of a tree, left to right.
-void textLiterals(Expr* e, std::vector<Expr*>& out) {
-    if (!e) return;
-    if (e->kind == Expr::Kind::Literal && e->literal.is<std::string>()) out.push_back(e);
-    textLiterals(e->left.get(), out);
-    textLiterals(e->right.get(), out);
-}
-
-std::vector<Expr*> textLiteralsOf(Statement& statement) {
-    if (auto* select = std::get_if<Select>(&statement)) return textLiteralsOf(*select);
-    std::vector<Expr*> out;
-    if (auto* del = std::get_if<Delete>(&statement)) textLiterals(del->where.get(), out);
-    return out;
-}
-
-Statement cloneStatement(const Statement& statement) {
-    if (const auto* select = std::get_if<Select>(&statement)) {
-        Select copy;
-        copy.table = select->table;
-        copy.allColumns = select->allColumns;
-        for (const auto& column : select->columns) copy.columns.push_back(cloneExpr(column.get()));
-        copy.where = cloneExpr(select->where.get());
-        for (const auto& term : select->orderBy)
-            copy.orderBy.push_back(OrderTerm{cloneExpr(term.column.get()), term.descending});
-        return copy;
-    }
-    const auto& del = std::get<Delete>(statement);
-    return Delete{del.table, cloneExpr(del.where.get())};
-}
-
-constexpr size_t kMaxShapes = 64;
-
-}  // namespace
-
-constexpr char kTextMark = '\x01';  // stands for a quoted text in a shape's key
-
-std::optional<Shape> shapeOf(const std::string& text) {
-    // The mark must mean a quoted text and nothing else.
-    if (text.find(kTextMark) != std::string::npos) return std::nullopt;
-    Shape shape;
-    shape.key.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c == '[' || c == '#') {  // names and dates are part of the shape, quotes and all
-            const size_t close = text.find(c == '[' ? ']' : '#', i + 1);
-            if (close == std::string::npos) return std::nullopt;
-            shape.key.append(text, i, close + 1 - i);
-            i = close + 1;
-        } else if (c == '\'' || c == '"') {
-            std::string literal;
-            size_t j = i + 1;
-            for (;; ++j) {
-                if (j >= text.size()) return std::nullopt;
-                if (text[j] == c) {
-                    if (j + 1 < text.size() && text[j + 1] == c) {
-                        literal += c;
-                        ++j;
-                        continue;
-                    }
-                    break;
-                }
-                literal += text[j];
-            }
-            shape.key += kTextMark;
-            shape.texts.push_back(std::move(literal));
-            i = j + 1;
-        } else {
-            shape.key += c;
-            ++i;
-        }
-    }
-    return shape;
-}
-
-std::vector<Expr*> textLiteralsOf(Select& select) {
-    std::vector<Expr*> out;
-    for (auto& column : select.columns) textLiterals(column.get(), out);
-    textLiterals(select.where.get(), out);
-    for (auto& term : select.orderBy) textLiterals(term.column.get(), out);
-    return out;
-}
-
-bool literalsMatch(const std::vector<Expr*>& nodes, const std::vector<std::string>& texts) {
-    if (nodes.size() != texts.size()) return false;
-    for (size_t i = 0; i < nodes.size(); ++i)
-        if (nodes[i]->literal.as<std::string>() != texts[i]) return false;
-    return true;
-}
-
-Statement parseStatement(const std::string& text) {
-    thread_local std::map<std::string, Statement> shapes;
-    std::optional<Shape> shape = shapeOf(text);
-    if (shape) {
-        auto known = shapes.find(shape->key);
-        if (known != shapes.end()) {
-            Statement copy = cloneStatement(known->second);
-            std::vector<Expr*> nodes = textLiteralsOf(copy);
-            if (nodes.size() == shape->texts.size()) {
-                for (size_t i = 0; i < nodes.size(); ++i)
-                    nodes[i]->literal = jet::Value(std::move(shape->texts[i]));
-                return copy;
-            }
-        }
-    }
-    Statement statement = parseStatementText(text);
-    const bool cacheable =
-        std::holds_alternative<Select>(statement) || std::holds_alternative<Delete>(statement);
-    if (shape && cacheable && literalsMatch(textLiteralsOf(statement), shape->texts)) {
-        if (shapes.size() >= kMaxShapes) shapes.clear();
-        shapes.emplace(std::move(shape->key), cloneStatement(statement));
-    }
-    return statement;
 }
 
 ExprPtr parseCriterion(const std::string& text) {
