@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "app/logic/transfer_command.h"
-#include "data/data_sources.h"
+#include "data_sources/data_sources.h"
 #include "report/console_error_report.h"
 #include "report/report_error.h"
 
@@ -53,26 +53,26 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // A window nobody sees: keeps its fields, remembers the last message, yields for free.
-class SilentWindow : public app::MainWindowPort {
+class SilentWindow : public form::MainWindowPort {
 public:
-    app::Form* form = nullptr;
+    form::Form* form = nullptr;
     std::string lastMessage;
     int messages = 0;
 
-    std::string fieldText(app::Field field) const override {
+    std::string fieldText(form::Field field) const override {
         auto it = fields_.find(field);
         return it == fields_.end() ? std::string() : it->second;
     }
-    void setFieldText(app::Field field, const std::string& text) override {
+    void setFieldText(form::Field field, const std::string& text) override {
         fields_[field] = text;
-        if (form && field == app::Field::TextFile) app::txtDir_Change(*form, 0);
-        if (form && field == app::Field::Database) app::txtDir_Change(*form, 1);
+        if (form && field == form::Field::TextFile) data_sources::txtDir_Change(*form, 0);
+        if (form && field == form::Field::Database) data_sources::txtDir_Change(*form, 1);
     }
-    std::string labelCaption(app::Label label) const override {
+    std::string labelCaption(form::Label label) const override {
         auto it = labels_.find(label);
         return it == labels_.end() ? std::string() : it->second;
     }
-    void setLabelCaption(app::Label label, const std::string& caption) override {
+    void setLabelCaption(form::Label label, const std::string& caption) override {
         labels_[label] = caption;
     }
     void setMousePointer(int) override {}
@@ -85,8 +85,8 @@ public:
     void setCurrentTab(int tab) override { tab_ = tab; }
 
 private:
-    std::map<app::Field, std::string> fields_;
-    std::map<app::Label, std::string> labels_;
+    std::map<form::Field, std::string> fields_;
+    std::map<form::Label, std::string> labels_;
     int tab_ = 0;
 };
 
@@ -134,18 +134,18 @@ ChildResult runTransfer(const fs::path& folder, int kind) {
     report::setErrorLogFolder(folder);
     report::registerConsoleErrorReport();
     SilentWindow window;
-    app::Form form(window);
+    form::Form form(window);
     window.form = &form;
     form.now = fixedNow;
     form.globals.ProgramFolder = folder.string();
     form.globals.CurrentCompanyCode = "Sample";
-    window.setFieldText(app::Field::CompanyCode, "Sample");
-    window.setFieldText(app::Field::TextFile, (folder / kInputFiles[kind]).string());
-    window.setFieldText(app::Field::Database, (folder / "Melvar.mdb").string());
-    window.setFieldText(app::Field::Delimiter, ",");
-    window.setFieldText(app::Field::Year, "2005");
-    window.setFieldText(app::Field::Period, "4");
-    window.setFieldText(app::Field::BankCode, "");
+    window.setFieldText(form::Field::CompanyCode, "Sample");
+    window.setFieldText(form::Field::TextFile, (folder / kInputFiles[kind]).string());
+    window.setFieldText(form::Field::Database, (folder / "Melvar.mdb").string());
+    window.setFieldText(form::Field::Delimiter, ",");
+    window.setFieldText(form::Field::Year, "2005");
+    window.setFieldText(form::Field::Period, "4");
+    window.setFieldText(form::Field::BankCode, "");
 
     ChildResult result;
     const IoCounters before = readIo();

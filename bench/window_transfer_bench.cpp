@@ -56,8 +56,8 @@ Outcome runInWindow(const fs::path& company, const fs::path& work, int kind) {
     app::window::FrmMain window(QString::fromStdString((work / "program").string()));
     window.Form_Load();
     window.show();
-    window.port().setFieldText(app::Field::Year, "2005");
-    window.port().setFieldText(app::Field::Period, "4");
+    window.port().setFieldText(form::Field::Year, "2005");
+    window.port().setFieldText(form::Field::Period, "4");
     QApplication::processEvents();
 
     const auto start = std::chrono::steady_clock::now();

@@ -1,16 +1,14 @@
-# veltra_layer(NAME DIR [LINKS ...]): a static library of every .cpp directly in DIR, or a
-# header-only interface library while the folder has no sources yet.
+# veltra_layer(NAME DIR [LINKS ...] [EXCLUDE regex...]): a static library of every .cpp directly
+# in DIR. A folder with no sources is a mistake (a file moved or deleted), never a smaller build.
 function(veltra_layer name dir)
     cmake_parse_arguments(L "" "" "LINKS;EXCLUDE" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
     foreach(ex ${L_EXCLUDE})
         list(FILTER sources EXCLUDE REGEX "${ex}")
     endforeach()
-    if(sources)
-        add_library(${name} STATIC ${sources})
-        target_link_libraries(${name} PUBLIC ${L_LINKS})
-    else()
-        add_library(${name} INTERFACE)
-        target_link_libraries(${name} INTERFACE ${L_LINKS})
+    if(NOT sources)
+        message(FATAL_ERROR "${dir} has no sources for the library ${name}")
     endif()
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC ${L_LINKS})
 endfunction()

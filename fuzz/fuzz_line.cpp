@@ -10,7 +10,7 @@
 
 #include "jet/value.h"
 #include "layout/line_mapping.h"
-#include "layout/windows874.h"
+#include "text/windows874.h"
 #include "report/run_time_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1 + separatorLength),
                                  size - 1 - separatorLength);
 
-    const std::string line = layout::windows874ToUtf8(bytes);
-    const std::string sep = layout::windows874ToUtf8(separator);
+    const std::string line = text::windows874ToUtf8(bytes);
+    const std::string sep = text::windows874ToUtf8(separator);
     const auto pieces = layout::splitLine(line, sep);
     if (pieces.empty()) std::abort();
 
@@ -44,6 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // Subscript out of range, type mismatch, overflow: the documented refusals.
         }
     }
-    (void)layout::utf8ToWindows874(line);
+    (void)text::utf8ToWindows874(line);
     return 0;
 }

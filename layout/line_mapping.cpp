@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "layout/characters.h"
-#include "layout/language_error.h"
+#include "text/characters.h"
+#include "text/language_error.h"
 #include "report/run_time_error.h"
 
 namespace layout {
@@ -27,13 +27,13 @@ std::vector<std::string> splitLine(std::string_view line, std::string_view separ
 
 const std::string& columnText(const std::vector<std::string>& pieces, long fieldNo) {
     if (fieldNo < 1 || static_cast<size_t>(fieldNo) > pieces.size()) {
-        throw languageError(report::errnum::kSubscriptOutOfRange);
+        throw text::languageError(report::errnum::kSubscriptOutOfRange);
     }
     return pieces[static_cast<size_t>(fieldNo) - 1];
 }
 
 PayItemKey cutPayItemKey(std::string_view key) {
-    return PayItemKey{midChars(key, 1, 1), midChars(key, 2, 2), midChars(key, 4, 2)};
+    return PayItemKey{text::midChars(key, 1, 1), text::midChars(key, 2, 2), text::midChars(key, 4, 2)};
 }
 
 namespace {
@@ -46,7 +46,7 @@ bool isDigit(char c) {
 }
 
 [[noreturn]] void typeMismatch() {
-    throw languageError(report::errnum::kTypeMismatch);
+    throw text::languageError(report::errnum::kTypeMismatch);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ jet::Currency textToCurrency(std::string_view text) {
     if (roundDigit > 5 || (roundDigit == 5 && (restNonZero || (units & 1) != 0))) ++units;
     if (negative) units = -units;
     if (tooLong || units > INT64_MAX || units < INT64_MIN) {
-        throw languageError(report::errnum::kOverflow);
+        throw text::languageError(report::errnum::kOverflow);
     }
     return jet::Currency{static_cast<int64_t>(units)};
 }

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "layout/elapsed_time.h"
+#include "text/elapsed_time.h"
 
 namespace layout {
 
@@ -36,22 +36,22 @@ jet::DateTime currentDateTime() {
     return jet::DateTime{static_cast<double>(days) + secondOfDay / 86400.0};
 }
 
-jet::DateTime nowOf(const app::Form& form) {
+jet::DateTime nowOf(const form::Form& form) {
     return form.now ? form.now() : currentDateTime();
 }
 
-void showLineProgress(app::Form& form, const std::string& employeeCode) {
-    app::MainWindowPort& window = form.window;
-    window.setLabelCaption(app::Label::ProcessStatus, "กำลังโอนข้อมูล รหัส: " + employeeCode);
-    window.setLabelCaption(app::Label::UseTime,
-                           "เวลาที่ใช้ " + elapsedTimeText(form.dStartTime, nowOf(form)));
-    window.setLabelCaption(app::Label::RecordCount,
+void showLineProgress(form::Form& form, const std::string& employeeCode) {
+    form::MainWindowPort& window = form.window;
+    window.setLabelCaption(form::Label::ProcessStatus, "กำลังโอนข้อมูล รหัส: " + employeeCode);
+    window.setLabelCaption(form::Label::UseTime,
+                           "เวลาที่ใช้ " + text::elapsedTimeText(form.dStartTime, nowOf(form)));
+    window.setLabelCaption(form::Label::RecordCount,
                            "จำนวนข้อมูลที่อ่านได้ " + std::to_string(form.iLineCount) + " คน");
     window.yield();
 }
 
-void showFailedLine(app::Form& form, const std::string& sData) {
-    form.window.setLabelCaption(app::Label::ProcessStatus, "ข้อมูลสุดท้ายที่อ่านได้ '" + sData + "'");
+void showFailedLine(form::Form& form, const std::string& sData) {
+    form.window.setLabelCaption(form::Label::ProcessStatus, "ข้อมูลสุดท้ายที่อ่านได้ '" + sData + "'");
 }
 
 }  // namespace layout

@@ -10,7 +10,7 @@
 
 // data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
 #undef EOF
-#include "app/form.h"
+#include "form/form.h"
 #include "jet/value.h"
 
 namespace layout {
@@ -18,13 +18,13 @@ namespace layout {
 // The local date and time now, as a date-time value.
 jet::DateTime currentDateTime();
 // The form's clock when it has one, else currentDateTime().
-jet::DateTime nowOf(const app::Form& form);
+jet::DateTime nowOf(const form::Form& form);
 
 // lblProcessStatus "กำลังโอนข้อมูล รหัส: <code>", lblUseTime "เวลาที่ใช้ <elapsed>",
 // lblRecordCount "จำนวนข้อมูลที่อ่านได้ <iLineCount> คน", in this order, then one yield.
-void showLineProgress(app::Form& form, const std::string& employeeCode);
+void showLineProgress(form::Form& form, const std::string& employeeCode);
 
 // lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on.
-void showFailedLine(app::Form& form, const std::string& sData);
+void showFailedLine(form::Form& form, const std::string& sData);
 
 }  // namespace layout

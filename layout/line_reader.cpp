@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "layout/language_error.h"
-#include "layout/windows874.h"
+#include "text/language_error.h"
+#include "text/windows874.h"
 
 namespace layout {
 
@@ -19,10 +19,10 @@ InputTextFile::~InputTextFile() {
 void InputTextFile::open(const std::filesystem::path& path) {
     close();
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw languageError(53);
-    if (std::filesystem::is_directory(path, ec)) throw languageError(75);
+    if (!std::filesystem::exists(path, ec)) throw text::languageError(53);
+    if (std::filesystem::is_directory(path, ec)) throw text::languageError(75);
     file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) throw languageError(errno == ENOENT ? 53 : 75);
+    if (file_ == nullptr) throw text::languageError(errno == ENOENT ? 53 : 75);
     path_ = path;
     buffer_.resize(kBufferSize);
     pos_ = size_ = 0;
@@ -38,7 +38,7 @@ bool InputTextFile::fill() {
     if (pos_ < size_) return true;
     pos_ = 0;
     size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    if (size_ == 0 && std::ferror(file_)) throw languageError(57);
+    if (size_ == 0 && std::ferror(file_)) throw text::languageError(57);
     return size_ > 0;
 }
 
@@ -62,7 +62,7 @@ bool InputTextFile::readLine(std::string& line) {
         if (fill() && buffer_[pos_] == '\n') ++pos_;
         break;
     }
-    line = windows874ToUtf8(bytes);
+    line = text::windows874ToUtf8(bytes);
     return true;
 }
 

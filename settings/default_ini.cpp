@@ -10,7 +10,7 @@ namespace settings {
 namespace {
 
 // As a text box assigned its own text: no change, no change handling.
-void loadField(app::MainWindowPort& window, app::Field field, const std::string& text) {
+void loadField(form::MainWindowPort& window, form::Field field, const std::string& text) {
     if (window.fieldText(field) != text) window.setFieldText(field, text);
 }
 
@@ -21,31 +21,31 @@ std::string settingsFilePath(const std::string& programFolder) {
            "Import.INI";
 }
 
-void ReadDefaultINI(app::Form& form) {
+void ReadDefaultINI(form::Form& form) {
     try {
         const std::string file = settingsFilePath(form.globals.ProgramFolder);
         const std::string& section = form.globals.CurrentCompanyCode;
-        loadField(form.window, app::Field::TextFile,
+        loadField(form.window, form::Field::TextFile,
                   ReadINI(file, section, "TextFilePath", kDefaultTextFilePath));
-        loadField(form.window, app::Field::Database,
+        loadField(form.window, form::Field::Database,
                   ReadINI(file, section, "MelvarFilePath", kDefaultMelvarFilePath));
-        loadField(form.window, app::Field::Delimiter,
+        loadField(form.window, form::Field::Delimiter,
                   ReadINI(file, section, "Delimiter", kDefaultDelimiter));
     } catch (...) {
         report::ReportError("frmMain", "ReadDefaultINI()");
     }
 }
 
-void SaveDefaultINI(app::Form& form) {
+void SaveDefaultINI(form::Form& form) {
     try {
         const std::string file = settingsFilePath(form.globals.ProgramFolder);
-        app::MainWindowPort& window = form.window;
-        WriteINI(file, "Settings", "CompanyCode", window.fieldText(app::Field::CompanyCode));
+        form::MainWindowPort& window = form.window;
+        WriteINI(file, "Settings", "CompanyCode", window.fieldText(form::Field::CompanyCode));
         WriteINI(file, "Settings", "SSTab1", std::to_string(window.currentTab()));
         const std::string& section = form.globals.CurrentCompanyCode;
-        WriteINI(file, section, "TextFilePath", window.fieldText(app::Field::TextFile));
-        WriteINI(file, section, "MelvarFilePath", window.fieldText(app::Field::Database));
-        WriteINI(file, section, "Delimiter", window.fieldText(app::Field::Delimiter));
+        WriteINI(file, section, "TextFilePath", window.fieldText(form::Field::TextFile));
+        WriteINI(file, section, "MelvarFilePath", window.fieldText(form::Field::Database));
+        WriteINI(file, section, "Delimiter", window.fieldText(form::Field::Delimiter));
     } catch (...) {
         report::ReportError("frmMain", "SaveDefaultINI()");
     }

@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <string>
 
-// data::Recordset::EOF (reached through app/form.h) shares its name with the C library's macro.
+// data::Recordset::EOF (reached through form/form.h) shares its name with the C library's macro.
 #undef EOF
-#include "app/form.h"
+#include "form/form.h"
 
 namespace settings {
 
@@ -30,10 +30,10 @@ std::string settingsFilePath(const std::string& programFolder);
 // Loads TextFilePath, MelvarFilePath and Delimiter of section CurrentCompanyCode into txtDir(0),
 // txtDir(1) and txtDelimiter, in that order. A field whose text does not change is left alone;
 // a changed txtDir(1) runs the window's path-change handling through the port.
-void ReadDefaultINI(app::Form& form);
+void ReadDefaultINI(form::Form& form);
 
 // Writes CompanyCode (from txtCompanyCode) and SSTab1 (the current tab) to "Settings", then the
 // three per-company values to the section of CurrentCompanyCode (not of the field's text).
-void SaveDefaultINI(app::Form& form);
+void SaveDefaultINI(form::Form& form);
 
 }  // namespace settings

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "layout/windows874.h"
+#include "text/windows874.h"
 #include "report/report_error.h"
 
 namespace settings {
@@ -137,19 +137,19 @@ std::string readValue(const std::string& file, const std::string& section, const
                       const std::string& defaultValue) {
     // The default passes through the same buffer as a stored value, with trailing blanks removed
     // as the profile functions remove them.
-    std::string defaultBytes = layout::utf8ToWindows874(defaultValue);
+    std::string defaultBytes = text::utf8ToWindows874(defaultValue);
     while (!defaultBytes.empty() && isBlank(defaultBytes.back())) defaultBytes.pop_back();
-    const std::string fallback = layout::windows874ToUtf8(cutToBuffer(std::move(defaultBytes)));
+    const std::string fallback = text::windows874ToUtf8(cutToBuffer(std::move(defaultBytes)));
     const std::optional<std::string> bytes = readBytes(file);
     if (!bytes) return fallback;
     const std::vector<Line> lines = splitLines(*bytes);
-    const std::string sectionBytes = layout::utf8ToWindows874(section);
-    const std::string keyBytes = layout::utf8ToWindows874(key);
+    const std::string sectionBytes = text::utf8ToWindows874(section);
+    const std::string keyBytes = text::utf8ToWindows874(key);
     const std::optional<size_t> start = findSection(lines, trimmed(sectionBytes));
     if (!start) return fallback;
     for (size_t i = *start + 1; i < lines.size() && lines[i].kind != Line::Kind::Section; ++i) {
         if (lines[i].kind == Line::Kind::Value && sameName(lines[i].name, trimmed(keyBytes))) {
-            return layout::windows874ToUtf8(cutToBuffer(valueOf(lines[i])));
+            return text::windows874ToUtf8(cutToBuffer(valueOf(lines[i])));
         }
     }
     return fallback;
@@ -270,8 +270,8 @@ void WriteINI(const std::string& file, const std::string& section, const std::st
             bytes = std::move(*existing);
         }
         const std::string updated =
-            withValue(bytes, trimmed(layout::utf8ToWindows874(section)),
-                      trimmed(layout::utf8ToWindows874(key)), layout::utf8ToWindows874(oneLine));
+            withValue(bytes, trimmed(text::utf8ToWindows874(section)),
+                      trimmed(text::utf8ToWindows874(key)), text::utf8ToWindows874(oneLine));
         const std::string problem = replaceFile(path, updated);
         if (!problem.empty()) {
             report::appendToErrorLog("Settings file " + file + " not written (" + key +

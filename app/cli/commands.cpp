@@ -14,10 +14,10 @@
 
 // data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
 #undef EOF
-#include "app/form.h"
+#include "form/form.h"
 #include "app/logic/transfer_command.h"
 #include "console_window.h"
-#include "data/data_sources.h"
+#include "data_sources/data_sources.h"
 #include "jet/database.h"
 #include "options.h"
 #include "report/console_error_report.h"
@@ -275,25 +275,25 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     ConsoleWindow::Outcome outcome;
     {
         const bool terminal = isatty(STDOUT_FILENO);
-        app::Form* formPointer = nullptr;
+        form::Form* formPointer = nullptr;
         ConsoleWindow window(std::cout, terminal,
                              [&] { return formPointer ? formPointer->iLineCount : 0L; });
-        app::Form form(window);
+        form::Form form(window);
         formPointer = &form;
         form.now = localNow;
         form.globals.ProgramFolder = settingsFolder.string();
         form.globals.CurrentCompanyCode = company;
-        window.onFieldChanged = [&form](app::Field field) {
-            if (field == app::Field::TextFile) app::txtDir_Change(form, 0);
-            if (field == app::Field::Database) app::txtDir_Change(form, 1);
+        window.onFieldChanged = [&form](form::Field field) {
+            if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
+            if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
         };
-        window.setFieldText(app::Field::CompanyCode, company);
-        window.setFieldText(app::Field::TextFile, *text);
-        window.setFieldText(app::Field::Database, dbPath);
-        window.setFieldText(app::Field::Delimiter, *separator);
-        window.setFieldText(app::Field::Year, options.value("--year").value_or("2005"));
-        window.setFieldText(app::Field::Period, options.value("--period").value_or("4"));
-        window.setFieldText(app::Field::BankCode, options.value("--bank-code").value_or(""));
+        window.setFieldText(form::Field::CompanyCode, company);
+        window.setFieldText(form::Field::TextFile, *text);
+        window.setFieldText(form::Field::Database, dbPath);
+        window.setFieldText(form::Field::Delimiter, *separator);
+        window.setFieldText(form::Field::Year, options.value("--year").value_or("2005"));
+        window.setFieldText(form::Field::Period, options.value("--period").value_or("4"));
+        window.setFieldText(form::Field::BankCode, options.value("--bank-code").value_or(""));
 
         app::cmdTransfer_Click(form, *kind);
         window.finishProgress();

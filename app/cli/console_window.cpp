@@ -41,25 +41,25 @@ std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
 ConsoleWindow::ConsoleWindow(std::ostream& out, bool terminal, std::function<long()> lineCount)
     : out_(out), terminal_(terminal), lineCount_(std::move(lineCount)) {}
 
-std::string ConsoleWindow::fieldText(app::Field field) const {
+std::string ConsoleWindow::fieldText(form::Field field) const {
     const auto found = fields_.find(field);
     return found == fields_.end() ? std::string() : found->second;
 }
 
-void ConsoleWindow::setFieldText(app::Field field, const std::string& text) {
+void ConsoleWindow::setFieldText(form::Field field, const std::string& text) {
     if (fieldText(field) == text) return;  // a text box fires no change for its own text
     fields_[field] = text;
     if (onFieldChanged) onFieldChanged(field);
 }
 
-std::string ConsoleWindow::labelCaption(app::Label label) const {
+std::string ConsoleWindow::labelCaption(form::Label label) const {
     const auto found = labels_.find(label);
     return found == labels_.end() ? std::string() : found->second;
 }
 
-void ConsoleWindow::setLabelCaption(app::Label label, const std::string& caption) {
+void ConsoleWindow::setLabelCaption(form::Label label, const std::string& caption) {
     labels_[label] = caption;
-    if (label == app::Label::RecordCount && !caption.empty()) showProgress(false);
+    if (label == form::Label::RecordCount && !caption.empty()) showProgress(false);
 }
 
 void ConsoleWindow::showProgress(bool force) {
@@ -74,7 +74,7 @@ void ConsoleWindow::showProgress(bool force) {
     lastPlainCount_ = lines;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const long rate = seconds > 0 ? static_cast<long>(lines / seconds) : 0;
-    std::string status = withNewlines(labelCaption(app::Label::ProcessStatus));
+    std::string status = withNewlines(labelCaption(form::Label::ProcessStatus));
     if (const size_t newline = status.find('\n'); newline != std::string::npos) {
         status.resize(newline);
     }
@@ -101,7 +101,7 @@ void ConsoleWindow::messageBox(const std::string& prompt, int style, const std::
     out_ << "[" << title << "] " << withNewlines(prompt) << '\n' << std::flush;
     if (title == kSeparatorTitle || title == kMissingFileTitle) {
         outcome_ = Outcome::Refused;
-    } else if (style & app::kMsgCritical) {
+    } else if (style & form::kMsgCritical) {
         outcome_ = Outcome::LineFailed;
     } else if (title == kCompletedTitle) {
         outcome_ = Outcome::Completed;

@@ -16,11 +16,11 @@
 #include <ostream>
 #include <string>
 
-#include "app/main_window_port.h"
+#include "form/main_window_port.h"
 
 namespace cli {
 
-class ConsoleWindow : public app::MainWindowPort {
+class ConsoleWindow : public form::MainWindowPort {
   public:
     enum class Outcome { None, Completed, LineFailed, Refused };
 
@@ -28,12 +28,12 @@ class ConsoleWindow : public app::MainWindowPort {
     ConsoleWindow(std::ostream& out, bool terminal, std::function<long()> lineCount);
 
     // Runs after a field's text changed (the window's change handling).
-    std::function<void(app::Field)> onFieldChanged;
+    std::function<void(form::Field)> onFieldChanged;
 
-    std::string fieldText(app::Field field) const override;
-    void setFieldText(app::Field field, const std::string& text) override;
-    std::string labelCaption(app::Label label) const override;
-    void setLabelCaption(app::Label label, const std::string& caption) override;
+    std::string fieldText(form::Field field) const override;
+    void setFieldText(form::Field field, const std::string& text) override;
+    std::string labelCaption(form::Label label) const override;
+    void setLabelCaption(form::Label label, const std::string& caption) override;
     void setMousePointer(int) override {}
     void messageBox(const std::string& prompt, int style, const std::string& title) override;
     void yield() override {}
@@ -50,8 +50,8 @@ class ConsoleWindow : public app::MainWindowPort {
     std::ostream& out_;
     bool terminal_;
     std::function<long()> lineCount_;
-    std::map<app::Field, std::string> fields_;
-    std::map<app::Label, std::string> labels_;
+    std::map<form::Field, std::string> fields_;
+    std::map<form::Label, std::string> labels_;
     int tab_ = 0;
     Outcome outcome_ = Outcome::None;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

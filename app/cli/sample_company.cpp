@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "layout/windows874.h"
+#include "text/windows874.h"
 
 namespace cli {
 
@@ -452,7 +452,7 @@ void fillLayout(jet::Database& db, const std::string& name, bool withFormat,
 // Collects lines in UTF-8 and writes them in Windows-874 with CR LF.
 class TextFile {
   public:
-    void line(const std::string& utf8) { text_ += layout::utf8ToWindows874(utf8) + "\r\n"; }
+    void line(const std::string& utf8) { text_ += text::utf8ToWindows874(utf8) + "\r\n"; }
     void write(const std::filesystem::path& path) const {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << text_;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "jet/database.h"
-#include "layout/windows874.h"
+#include "text/windows874.h"
 
 namespace cli {
 
@@ -126,7 +126,7 @@ std::vector<LineAmounts> readLines(const std::filesystem::path& textFile,
     std::vector<LineAmounts> lines;
     forEachLine(textFile, limit, [&](const std::string& bytes) {
         if (bytes.empty()) return;
-        const std::vector<std::string> pieces = split(layout::windows874ToUtf8(bytes), separator);
+        const std::vector<std::string> pieces = split(text::windows874ToUtf8(bytes), separator);
         auto column = [&](long fieldNo) -> const std::string* {
             const size_t at = static_cast<size_t>(fieldNo - 1);
             return at < pieces.size() ? &pieces[at] : nullptr;

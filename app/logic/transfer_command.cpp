@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "data/data_sources.h"
-#include "import/employee/employee_master_importer.h"
-#include "import/payroll/data_calc_importer.h"
-#include "import/payroll/income_detail_importer.h"
-#include "layout/language_error.h"
+#include "data_sources/data_sources.h"
+#include "importers/employee/employee_master_importer.h"
+#include "importers/payroll/data_calc_importer.h"
+#include "importers/payroll/income_detail_importer.h"
+#include "text/language_error.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
 #include "report/report_error.h"
@@ -39,17 +39,17 @@ bool fileExists(const std::string& path) {
     return std::filesystem::is_regular_file(path, ec);
 }
 
-bool importLine(Form& form, int16_t index, const std::string& sData, const std::string& sDelimiter,
+bool importLine(form::Form& form, int16_t index, const std::string& sData, const std::string& sDelimiter,
                 const std::string& sDbPath) {
     switch (index) {
         case 0:
-            return ImportToEmployeeMaster(form, sData, sDelimiter);
+            return importers::employee::ImportToEmployeeMaster(form, sData, sDelimiter);
         case 1:
-            return ImportToDataCalc(form, sData, sDelimiter, sDbPath);
+            return importers::payroll::ImportToDataCalc(form, sData, sDelimiter, sDbPath);
         case 2:
-            return ImportToPMPD(form, sData, sDelimiter, "PM");
+            return importers::payroll::ImportToPMPD(form, sData, sDelimiter, "PM");
         default:
-            return ImportToPMPD(form, sData, sDelimiter, "PD");
+            return importers::payroll::ImportToPMPD(form, sData, sDelimiter, "PD");
     }
 }
 
@@ -105,60 +105,60 @@ class LineTransaction {
 
 class RunningFlag {
   public:
-    explicit RunningFlag(Form& form) : form_(form) { form_.transferRunning = true; }
+    explicit RunningFlag(form::Form& form) : form_(form) { form_.transferRunning = true; }
     ~RunningFlag() { form_.transferRunning = false; }
 
   private:
-    Form& form_;
+    form::Form& form_;
 };
 
 }  // namespace
 
-void cmdTransfer_Click(Form& form, int16_t Index) {
+void cmdTransfer_Click(form::Form& form, int16_t Index) {
     if (form.transferRunning) return;
     RunningFlag running(form);
 
-    MainWindowPort& window = form.window;
+    form::MainWindowPort& window = form.window;
     std::string sData;
     layout::InputTextFile input;
     LineTransaction transaction;
     try {
-        window.setMousePointer(kPointerHourglass);
+        window.setMousePointer(form::kPointerHourglass);
         form.dStartTime = layout::nowOf(form);
         form.iLineCount = 0;
 
-        if (window.fieldText(Field::Delimiter).empty()) {
+        if (window.fieldText(form::Field::Delimiter).empty()) {
             window.messageBox(std::string("ไม่ได้ระบุ 'เครื่องหมายใช้คั่นข้อมูล  Seperate character'") +
                                   kNewLine + "โปรดระบุตัวอักษรที่ใช้คั่นข้อมูล เช่น , ; : |",
-                              kMsgQuestion, "ตรวจสอบเครื่องหมายใช้คั่นข้อมูล");
-            window.setMousePointer(kPointerDefault);
+                              form::kMsgQuestion, "ตรวจสอบเครื่องหมายใช้คั่นข้อมูล");
+            window.setMousePointer(form::kPointerDefault);
             return;
         }
 
-        const std::string sDelimiter = window.fieldText(Field::Delimiter);
-        const std::string sTextFile = window.fieldText(Field::TextFile);
-        const std::string sDbPath = window.fieldText(Field::Database);
+        const std::string sDelimiter = window.fieldText(form::Field::Delimiter);
+        const std::string sTextFile = window.fieldText(form::Field::TextFile);
+        const std::string sDbPath = window.fieldText(form::Field::Database);
 
         for (const std::string* path : {&sTextFile, &sDbPath}) {
             if (fileExists(*path)) continue;
             window.messageBox(
                 std::string("ไม่มีไฟล์ข้อมูล...") + kNewLine + *path + kNewLine + "โปรดระบุชื่อไฟล์ใหม่",
-                kMsgOkOnly, "ตรวจสอบไฟล์ที่เลือก");
-            window.setMousePointer(kPointerDefault);
+                form::kMsgOkOnly, "ตรวจสอบไฟล์ที่เลือก");
+            window.setMousePointer(form::kPointerDefault);
             return;
         }
 
         if (Index < 0 || Index > 3)
-            throw layout::languageError(report::errnum::kSubscriptOutOfRange);
+            throw text::languageError(report::errnum::kSubscriptOutOfRange);
         const TransferKind& kind = kKinds[Index];
-        OpenAdc(form, kind.tableName, sDbPath);
+        data_sources::OpenAdc(form, kind.tableName, sDbPath);
         transaction.begin(form.adcDestination.connection());
 
         input.open(sTextFile);
         while (!input.atEnd()) {
             input.readLine(sData);
             if (form.iLineCount == INT16_MAX)
-                throw layout::languageError(report::errnum::kOverflow);
+                throw text::languageError(report::errnum::kOverflow);
             ++form.iLineCount;
             if (sData.empty()) continue;
 
@@ -167,14 +167,14 @@ void cmdTransfer_Click(Form& form, int16_t Index) {
                 transaction.undoLine();
                 transaction.commit();
                 input.close();
-                window.messageBox("การโอนข้อมูลไม่สำเร็จ กรุณาตรวจสอบข้อมูล แล้วลองใหม่", kMsgCritical,
+                window.messageBox("การโอนข้อมูลไม่สำเร็จ กรุณาตรวจสอบข้อมูล แล้วลองใหม่", form::kMsgCritical,
                                   kind.failureTitle);
-                window.setLabelCaption(Label::ProcessStatus, "");
+                window.setLabelCaption(form::Label::ProcessStatus, "");
                 if (Index != 0) {
-                    window.setLabelCaption(Label::RecordCount, "");
-                    window.setLabelCaption(Label::UseTime, "");
+                    window.setLabelCaption(form::Label::RecordCount, "");
+                    window.setLabelCaption(form::Label::UseTime, "");
                 }
-                window.setMousePointer(kPointerDefault);
+                window.setMousePointer(form::kPointerDefault);
                 return;
             }
             transaction.lineDone();
@@ -182,22 +182,22 @@ void cmdTransfer_Click(Form& form, int16_t Index) {
 
         input.close();
         transaction.commit();
-        window.setLabelCaption(Label::ProcessStatus, "สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย '" + sData + "'");
+        window.setLabelCaption(form::Label::ProcessStatus, "สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย '" + sData + "'");
         window.yield();
-        window.setMousePointer(kPointerDefault);
+        window.setMousePointer(form::kPointerDefault);
 
-        window.messageBox("โอนข้อมูลเสร็จเรียบร้อยแล้ว ", kMsgOkOnly, "โอนข้อมูลไป VELTRA Payroll");
-        window.setLabelCaption(Label::ProcessStatus, "");
-        window.setLabelCaption(Label::RecordCount, "");
-        window.setLabelCaption(Label::UseTime, "");
+        window.messageBox("โอนข้อมูลเสร็จเรียบร้อยแล้ว ", form::kMsgOkOnly, "โอนข้อมูลไป VELTRA Payroll");
+        window.setLabelCaption(form::Label::ProcessStatus, "");
+        window.setLabelCaption(form::Label::RecordCount, "");
+        window.setLabelCaption(form::Label::UseTime, "");
     } catch (...) {
         try {
-            window.setMousePointer(kPointerDefault);
+            window.setMousePointer(form::kPointerDefault);
             input.close();
             report::ReportError(
                 kOwner, "cmdTransfer(" + std::to_string(Index) + ")_Click > sData: " + sData);
             transaction.commitQuietly();
-            window.setLabelCaption(Label::ProcessStatus, "");
+            window.setLabelCaption(form::Label::ProcessStatus, "");
         } catch (...) {
             // Nothing may escape to the window's event loop; the log keeps what was lost.
             transaction.commitQuietly();

@@ -18,10 +18,10 @@
 
 // data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
 #undef EOF
-#include "app/form.h"
+#include "form/form.h"
 
 namespace app {
 
-void cmdTransfer_Click(Form& form, int16_t Index);
+void cmdTransfer_Click(form::Form& form, int16_t Index);
 
 }  // namespace app

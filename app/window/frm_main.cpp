@@ -9,14 +9,17 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "app/logic/transfer_command.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
-#include "app/window/logic_links.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
 #include "app/window/twips.h"
-#include "layout/language_error.h"
+#include "data_sources/data_sources.h"
 #include "report/report_error.h"
+#include "settings/default_ini.h"
+#include "settings/ini_funcs.h"
+#include "text/language_error.h"
 
 #ifndef VELTRA_VERSION_MAJOR
 #error "the build gives the program's version as VELTRA_VERSION_MAJOR, _MINOR and _REVISION"
@@ -39,11 +42,11 @@ int16_t tabSettingToInteger(const std::string& text) {
     bool ok = false;
     const double number = trimmed.toDouble(&ok);
     if (!ok || trimmed.isEmpty() || !std::isfinite(number)) {
-        throw layout::languageError(report::errnum::kTypeMismatch);
+        throw text::languageError(report::errnum::kTypeMismatch);
     }
     const double rounded = std::nearbyint(number);  // the default rounding mode: half to even
     if (rounded < -32768.0 || rounded > 32767.0)
-        throw layout::languageError(report::errnum::kOverflow);
+        throw text::languageError(report::errnum::kOverflow);
     return static_cast<int16_t>(rounded);
 }
 
@@ -79,7 +82,7 @@ void FrmMain::connectHandlers() {
 }
 
 std::string FrmMain::settingsFile() const {
-    return links::settingsFilePath(form_.globals.ProgramFolder);
+    return settings::settingsFilePath(form_.globals.ProgramFolder);
 }
 
 void FrmMain::Form_Load() {
@@ -94,17 +97,17 @@ void FrmMain::Form_Load() {
         report::setErrorLogFolder(form_.globals.ProgramFolder);
 
         form_.globals.CurrentCompanyCode =
-            links::ReadINI(settingsFile(), "Settings", "CompanyCode", "Sample");
+            settings::ReadINI(settingsFile(), "Settings", "CompanyCode", "Sample");
         txtCompanyCode_->setText(fromUtf8(form_.globals.CurrentCompanyCode));
 
-        links::ReadDefaultINI(form_);
-        links::OpenLayoutTable(form_);
+        settings::ReadDefaultINI(form_);
+        data_sources::OpenLayoutTable(form_);
         refreshGrids();
 
         const int16_t tab =
-            tabSettingToInteger(links::ReadINI(settingsFile(), "Settings", "SSTab1", "0"));
+            tabSettingToInteger(settings::ReadINI(settingsFile(), "Settings", "SSTab1", "0"));
         if (tab < 0 || tab >= SSTab1_->count()) {
-            throw layout::languageError(380, "Invalid property value");
+            throw text::languageError(380, "Invalid property value");
         }
         SSTab1_->setCurrentIndex(tab);
     } catch (...) {
@@ -116,7 +119,7 @@ void FrmMain::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     try {
-        links::SaveDefaultINI(form_);
+        settings::SaveDefaultINI(form_);
     } catch (...) {
         report::ReportError(kOwner, "Form_Unload()");
     }
@@ -145,7 +148,7 @@ void FrmMain::cmdSelectDir_Click(int16_t index) {
 void FrmMain::txtCompanyCode_LostFocus() {
     try {
         form_.globals.CurrentCompanyCode = txtCompanyCode_->text().toStdString();
-        links::ReadDefaultINI(form_);
+        settings::ReadDefaultINI(form_);
     } catch (...) {
         report::ReportError(kOwner, "txtCompanyCode_LostFocus()");
     }
@@ -155,14 +158,14 @@ void FrmMain::cmdTransfer_Click(int16_t index) {
     // The transfer yields to the event loop once per line, so a button can be clicked again
     // while it runs; such a click is ignored.
     if (form_.transferRunning) return;
-    links::cmdTransfer_Click(form_, index);
+    app::cmdTransfer_Click(form_, index);
 }
 
 void FrmMain::txtDir_Changed(int16_t index) {
     const QString text = txtDir_[index]->text();
     if (text == lastDirText_[index]) return;
     lastDirText_[index] = text;
-    links::txtDir_Change(form_, index);
+    data_sources::txtDir_Change(form_, index);
     if (index == 1) refreshGrids();
 }
 
@@ -182,40 +185,40 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void FrmMain::fitStatusLabel(Label label) {
+void FrmMain::fitStatusLabel(form::Label label) {
     QLabel* widget = labelWidget(label);
     const int designed = twipsToPixels(1380);
     const int room = cmdExit_->x() - widget->x() - twipsToPixels(120);
     widget->resize(qBound(designed, widget->sizeHint().width(), room), widget->height());
 }
 
-QWidget* FrmMain::fieldWidget(Field field) const {
+QWidget* FrmMain::fieldWidget(form::Field field) const {
     switch (field) {
-        case Field::CompanyCode:
+        case form::Field::CompanyCode:
             return txtCompanyCode_;
-        case Field::TextFile:
+        case form::Field::TextFile:
             return txtDir_[0];
-        case Field::Database:
+        case form::Field::Database:
             return txtDir_[1];
-        case Field::Delimiter:
+        case form::Field::Delimiter:
             return txtDelimiter_;
-        case Field::Year:
+        case form::Field::Year:
             return txtYear_;
-        case Field::Period:
+        case form::Field::Period:
             return txtPeriod_;
-        case Field::BankCode:
+        case form::Field::BankCode:
             return txtBankCode_;
     }
     return nullptr;
 }
 
-QLabel* FrmMain::labelWidget(Label label) const {
+QLabel* FrmMain::labelWidget(form::Label label) const {
     switch (label) {
-        case Label::ProcessStatus:
+        case form::Label::ProcessStatus:
             return lblProcessStatus_;
-        case Label::RecordCount:
+        case form::Label::RecordCount:
             return lblRecordCount_;
-        case Label::UseTime:
+        case form::Label::UseTime:
             return lblUseTime_;
     }
     return nullptr;

@@ -20,11 +20,11 @@
 #include <memory>
 #include <string>
 
-// data::Recordset::EOF, reached through app/form.h, shares its name with the C library's
+// data::Recordset::EOF, reached through form/form.h, shares its name with the C library's
 // macro: the macro is defined once, here, and then removed.
 #include <cstdio>
 #undef EOF
-#include "app/form.h"
+#include "form/form.h"
 #include "app/window/qt_main_window_port.h"
 
 class QLabel;
@@ -51,7 +51,7 @@ class FrmMain : public QWidget {
     explicit FrmMain(const QString& programFolder = QString(), QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    app::Form& form() { return form_; }
+    form::Form& form() { return form_; }
     QtMainWindowPort& port() { return port_; }
     CommonDialog* cdl1() const { return cdl1_; }
 
@@ -65,11 +65,11 @@ class FrmMain : public QWidget {
 
     // A status label widened to show its whole caption, as far as the exit button allows; never
     // narrower than designed.
-    void fitStatusLabel(Label label);
+    void fitStatusLabel(form::Label label);
 
     // Controls the port reaches.
-    QWidget* fieldWidget(Field field) const;
-    QLabel* labelWidget(Label label) const;
+    QWidget* fieldWidget(form::Field field) const;
+    QLabel* labelWidget(form::Label label) const;
     TabControl* tabControl() const { return SSTab1_; }
 
     // The four layout grids, in the order of their data controls.
@@ -97,7 +97,7 @@ class FrmMain : public QWidget {
 
     QString programFolder_;
     QtMainWindowPort port_;
-    app::Form form_;
+    form::Form form_;
     bool unloaded_ = false;
 
     TabControl* SSTab1_ = nullptr;

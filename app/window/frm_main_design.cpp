@@ -176,14 +176,14 @@ QPushButton* FrmMain::createTransferButton(int tab, int16_t index, int left) {
 
 QTableView* FrmMain::createGrid(int tab, const char* name, int modelIndex, bool withFormat) {
     struct Source {
-        data::DataControl app::Form::*control;
+        data::DataControl form::Form::*control;
         const char* table;
     };
     static constexpr Source kSources[4] = {
-        {&app::Form::adciEmployeeMaster, "iEmployee Master"},
-        {&app::Form::adciDataCalc, "iData Calc"},
-        {&app::Form::adciDataMasterDetail, "iDataMasterDetail"},
-        {&app::Form::adciDataVariantDetail, "iDataVariantDetail"},
+        {&form::Form::adciEmployeeMaster, "iEmployee Master"},
+        {&form::Form::adciDataCalc, "iData Calc"},
+        {&form::Form::adciDataMasterDetail, "iDataMasterDetail"},
+        {&form::Form::adciDataVariantDetail, "iDataVariantDetail"},
     };
     // Widths in twips: the employee grid is narrower for its fifth column.
     const int widths[2][5] = {{570, 2775, 2280, 1290, 0}, {495, 1500, 1500, 1290, 1515}};
@@ -199,7 +199,7 @@ QTableView* FrmMain::createGrid(int tab, const char* name, int modelIndex, bool 
 
     auto* model = new LayoutTableModel(std::move(columns), this);
     model->setRefusalHandler([this](const QString& message) {
-        port_.messageBox(message.toStdString(), app::kMsgCritical, "ImportData.mdb");
+        port_.messageBox(message.toStdString(), form::kMsgCritical, "ImportData.mdb");
     });
     gridModels_[modelIndex] = model;
     const Source& source = kSources[modelIndex];

@@ -26,25 +26,25 @@ QtMainWindowPort::~QtMainWindowPort() {
     if (busy_) QApplication::restoreOverrideCursor();
 }
 
-std::string QtMainWindowPort::fieldText(Field field) const {
+std::string QtMainWindowPort::fieldText(form::Field field) const {
     QWidget* widget = window_.fieldWidget(field);
     if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text().toStdString();
     if (auto* path = qobject_cast<PathField*>(widget)) return path->text().toStdString();
     return {};
 }
 
-void QtMainWindowPort::setFieldText(Field field, const std::string& text) {
+void QtMainWindowPort::setFieldText(form::Field field, const std::string& text) {
     QWidget* widget = window_.fieldWidget(field);
     // A path field emits its change, which runs the window's path-change handling.
     if (auto* line = qobject_cast<QLineEdit*>(widget)) line->setText(fromUtf8(text));
     if (auto* path = qobject_cast<PathField*>(widget)) path->setText(fromUtf8(text));
 }
 
-std::string QtMainWindowPort::labelCaption(Label label) const {
+std::string QtMainWindowPort::labelCaption(form::Label label) const {
     return window_.labelWidget(label)->text().toStdString();
 }
 
-void QtMainWindowPort::setLabelCaption(Label label, const std::string& caption) {
+void QtMainWindowPort::setLabelCaption(form::Label label, const std::string& caption) {
     window_.labelWidget(label)->setText(fromUtf8(caption));
     unfittedLabels_ |= 1u << static_cast<unsigned>(label);
     // Fitted once the event loop runs: at the next yield, or when the work returns to it.
@@ -57,14 +57,14 @@ void QtMainWindowPort::setLabelCaption(Label label, const std::string& caption) 
 
 void QtMainWindowPort::fitChangedLabels() {
     fitPosted_ = false;
-    for (Label label : {Label::ProcessStatus, Label::RecordCount, Label::UseTime}) {
+    for (form::Label label : {form::Label::ProcessStatus, form::Label::RecordCount, form::Label::UseTime}) {
         if (unfittedLabels_ & (1u << static_cast<unsigned>(label))) window_.fitStatusLabel(label);
     }
     unfittedLabels_ = 0;
 }
 
 void QtMainWindowPort::setMousePointer(int pointer) {
-    const bool busy = pointer == kPointerHourglass;
+    const bool busy = pointer == form::kPointerHourglass;
     if (busy == busy_) return;
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -76,8 +76,8 @@ void QtMainWindowPort::setMousePointer(int pointer) {
 
 void QtMainWindowPort::messageBox(const std::string& prompt, int style, const std::string& title) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    if (style == kMsgCritical) icon = QMessageBox::Critical;
-    if (style == kMsgQuestion) icon = QMessageBox::Question;
+    if (style == form::kMsgCritical) icon = QMessageBox::Critical;
+    if (style == form::kMsgQuestion) icon = QMessageBox::Question;
     QString text = fromUtf8(prompt);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     fitChangedLabels();  // the labels behind the box show their whole captions

@@ -12,22 +12,22 @@
 #include <QElapsedTimer>
 #include <string>
 
-#include "app/main_window_port.h"
+#include "form/main_window_port.h"
 
 namespace app::window {
 
 class FrmMain;
 
-class QtMainWindowPort : public app::MainWindowPort {
+class QtMainWindowPort : public form::MainWindowPort {
   public:
     explicit QtMainWindowPort(FrmMain& window) : window_(window) {}
     ~QtMainWindowPort() override;
 
-    std::string fieldText(Field field) const override;
-    void setFieldText(Field field, const std::string& text) override;
+    std::string fieldText(form::Field field) const override;
+    void setFieldText(form::Field field, const std::string& text) override;
 
-    std::string labelCaption(Label label) const override;
-    void setLabelCaption(Label label, const std::string& caption) override;
+    std::string labelCaption(form::Label label) const override;
+    void setLabelCaption(form::Label label, const std::string& caption) override;
 
     void setMousePointer(int pointer) override;
     void messageBox(const std::string& prompt, int style, const std::string& title) override;

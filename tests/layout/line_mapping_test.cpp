@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "layout/characters.h"
-#include "layout/elapsed_time.h"
+#include "text/characters.h"
+#include "text/elapsed_time.h"
 #include "layout/line_mapping.h"
 #include "report/run_time_error.h"
 
@@ -72,16 +72,16 @@ TEST(PayItemKey, CutsOneTwoTwoCharactersAndToleratesShortKeys) {
 }
 
 TEST(Characters, CountAndCutByCharacter) {
-    EXPECT_EQ(layout::charCount("ชม.a"), 4u);
-    EXPECT_EQ(layout::leftChars("MGR01", 3), "MGR");
-    EXPECT_EQ(layout::leftChars("12", 3), "12");
-    EXPECT_EQ(layout::rightChars("00D1234", 3), "234");
-    EXPECT_EQ(layout::rightChars("12", 3), "12");
-    EXPECT_EQ(layout::rightChars("แผนกขาย", 3), "ขาย");
-    EXPECT_EQ(layout::midChars("abc", 5, 2), "");
+    EXPECT_EQ(text::charCount("ชม.a"), 4u);
+    EXPECT_EQ(text::leftChars("MGR01", 3), "MGR");
+    EXPECT_EQ(text::leftChars("12", 3), "12");
+    EXPECT_EQ(text::rightChars("00D1234", 3), "234");
+    EXPECT_EQ(text::rightChars("12", 3), "12");
+    EXPECT_EQ(text::rightChars("แผนกขาย", 3), "ขาย");
+    EXPECT_EQ(text::midChars("abc", 5, 2), "");
     // A stray byte counts as one character and is kept.
-    EXPECT_EQ(layout::charCount("a\xE0z"), 3u);
-    EXPECT_EQ(layout::leftChars("\xE0zz", 2), "\xE0z");
+    EXPECT_EQ(text::charCount("a\xE0z"), 3u);
+    EXPECT_EQ(text::leftChars("\xE0zz", 2), "\xE0z");
 }
 
 TEST(TextToCurrency, AcceptsPlainNumbersWithSignBlanksAndSeparators) {
@@ -141,13 +141,13 @@ TEST(CurrencyToText, WritesTheShortestPlainForm) {
 TEST(ElapsedTimeText, ShowsHoursMinutesSecondsOfTheTimeOfDay) {
     const jet::DateTime start{45000.25};
     auto after = [&](double seconds) { return jet::DateTime{start.oleDate + seconds / 86400.0}; };
-    EXPECT_EQ(layout::elapsedTimeText(start, start), "0 ชม. 0 นาที 0 วินาที");
-    EXPECT_EQ(layout::elapsedTimeText(start, after(187)), "0 ชม. 3 นาที 7 วินาที");
-    EXPECT_EQ(layout::elapsedTimeText(start, after(3600 * 13 + 60 * 5 + 59)),
+    EXPECT_EQ(text::elapsedTimeText(start, start), "0 ชม. 0 นาที 0 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(187)), "0 ชม. 3 นาที 7 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(3600 * 13 + 60 * 5 + 59)),
               "13 ชม. 5 นาที 59 วินาที");
-    EXPECT_EQ(layout::elapsedTimeText(start, after(86400 + 3661)), "1 ชม. 1 นาที 1 วินาที");
-    EXPECT_EQ(layout::elapsedTimeText(start, after(0.6)), "0 ชม. 0 นาที 1 วินาที");
-    EXPECT_EQ(layout::elapsedTimeText(start, after(-65)), "0 ชม. 1 นาที 5 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(86400 + 3661)), "1 ชม. 1 นาที 1 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(0.6)), "0 ชม. 0 นาที 1 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(-65)), "0 ชม. 1 นาที 5 วินาที");
 }
 
 }  // namespace

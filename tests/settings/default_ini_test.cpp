@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "layout/windows874.h"
+#include "text/windows874.h"
 #include "report/report_error.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
@@ -15,13 +15,13 @@
 
 namespace {
 
-using app::Field;
+using form::Field;
 using testing_support::readFile;
 using testing_support::TempDir;
 
 // A window that keeps its field texts and counts the changes of txtDir(1), the field whose
 // change runs the path-change handling.
-class FakeWindow : public app::MainWindowPort {
+class FakeWindow : public form::MainWindowPort {
   public:
     std::string fieldText(Field field) const override {
         const auto found = fields.find(field);
@@ -32,8 +32,8 @@ class FakeWindow : public app::MainWindowPort {
         fields[field] = text;
         if (field == Field::Database) ++databaseChanges;
     }
-    std::string labelCaption(app::Label) const override { return {}; }
-    void setLabelCaption(app::Label, const std::string&) override {}
+    std::string labelCaption(form::Label) const override { return {}; }
+    void setLabelCaption(form::Label, const std::string&) override {}
     void setMousePointer(int) override {}
     void messageBox(const std::string&, int, const std::string&) override {}
     void yield() override {}
@@ -94,7 +94,7 @@ class DefaultIniTest : public ::testing::Test {
 
     TempDir dir;
     FakeWindow window;
-    app::Form form{window};
+    form::Form form{window};
     std::vector<Report> reports;
 };
 
@@ -144,13 +144,13 @@ TEST_F(DefaultIniTest, TwoCompaniesInTurnKeepTheirOwnSections) {
               "[Sample]\r\nTextFilePath=/data/a.txt\r\nMelvarFilePath=/data/A/Melvar.mdb\r\n"
               "Delimiter=\r\n"
               "[ACME]\r\nTextFilePath=" +
-                  layout::utf8ToWindows874("/data/ข้อมูล.txt") +
+                  text::utf8ToWindows874("/data/ข้อมูล.txt") +
                   "\r\nMelvarFilePath=/data/B/Melvar.mdb\r\nDelimiter=|\r\n");
 
     // The next run opens on the second company; going back to the first reads its values,
     // the empty separator included.
     FakeWindow nextWindow;
-    app::Form next(nextWindow);
+    form::Form next(nextWindow);
     next.globals.ProgramFolder = form.globals.ProgramFolder;
     next.globals.CurrentCompanyCode = settings::ReadINI(file(), "Settings", "CompanyCode", "x");
     settings::ReadDefaultINI(next);
@@ -188,7 +188,7 @@ TEST_F(DefaultIniTest, AFailingStepEndsTheOperationAndIsReported) {
         int currentTab() const override { throw std::runtime_error("no tab control"); }
     } failing;
     failing.fields[Field::CompanyCode] = "Saved";
-    app::Form other(failing);
+    form::Form other(failing);
     other.globals.ProgramFolder = form.globals.ProgramFolder;
     other.globals.CurrentCompanyCode = "Sample";
     settings::SaveDefaultINI(other);

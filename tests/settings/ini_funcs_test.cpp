@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "layout/windows874.h"
+#include "text/windows874.h"
 #include "report/report_error.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
@@ -105,7 +105,7 @@ TEST_F(IniFuncsTest, LongValuesAreReadBackCutTo254Characters) {
     WriteINI(file(), "Sample", "TextFilePath", thaiPath);
     const std::string back = ReadINI(file(), "Sample", "TextFilePath", "d");
     // Characters, not bytes: Thai characters are one byte each in the file.
-    EXPECT_EQ(layout::utf8ToWindows874(back).size(), 254u);
+    EXPECT_EQ(text::utf8ToWindows874(back).size(), 254u);
     EXPECT_EQ(back, thaiPath.substr(0, back.size()));
 
     const std::string plain(300, 'p');
@@ -117,7 +117,7 @@ TEST_F(IniFuncsTest, LongValuesAreReadBackCutTo254Characters) {
 
 TEST_F(IniFuncsTest, FileWrittenByAWindowsProgramIsReadAndPreserved) {
     const std::string thai = "ข้อมูลประวัติพนักงาน";
-    const std::string thaiBytes = layout::utf8ToWindows874(thai);
+    const std::string thaiBytes = text::utf8ToWindows874(thai);
     const std::string original =
         "; settings of the import program\r\n"
         "[SETTINGS]\r\n"

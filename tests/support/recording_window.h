@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_port.h"
+#include "form/main_window_port.h"
 #include "report/report_error.h"
 
 namespace testing_support {
 
-class RecordingWindow : public app::MainWindowPort {
+class RecordingWindow : public form::MainWindowPort {
 public:
     struct Message {
         std::string prompt;
@@ -26,19 +26,19 @@ public:
         std::string title;
     };
 
-    std::string fieldText(app::Field field) const override {
+    std::string fieldText(form::Field field) const override {
         auto it = fields.find(field);
         return it == fields.end() ? std::string() : it->second;
     }
-    void setFieldText(app::Field field, const std::string& text) override {
+    void setFieldText(form::Field field, const std::string& text) override {
         fields[field] = text;
         if (onFieldChanged) onFieldChanged(field);
     }
-    std::string labelCaption(app::Label label) const override {
+    std::string labelCaption(form::Label label) const override {
         auto it = labels.find(label);
         return it == labels.end() ? std::string() : it->second;
     }
-    void setLabelCaption(app::Label label, const std::string& caption) override {
+    void setLabelCaption(form::Label label, const std::string& caption) override {
         labels[label] = caption;
         log.push_back(labelName(label) + ": " + caption);
     }
@@ -59,13 +59,13 @@ public:
     int currentTab() const override { return tab; }
     void setCurrentTab(int t) override { tab = t; }
 
-    static std::string labelName(app::Label label) {
+    static std::string labelName(form::Label label) {
         switch (label) {
-            case app::Label::ProcessStatus:
+            case form::Label::ProcessStatus:
                 return "lblProcessStatus";
-            case app::Label::RecordCount:
+            case form::Label::RecordCount:
                 return "lblRecordCount";
-            case app::Label::UseTime:
+            case form::Label::UseTime:
                 return "lblUseTime";
         }
         return "?";
@@ -80,16 +80,16 @@ public:
         return out;
     }
 
-    std::map<app::Field, std::string> fields;
-    std::map<app::Label, std::string> labels;
+    std::map<form::Field, std::string> fields;
+    std::map<form::Label, std::string> labels;
     std::vector<std::string> log;
     std::vector<Message> messages;
-    int mousePointer = app::kPointerDefault;
+    int mousePointer = form::kPointerDefault;
     int yields = 0;
     int tab = 0;
     std::function<void()> onYield;
     std::function<void(const Message&)> onMessageBox;
-    std::function<void(app::Field)> onFieldChanged;
+    std::function<void(form::Field)> onFieldChanged;
 };
 
 class RecordingErrorReports {

@@ -1,0 +1,409 @@
+// The command-line program, run as a user runs it, on generated sample companies; the window's
+// settings file supplies what its options leave out.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "text/windows874.h"
+#include "support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::runCommand;
+using testing_support::TempDir;
+
+const std::string kProgram = std::string(VELTRA_BINARY_DIR) + "/app/veltra-transfer";
+const std::string kJetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+
+std::string quote(const std::string& text) {
+    return "'" + text + "'";
+}
+
+// Runs the program; returns its exit status, stdout and stderr in `out`.
+int run(const std::string& args, std::string* out = nullptr) {
+    int status = 0;
+    const std::string output = runCommand(quote(kProgram) + " " + args + " 2>&1", &status);
+    if (out) *out = output;
+    return status;
+}
+
+std::vector<std::string> splitCsvLine(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool inQuotes = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (inQuotes) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                inQuotes = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            inQuotes = true;
+        } else if (c == ',') {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields.push_back(field);
+    return fields;
+}
+
+// The rows of a table as maps from column name to text, through the engine's own tool or, with
+// `viaMdbTools`, through mdb-export of the mdbtools package (an independent reader).
+std::vector<std::map<std::string, std::string>> exportTable(const fs::path& db,
+                                                            const std::string& table,
+                                                            bool viaMdbTools = false) {
+    int status = 0;
+    const std::string tool = viaMdbTools ? "mdb-export" : quote(kJetdb) + " export";
+    const std::string csv =
+        runCommand(tool + " " + quote(db.string()) + " " + quote(table), &status);
+    EXPECT_EQ(status, 0) << table;
+    std::vector<std::map<std::string, std::string>> rows;
+    std::vector<std::string> header;
+    size_t start = 0;
+    while (start < csv.size()) {
+        size_t end = csv.find('\n', start);
+        if (end == std::string::npos) end = csv.size();
+        std::string line = csv.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        start = end + 1;
+        if (line.empty()) continue;
+        std::vector<std::string> fields = splitCsvLine(line);
+        if (header.empty()) {
+            header = fields;
+            continue;
+        }
+        std::map<std::string, std::string> row;
+        for (size_t i = 0; i < header.size() && i < fields.size(); ++i) row[header[i]] = fields[i];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Lines of an input file as the transfer reads them: Windows-874 decoded, ends at CR LF.
+std::vector<std::string> inputLines(const fs::path& file) {
+    const std::string text = text::windows874ToUtf8(readFile(file));
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> splitColumns(const std::string& line) {
+    std::vector<std::string> columns;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = line.find(',', start);
+        columns.push_back(line.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return columns;
+}
+
+// The program is built once the data layer is complete; until then there is nothing to run.
+bool programBuilt() {
+    return fs::exists(kProgram);
+}
+
+bool isZeroAmount(const std::string& column) {
+    return column.find_first_of("123456789") == std::string::npos;
+}
+
+TEST(VeltraTransferCli, UsageMistakesExitWithTwoAndNameTheOptionAtFault) {
+    if (!programBuilt()) GTEST_SKIP() << kProgram << " is not built";
+    std::string out;
+    EXPECT_EQ(run("", &out), 2);
+    EXPECT_NE(out.find("transfer"), std::string::npos);
+    EXPECT_EQ(run("transfer --help", &out), 0);
+    EXPECT_NE(out.find("--kind"), std::string::npos);
+    EXPECT_NE(out.find("--dry-run"), std::string::npos);
+    EXPECT_EQ(run("sample --help", &out), 0);
+    EXPECT_NE(out.find("--employees"), std::string::npos);
+
+    EXPECT_EQ(run("transfer --kind salary --text a --db b --separator ,", &out), 2);
+    EXPECT_NE(out.find("salary"), std::string::npos) << out;
+    EXPECT_EQ(run("transfer --kind calc --text a --db b --separator , --colour red", &out), 2);
+    EXPECT_NE(out.find("--colour"), std::string::npos) << out;
+    EXPECT_EQ(run("transfer --kind calc --db b --separator ,", &out), 2);
+    EXPECT_NE(out.find("--text"), std::string::npos) << out;
+    EXPECT_EQ(run("transfer --kind calc --text a --db b --separator", &out), 2);
+    EXPECT_NE(out.find("--separator"), std::string::npos) << out;
+    EXPECT_EQ(run("sample", &out), 2);
+    EXPECT_EQ(run("sample /tmp/x --employees 40000", &out), 2);
+    EXPECT_NE(out.find("--employees"), std::string::npos) << out;
+    EXPECT_EQ(run("frobnicate", &out), 2);
+}
+
+class SampleCompanyTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        company_ = new TempDir;
+        if (!programBuilt()) return;
+        std::string out;
+        ASSERT_EQ(
+            run("sample " + quote((company_->path() / "co").string()) + " --employees 120 --seed 7",
+                &out),
+            0)
+            << out;
+    }
+    static void TearDownTestSuite() {
+        delete company_;
+        company_ = nullptr;
+    }
+    void SetUp() override {
+        if (!programBuilt()) GTEST_SKIP() << kProgram << " is not built";
+    }
+    // A fresh copy of the generated company for one test.
+    fs::path freshCopy() {
+        const fs::path target = work.path() / "co";
+        fs::copy(company_->path() / "co", target, fs::copy_options::recursive);
+        return target;
+    }
+    int transfer(const fs::path& co, const std::string& kind, const std::string& file,
+                 const std::string& extra, std::string* out) {
+        return run("transfer --kind " + kind + " --text " + quote((co / file).string()) + " --db " +
+                       quote((co / "Melvar.mdb").string()) + " --separator , " +
+                       "--program-folder " + quote(work.path().string()) + " " + extra,
+                   out);
+    }
+
+    static TempDir* company_;
+    TempDir work;
+};
+TempDir* SampleCompanyTest::company_ = nullptr;
+
+TEST_F(SampleCompanyTest, GeneratorIsDeterministicAndWritesThaiCrLfFiles) {
+    const fs::path first = company_->path() / "co";
+    const fs::path again = work.path() / "again";
+    const fs::path other = work.path() / "other";
+    ASSERT_EQ(run("sample " + quote(again.string()) + " --employees 120 --seed 7"), 0);
+    ASSERT_EQ(run("sample " + quote(other.string()) + " --employees 120 --seed 8"), 0);
+    for (const char* file :
+         {"EmployeeMaster.txt", "DataCalc.txt", "DataMasterDetail.txt", "DataVariantDetail.txt"}) {
+        const std::string bytes = readFile(first / file);
+        EXPECT_EQ(bytes, readFile(again / file)) << file;
+        EXPECT_NE(bytes, readFile(other / file)) << file;
+        // Every line ends in CR LF; blank lines are there to be skipped.
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n') {
+                ASSERT_EQ(bytes[i - 1], '\r') << file << " at " << i;
+            }
+        }
+        EXPECT_NE(bytes.find("\r\n\r\n"), std::string::npos) << file;
+    }
+    EXPECT_EQ(exportTable(first / "Melvar.mdb", "Data Calc").size(),
+              exportTable(again / "Melvar.mdb", "Data Calc").size());
+    // Thai is stored in the code page: decoded from it, the titles read right.
+    const std::vector<std::string> lines = inputLines(first / "EmployeeMaster.txt");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(splitColumns(lines[0]).size(), 21u);
+    EXPECT_TRUE(lines[0].find("นาย") != std::string::npos ||
+                lines[0].find("นาง") != std::string::npos);
+    // A second sample into the same folder is refused.
+    std::string out;
+    EXPECT_EQ(run("sample " + quote(first.string()), &out), 2);
+    EXPECT_NE(out.find("Melvar.mdb"), std::string::npos) << out;
+}
+
+TEST_F(SampleCompanyTest, CalcTransferReplacesEachEmployeesRowsWithTheNonZeroAmounts) {
+    const fs::path co = freshCopy();
+    const size_t rowsBefore = exportTable(co / "Melvar.mdb", "Data Calc").size();
+    std::string out;
+    ASSERT_EQ(transfer(co, "calc", "DataCalc.txt", "--year 2006 --period 5", &out), 0) << out;
+
+    // Expected: one row per non-zero amount of every line, for the year and period given.
+    std::multiset<std::string> expected;
+    const std::vector<std::string> items = {"I0101", "I0102", "I0103", "I0104", "I0105",
+                                            "I0106", "D0201", "D0202", "D0203", "I0107"};
+    for (const std::string& line : inputLines(co / "DataCalc.txt")) {
+        if (line.empty()) continue;
+        const std::vector<std::string> columns = splitColumns(line);
+        ASSERT_EQ(columns.size(), items.size() + 1);
+        for (size_t k = 0; k < items.size(); ++k) {
+            if (!isZeroAmount(columns[k + 1])) expected.insert(columns[0] + " " + items[k]);
+        }
+    }
+    std::multiset<std::string> written;
+    for (const auto& row : exportTable(co / "Melvar.mdb", "Data Calc")) {
+        EXPECT_EQ(row.at("Year"), "2006");
+        EXPECT_EQ(row.at("Period"), "5");
+        EXPECT_EQ(row.at("Company Code"), "CC");
+        written.insert(row.at("Employee#") + " " + row.at("Type for") + row.at("Type") +
+                       row.at("Code"));
+    }
+    EXPECT_EQ(written, expected);
+    if (std::system("mdb-export --version >/dev/null 2>&1") == 0) {
+        std::multiset<std::string> seen;
+        for (const auto& row : exportTable(co / "Melvar.mdb", "Data Calc", true)) {
+            EXPECT_EQ(row.at("Period"), "5");
+            seen.insert(row.at("Employee#") + " " + row.at("Type for") + row.at("Type") +
+                        row.at("Code"));
+        }
+        EXPECT_EQ(seen, expected);
+    }
+    // Every employee on file has a line, so all the earlier rows went.
+    EXPECT_NE(out.find("rows deleted:           " + std::to_string(rowsBefore) + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("rows written:           " + std::to_string(expected.size()) + "\n"),
+              std::string::npos)
+        << out;
+}
+
+// The full load of the benchmarks: every line of every file names an employee on file and holds
+// every amount, so every transfer changes every row it can.
+TEST_F(SampleCompanyTest, AFullLoadGivesEveryEmployeeEveryRow) {
+    const fs::path co = work.path() / "full";
+    std::string out;
+    ASSERT_EQ(run("sample " + quote(co.string()) + " --employees 40 --seed 3 --full", &out), 0)
+        << out;
+    EXPECT_NE(out.find("40 employees, 400 [Data Calc] rows, 320 [Data Master Detail] rows, 320 "
+                       "[Data Variant Detail] rows"),
+              std::string::npos)
+        << out;
+    for (const char* file : {"DataCalc.txt", "DataMasterDetail.txt", "DataVariantDetail.txt"}) {
+        const auto lines = inputLines(co / file);
+        ASSERT_EQ(lines.size(), 40u) << file;
+        for (const std::string& line : lines) {
+            for (const std::string& column : splitColumns(line)) EXPECT_FALSE(isZeroAmount(column));
+        }
+    }
+    ASSERT_EQ(transfer(co, "calc", "DataCalc.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("rows deleted:           400\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:           400\n"), std::string::npos) << out;
+    ASSERT_EQ(transfer(co, "pm", "DataMasterDetail.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("amounts written:        320\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("amounts dropped:        0 "), std::string::npos) << out;
+}
+
+TEST_F(SampleCompanyTest, EmployeePmAndPdTransfersComplete) {
+    const fs::path co = freshCopy();
+    const size_t before = exportTable(co / "Melvar.mdb", "Employee Master").size();
+    std::string out;
+    ASSERT_EQ(transfer(co, "employee", "EmployeeMaster.txt", "--bank-code 002", &out), 0) << out;
+    const auto employees = exportTable(co / "Melvar.mdb", "Employee Master");
+    EXPECT_EQ(employees.size(), 120u);
+    EXPECT_GT(employees.size(), before);
+    for (const auto& row : employees) {
+        EXPECT_EQ(row.at("Entered by"), "Import");
+        EXPECT_EQ(row.at("SexTableFor"), "S");
+        EXPECT_EQ(row.at("Department").size(), 3u);
+        if (!row.at("Bank Account").empty()) {
+            EXPECT_EQ(row.at("Bank Code"), "002");
+        }
+    }
+    for (const auto& [kind, file, table] :
+         {std::tuple{"pm", "DataMasterDetail.txt", "Data Master Detail"},
+          std::tuple{"pd", "DataVariantDetail.txt", "Data Variant Detail"}}) {
+        const size_t rows = exportTable(co / "Melvar.mdb", table).size();
+        ASSERT_EQ(transfer(co, kind, file, "", &out), 0) << out;
+        // Detail transfers change amounts only.
+        EXPECT_EQ(exportTable(co / "Melvar.mdb", table).size(), rows) << table;
+    }
+}
+
+TEST_F(SampleCompanyTest, DryRunLeavesTheDatabaseByteIdentical) {
+    const fs::path co = freshCopy();
+    const std::string melvar = readFile(co / "Melvar.mdb");
+    // Run from the company's folder with the file names alone, as a clerk would.
+    int status = 0;
+    const std::string out = runCommand(
+        "cd " + quote(co.string()) + " && " + quote(kProgram) +
+            " transfer --kind calc --text DataCalc.txt --db Melvar.mdb --separator , --dry-run"
+            " --program-folder " +
+            quote(work.path().string()) + " 2>&1",
+        &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("dry run"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:"), std::string::npos) << out;
+    EXPECT_EQ(readFile(co / "Melvar.mdb"), melvar);
+    for (const auto& entry : fs::directory_iterator(co)) {
+        EXPECT_NE(entry.path().extension(), ".journal") << entry.path();
+    }
+}
+
+TEST_F(SampleCompanyTest, AFailingLineStopsWithOneAndAMissingFileWithTwo) {
+    const fs::path co = freshCopy();
+    std::vector<std::string> lines = inputLines(co / "DataCalc.txt");
+    ASSERT_GT(lines.size(), 10u);
+    // The failing line names an employee whose own line comes later and is never read.
+    const std::string failing = splitColumns(lines[10])[0];
+    lines.insert(lines.begin() + 5, failing + ",abc,1,2,3,4,5,6,7,8");
+    std::string bytes;
+    for (const std::string& line : lines) bytes += text::utf8ToWindows874(line) + "\r\n";
+    std::ofstream(co / "Bad.txt", std::ios::binary) << bytes;
+    auto rowsByEmployee = [&] {
+        std::map<std::string, std::multiset<std::string>> rows;
+        for (const auto& row : exportTable(co / "Melvar.mdb", "Data Calc")) {
+            rows[row.at("Employee#")].insert(row.at("Period") + " " + row.at("Amount"));
+        }
+        return rows;
+    };
+    const auto before = rowsByEmployee();
+
+    std::string out;
+    EXPECT_EQ(transfer(co, "calc", "Bad.txt", "", &out), 1) << out;
+    EXPECT_NE(out.find("ImportToDataCalc()"), std::string::npos) << out;  // the error report
+    EXPECT_NE(out.find("lines read:             6"), std::string::npos) << out;
+    EXPECT_NE(out.find("lines transferred:      5"), std::string::npos) << out;
+    // Lines before the failing one stay transferred; the failing line leaves no trace (its
+    // deletion of the employee's rows is undone too).
+    const auto after = rowsByEmployee();
+    const std::multiset<std::string> firstRows = after.at(splitColumns(lines[0])[0]);
+    ASSERT_FALSE(firstRows.empty());
+    EXPECT_EQ(firstRows.begin()->substr(0, 2), "4 ");
+    EXPECT_EQ(after.at(failing), before.at(failing));
+
+    EXPECT_EQ(transfer(co, "calc", "NoSuchFile.txt", "", &out), 2);
+    EXPECT_NE(out.find("NoSuchFile.txt"), std::string::npos) << out;
+}
+
+TEST_F(SampleCompanyTest, CompanySettingsSupplyWhatTheOptionsLeaveOut) {
+    const fs::path co = freshCopy();
+    std::string out;
+    const std::string folder = quote(work.path().string());
+    ASSERT_EQ(run("sample " + quote((work.path() / "s").string()) +
+                      " --employees 5 --write-settings --program-folder " + folder,
+                  &out),
+              0)
+        << out;
+    EXPECT_NE(readFile(work.path() / "Import.INI").find("MelvarFilePath="), std::string::npos);
+    // The section names the new company; --db points the transfer at the copy instead.
+    ASSERT_EQ(run("transfer --kind calc --company Sample --text " +
+                      quote((co / "DataCalc.txt").string()) + " --program-folder " + folder,
+                  &out),
+              0)
+        << out;
+    bool period4 = false;
+    for (const auto& row : exportTable(work.path() / "s" / "Melvar.mdb", "Data Calc")) {
+        period4 = period4 || row.at("Period") == "4";
+    }
+    EXPECT_TRUE(period4);
+    EXPECT_EQ(run("transfer --kind calc --company Nobody --program-folder " +
+                      quote((work.path() / "empty").string()),
+                  &out),
+              2);
+}
+
+}  // namespace
