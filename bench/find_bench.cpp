@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "data/connection.h"
+#include "data/recordset.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <ctime>
 #include <limits>
 
-#include "data/connection.h"
 #include "data/errors.h"
 
 namespace data {

@@ -16,7 +16,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "data/connection.h"
+#include "data/recordset.h"
 #include "data/conversion.h"
 #include "data/errors.h"
 #include "data/evaluate.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "form/main_window_port.h"
-#include "data/connection.h"
+#include "data/data_control.h"
 #include "jet/value.h"
 
 namespace form {

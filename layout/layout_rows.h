@@ -13,7 +13,7 @@
 
 // data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
 #undef EOF
-#include "data/connection.h"
+#include "data/recordset.h"
 #include "jet/value.h"
 
 namespace layout {

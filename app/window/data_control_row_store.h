@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/window/layout_table_model.h"
-#include "data/connection.h"
+#include "data/data_control.h"
 
 namespace app::window {
 

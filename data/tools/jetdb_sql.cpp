@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "data/connection.h"
+#include "data/recordset.h"
 #include "jet/tools/csv.h"
 #include "jet/tools/jetdb_commands.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "data/connection.h"
+#include "data/data_control.h"
 #include "data/conversion.h"
 #include "support/test_support.h"
 

@@ -14,7 +14,7 @@
 #undef EOF
 #include "form/form.h"
 #include "app/logic/transfer_command.h"
-#include "data/connection.h"
+#include "data/data_control.h"
 #include "data_sources/data_sources.h"
 #include "text/windows874.h"
 #include "support/recording_window.h"
