@@ -9,14 +9,13 @@ namespace {
 constexpr int32_t kSyntaxError = -2147217900;
 }  // namespace
 
-const std::string& quotableValue(const std::string& value, const std::string& expression) {
+void checkQuotable(const std::string& value, const std::string& expression) {
     if (value.find('\'') != std::string::npos) {
         throw report::RunTimeError(
             kSyntaxError,
             "Syntax error (missing operator) in query expression '" + expression + "'.",
             "Microsoft JET Database Engine");
     }
-    return value;
 }
 
 }  // namespace layout

@@ -10,8 +10,8 @@
 
 namespace layout {
 
-// Returns `value` unchanged; throws report::RunTimeError when it holds a single quotation mark.
-// `expression` is the criterion or statement it was meant for, named in the error's wording.
-const std::string& quotableValue(const std::string& value, const std::string& expression);
+// Throws report::RunTimeError when `value` holds a single quotation mark. `expression` is the
+// criterion or statement it was meant for, named in the error's wording.
+void checkQuotable(const std::string& value, const std::string& expression);
 
 }  // namespace layout

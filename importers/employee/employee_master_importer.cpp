@@ -66,7 +66,7 @@ bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const st
         // than the flags, which also hold after the cursor ran past the last row.
         if (destination->RecordCount() > 0) {
             const std::string criterion = "[Employee#]='" + sEmpNo + "'";
-            layout::quotableValue(sEmpNo, criterion);
+            layout::checkQuotable(sEmpNo, criterion);
             destination->MoveFirst();
             destination->Find(criterion);
         }

@@ -17,7 +17,7 @@ void deleteEarlierRows(data::Recordset& destination, data::Connection& connectio
                        const std::string& sEmpNo, const std::string& sDbPath) {
     if (destination.RecordCount() <= 0) return;
     const std::string criterion = "[Employee#]='" + sEmpNo + "'";
-    layout::quotableValue(sEmpNo, criterion);
+    layout::checkQuotable(sEmpNo, criterion);
     destination.MoveFirst();
     destination.Find(criterion);
     if (destination.EOF()) return;

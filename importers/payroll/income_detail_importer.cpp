@@ -24,7 +24,7 @@ std::string detailLookupStatement(const std::string& sKind, const std::string& s
                                   ".Type)='" + key.type + "') AND " + "((" + table + ".Code)='" +
                                   key.code + "'));";
     for (const std::string* value : {&sEmpNo, &key.typeFor, &key.type, &key.code}) {
-        layout::quotableValue(*value, statement);
+        layout::checkQuotable(*value, statement);
     }
     return statement;
 }
