@@ -206,6 +206,136 @@ std::filesystem::path programFolder(const char* argv0) {
     return std::filesystem::absolute(argv0 ? argv0 : ".").parent_path();
 }
 
+namespace {
+
+// What one transfer asks for, once its options and the company's settings are read.
+struct TransferRequest {
+    int16_t kind = 0;
+    std::filesystem::path settingsFolder;
+    std::string company;
+    bool companyGiven = false;
+    std::optional<std::string> text, db, separator;
+    std::string year, period, bankCode;
+    bool dryRun = false;
+};
+
+TransferRequest resolveTransferOptions(const ParsedOptions& options,
+                                       const std::filesystem::path& folder) {
+    if (!options.positional.empty()) {
+        throw UsageError("unexpected word '" + options.positional.front() + "'");
+    }
+    const std::optional<std::string> kindText = options.value("--kind");
+    if (!kindText) throw UsageError("option --kind is required (employee, calc, pm or pd)");
+    const std::optional<int16_t> kind = kindIndex(*kindText);
+    if (!kind) {
+        throw UsageError("option --kind must be employee, calc, pm or pd, not '" + *kindText + "'");
+    }
+    TransferRequest request;
+    request.kind = *kind;
+    request.settingsFolder = options.value("--program-folder").value_or(folder.string());
+    request.text = options.value("--text");
+    request.db = options.value("--db");
+    request.separator = options.value("--separator");
+    request.company = options.value("--company").value_or(settings::kDefaultCompanyCode);
+    request.companyGiven = options.value("--company").has_value();
+    request.year = options.value("--year").value_or("2005");
+    request.period = options.value("--period").value_or("4");
+    request.bankCode = options.value("--bank-code").value_or("");
+    request.dryRun = options.flag("--dry-run");
+    return request;
+}
+
+// The company's section of the window's settings fills what the options leave out.
+void applyCompanySettings(TransferRequest& request) {
+    if (!request.companyGiven) return;
+    const std::string ini = settings::settingsFilePath(request.settingsFolder.string());
+    if (!std::filesystem::exists(ini)) {
+        throw std::runtime_error("--company " + request.company + ": no settings file " + ini);
+    }
+    const std::string& company = request.company;
+    if (!request.text)
+        request.text =
+            settings::ReadINI(ini, company, "TextFilePath", settings::kDefaultTextFilePath);
+    if (!request.db)
+        request.db =
+            settings::ReadINI(ini, company, "MelvarFilePath", settings::kDefaultMelvarFilePath);
+    if (!request.separator)
+        request.separator =
+            settings::ReadINI(ini, company, "Delimiter", settings::kDefaultDelimiter);
+}
+
+void requireFilesAndSeparator(TransferRequest& request) {
+    if (!request.text) throw UsageError("option --text is required (or --company)");
+    if (!request.db) throw UsageError("option --db is required (or --company)");
+    if (!request.separator) throw UsageError("option --separator is required (or --company)");
+    // The window always holds full paths; the data folder is cut from the database path.
+    request.db = std::filesystem::absolute(*request.db).lexically_normal().string();
+    request.text = std::filesystem::absolute(*request.text).lexically_normal().string();
+}
+
+// A dry run of an existing database works on a copy of it, removed when the copy goes.
+std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
+    if (!request.dryRun || !std::filesystem::is_regular_file(*request.db)) return nullptr;
+    return std::make_unique<DryRunCopy>(*request.db);
+}
+
+struct TransferRun {
+    long linesRead = 0;
+    ConsoleWindow::Outcome outcome{};
+};
+
+// Fills a console window as the user fills the real one and presses the kind's button.
+TransferRun runInConsoleWindow(const TransferRequest& request, const std::string& dbPath) {
+    const bool terminal = isatty(STDOUT_FILENO);
+    form::Form* formPointer = nullptr;
+    ConsoleWindow window(std::cout, terminal,
+                         [&] { return formPointer ? formPointer->iLineCount : 0L; });
+    form::Form form(window);
+    formPointer = &form;
+    form.now = localNow;
+    form.globals.ProgramFolder = request.settingsFolder.string();
+    form.globals.CurrentCompanyCode = request.company;
+    window.onFieldChanged = [&form](form::Field field) {
+        if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
+        if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
+    };
+    window.setFieldText(form::Field::CompanyCode, request.company);
+    window.setFieldText(form::Field::TextFile, *request.text);
+    window.setFieldText(form::Field::Database, dbPath);
+    window.setFieldText(form::Field::Delimiter, *request.separator);
+    window.setFieldText(form::Field::Year, request.year);
+    window.setFieldText(form::Field::Period, request.period);
+    window.setFieldText(form::Field::BankCode, request.bankCode);
+
+    app::cmdTransfer_Click(form, request.kind);
+    window.finishProgress();
+    return TransferRun{form.iLineCount, window.outcome()};
+}
+
+// Prints what the run changed; returns the program's exit status.
+int summarize(const TransferRequest& request, const std::string& dbPath,
+              const std::optional<TableSnapshot>& before, const TransferRun& run, int reports) {
+    if (run.outcome == ConsoleWindow::Outcome::Refused) {
+        std::cerr << "veltra-transfer: nothing was transferred: check --text, --db and "
+                     "--separator (see the message above)\n";
+        return 2;
+    }
+    const std::optional<TableSnapshot> after = takeSnapshot(dbPath, kTableOfKind[request.kind]);
+    const auto [lines, handed] = countLines(*request.text, run.linesRead);
+    const bool failed = run.outcome != ConsoleWindow::Outcome::Completed;
+    const long transferred = failed && handed > 0 ? handed - 1 : handed;
+    printSummary(SummaryInput{request.kind, request.dryRun, lines, transferred, before, after,
+                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb",
+                              *request.text, *request.separator, run.linesRead});
+    if (failed) {
+        std::cout << "  the transfer stopped at line " << run.linesRead
+                  << (reports ? " (see the error report above)" : "") << '\n';
+    }
+    return failed ? 1 : 0;
+}
+
+}  // namespace
+
 int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& folder) {
     const ParsedOptions options =
         parseOptions(args,
@@ -216,109 +346,23 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         std::cout << kTransferHelp;
         return 0;
     }
-    if (!options.positional.empty()) {
-        throw UsageError("unexpected word '" + options.positional.front() + "'");
-    }
-    const std::optional<std::string> kindText = options.value("--kind");
-    if (!kindText) throw UsageError("option --kind is required (employee, calc, pm or pd)");
-    const std::optional<int16_t> kind = kindIndex(*kindText);
-    if (!kind) {
-        throw UsageError("option --kind must be employee, calc, pm or pd, not '" + *kindText + "'");
-    }
-    const std::filesystem::path settingsFolder =
-        options.value("--program-folder").value_or(folder.string());
+    TransferRequest request = resolveTransferOptions(options, folder);
+    applyCompanySettings(request);
+    requireFilesAndSeparator(request);
+    const std::unique_ptr<DryRunCopy> copy = dryRunCopyFor(request);
+    const std::string dbPath = copy ? copy->database().string() : *request.db;
 
-    // The company's section of the window's settings first; options given here win.
-    std::optional<std::string> text = options.value("--text");
-    std::optional<std::string> db = options.value("--db");
-    std::optional<std::string> separator = options.value("--separator");
-    const std::string company = options.value("--company").value_or(settings::kDefaultCompanyCode);
-    if (options.value("--company")) {
-        const std::string ini = settings::settingsFilePath(settingsFolder.string());
-        if (!std::filesystem::exists(ini)) {
-            throw std::runtime_error("--company " + company + ": no settings file " + ini);
-        }
-        if (!text)
-            text = settings::ReadINI(ini, company, "TextFilePath", settings::kDefaultTextFilePath);
-        if (!db)
-            db =
-                settings::ReadINI(ini, company, "MelvarFilePath", settings::kDefaultMelvarFilePath);
-        if (!separator)
-            separator = settings::ReadINI(ini, company, "Delimiter", settings::kDefaultDelimiter);
-    }
-    if (!text) throw UsageError("option --text is required (or --company)");
-    if (!db) throw UsageError("option --db is required (or --company)");
-    if (!separator) throw UsageError("option --separator is required (or --company)");
-
-    // The window always holds full paths; the data folder is cut from the database path.
-    db = std::filesystem::absolute(*db).lexically_normal().string();
-    text = std::filesystem::absolute(*text).lexically_normal().string();
-
-    const bool dryRun = options.flag("--dry-run");
-    std::unique_ptr<DryRunCopy> copy;
-    std::string dbPath = *db;
-    if (dryRun && std::filesystem::is_regular_file(*db)) {
-        copy = std::make_unique<DryRunCopy>(*db);
-        dbPath = copy->database().string();
-    }
-
-    report::setErrorLogFolder(settingsFolder);
+    report::setErrorLogFolder(request.settingsFolder);
     int reports = 0;
     report::registerComponent(report::kErrorReportClassId, [&reports] {
         ++reports;
         return std::make_unique<report::ConsoleErrorReport>(std::cerr);
     });
-
-    const std::string table = kTableOfKind[*kind];
-    const std::optional<TableSnapshot> before = takeSnapshot(dbPath, table);
-    long linesRead = 0;
-    ConsoleWindow::Outcome outcome;
-    {
-        const bool terminal = isatty(STDOUT_FILENO);
-        form::Form* formPointer = nullptr;
-        ConsoleWindow window(std::cout, terminal,
-                             [&] { return formPointer ? formPointer->iLineCount : 0L; });
-        form::Form form(window);
-        formPointer = &form;
-        form.now = localNow;
-        form.globals.ProgramFolder = settingsFolder.string();
-        form.globals.CurrentCompanyCode = company;
-        window.onFieldChanged = [&form](form::Field field) {
-            if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
-            if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
-        };
-        window.setFieldText(form::Field::CompanyCode, company);
-        window.setFieldText(form::Field::TextFile, *text);
-        window.setFieldText(form::Field::Database, dbPath);
-        window.setFieldText(form::Field::Delimiter, *separator);
-        window.setFieldText(form::Field::Year, options.value("--year").value_or("2005"));
-        window.setFieldText(form::Field::Period, options.value("--period").value_or("4"));
-        window.setFieldText(form::Field::BankCode, options.value("--bank-code").value_or(""));
-
-        app::cmdTransfer_Click(form, *kind);
-        window.finishProgress();
-        linesRead = form.iLineCount;
-        outcome = window.outcome();
-    }
+    const std::optional<TableSnapshot> before = takeSnapshot(dbPath, kTableOfKind[request.kind]);
+    const TransferRun run = runInConsoleWindow(request, dbPath);
     report::registerComponent(report::kErrorReportClassId, nullptr);
 
-    if (outcome == ConsoleWindow::Outcome::Refused) {
-        std::cerr << "veltra-transfer: nothing was transferred: check --text, --db and "
-                     "--separator (see the message above)\n";
-        return 2;
-    }
-    const std::optional<TableSnapshot> after = takeSnapshot(dbPath, table);
-    const auto [lines, handed] = countLines(*text, linesRead);
-    const bool failed = outcome != ConsoleWindow::Outcome::Completed;
-    const long transferred = failed && handed > 0 ? handed - 1 : handed;
-    printSummary(SummaryInput{*kind, dryRun, lines, transferred, before, after,
-                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb", *text,
-                              *separator, linesRead});
-    if (failed) {
-        std::cout << "  the transfer stopped at line " << linesRead
-                  << (reports ? " (see the error report above)" : "") << '\n';
-    }
-    return failed ? 1 : 0;
+    return summarize(request, dbPath, before, run, reports);
 }
 
 int runSample(const std::vector<std::string>& args, const std::filesystem::path& folder) {
