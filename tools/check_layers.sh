@@ -12,7 +12,7 @@ text
 data
 form
 layout settings data_sources
-importers/employee importers/payroll
+import/employee import/payroll
 app/logic
 app/cli app/window
 '
@@ -36,7 +36,7 @@ def folder_of(path):
 
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 failures = []
-for top in [f for f in rank if '/' not in f] + ['importers', 'app', 'tests']:
+for top in [f for f in rank if '/' not in f] + ['import', 'app', 'tests']:
     for root, _, files in os.walk(top):
         for name in files:
             if not name.endswith(('.h', '.cpp')):

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "data_sources/data_sources.h"
-#include "importers/employee/employee_master_importer.h"
-#include "importers/payroll/data_calc_importer.h"
-#include "importers/payroll/income_detail_importer.h"
+#include "import/employee/employee_master_importer.h"
+#include "import/payroll/data_calc_importer.h"
+#include "import/payroll/income_detail_importer.h"
 #include "text/language_error.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"

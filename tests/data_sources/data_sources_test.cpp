@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "importers/transfer_fixture.h"
+#include "import/transfer_fixture.h"
 
 namespace testing_support {
 namespace {

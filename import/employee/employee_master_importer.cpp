@@ -1,8 +1,8 @@
-#include "importers/employee/employee_master_importer.h"
+#include "import/employee/employee_master_importer.h"
 
 #include <vector>
 
-#include "importers/employee/employee_field_rules.h"
+#include "import/employee/employee_field_rules.h"
 #include "layout/criteria.h"
 #include "layout/layout_rows.h"
 #include "layout/line_mapping.h"

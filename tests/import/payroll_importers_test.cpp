@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "importers/payroll/income_detail_importer.h"
-#include "importers/transfer_fixture.h"
+#include "import/payroll/income_detail_importer.h"
+#include "import/transfer_fixture.h"
 
 namespace testing_support {
 namespace {

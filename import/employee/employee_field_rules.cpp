@@ -1,4 +1,4 @@
-#include "importers/employee/employee_field_rules.h"
+#include "import/employee/employee_field_rules.h"
 
 #include <array>
 #include <type_traits>

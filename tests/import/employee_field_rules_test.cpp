@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "importers/employee/employee_field_rules.h"
+#include "import/employee/employee_field_rules.h"
 #include "report/run_time_error.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "importers/payroll/income_detail_importer.h"
+#include "import/payroll/income_detail_importer.h"
 
 #include "layout/criteria.h"
 #include "text/language_error.h"

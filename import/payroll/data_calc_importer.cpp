@@ -1,4 +1,4 @@
-#include "importers/payroll/data_calc_importer.h"
+#include "import/payroll/data_calc_importer.h"
 
 #include "data_sources/data_sources.h"
 #include "layout/criteria.h"
