@@ -12,29 +12,7 @@
 namespace data {
 namespace {
 
-// Days from 1970-01-01 to a proleptic Gregorian date (H. Hinnant's well-known formula).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
-const int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
+const int64_t kOleEpoch = jet::daysFromCivil(1899, 12, 30);
 
 std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -222,7 +200,7 @@ std::string twoDigits(int v) {
 }  // namespace
 
 double toOleDate(const jet::CivilDateTime& c) {
-    int64_t days = daysFromCivil(c.year, c.month, c.day) - kOleEpoch;
+    int64_t days = jet::daysFromCivil(c.year, c.month, c.day) - kOleEpoch;
     double time = ((c.hour * 60.0 + c.minute) * 60.0 + c.second + c.millisecond / 1000.0) / 86400.0;
     return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
 }
@@ -236,7 +214,7 @@ jet::CivilDateTime fromOleDate(double ole) {
         day += ole >= 0 ? 1 : -1;
     }
     jet::CivilDateTime c;
-    civilFromDays(day + kOleEpoch, c.year, c.month, c.day);
+    jet::civilFromDays(day + kOleEpoch, c.year, c.month, c.day);
     c.hour = static_cast<int>(ms / 3600000);
     c.minute = static_cast<int>(ms / 60000 % 60);
     c.second = static_cast<int>(ms / 1000 % 60);

@@ -22,8 +22,10 @@
 
 #include "jet/page_builders.h"
 #include "jet/error.h"
+#include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/tdef_writer.h"
+#include "jet/value.h"
 
 namespace jet::create {
 
@@ -93,15 +95,10 @@ double oleDateNow() {
     std::tm local{};
     localtime_r(&now, &local);
     // Days from 1899-12-30 to the civil date, then the time of day.
-    int y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
-    y -= m <= 2;
-    int era = (y >= 0 ? y : y - 399) / 400;
-    int yoe = y - era * 400;
-    int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    long daysSince1970 = static_cast<long>(era) * 146097 + doe - 719468;
+    int64_t days = daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
+                   daysFromCivil(1899, 12, 30);
     double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
-    return static_cast<double>(daysSince1970 + 25569) + seconds / 86400.0;
+    return static_cast<double>(days) + seconds / 86400.0;
 }
 
 namespace {

@@ -9,7 +9,10 @@ namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (Howard Hinnant's algorithms).
+const int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
+
+}  // namespace
+
 int64_t daysFromCivil(int64_t y, int m, int d) {
     y -= m <= 2;
     int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -31,10 +34,6 @@ void civilFromDays(int64_t z, int& year, int& month, int& day) {
     month = int(mp < 10 ? mp + 3 : mp - 9);
     year = int(y + (month <= 2));
 }
-
-const int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
-
-}  // namespace
 
 const char* columnTypeName(ColumnType type) {
     switch (type) {

@@ -49,6 +49,11 @@ struct CivilDateTime {
     friend bool operator==(const CivilDateTime&, const CivilDateTime&) = default;
 };
 
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (Howard Hinnant's algorithms).
+// The one home of this arithmetic: the OLE dates below and every caller's clock use it.
+int64_t daysFromCivil(int64_t year, int month, int day);
+void civilFromDays(int64_t days, int& year, int& month, int& day);
+
 struct DateTime {
     double oleDate = 0.0;  // days since 1899-12-30 00:00; see the file format notes for negatives
     friend bool operator==(const DateTime&, const DateTime&) = default;

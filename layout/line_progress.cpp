@@ -7,20 +7,6 @@
 
 namespace layout {
 
-namespace {
-
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-}  // namespace
-
 jet::DateTime currentDateTime() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -29,8 +15,8 @@ jet::DateTime currentDateTime() {
         1000;
     std::tm local{};
     localtime_r(&seconds, &local);
-    const int64_t days = daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
-                         daysFromCivil(1899, 12, 30);
+    const int64_t days = jet::daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
+                         jet::daysFromCivil(1899, 12, 30);
     const double secondOfDay =
         local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + millis / 1000.0;
     return jet::DateTime{static_cast<double>(days) + secondOfDay / 86400.0};

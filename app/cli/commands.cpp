@@ -88,13 +88,8 @@ jet::DateTime localNow() {
     std::tm t{};
     localtime_r(&now, &t);
     // Days since 1899-12-30 of the civil date, then the time of day as a fraction.
-    const int y = t.tm_year + 1900 - (t.tm_mon + 1 <= 2 ? 1 : 0);
-    const int m = t.tm_mon + 1;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + t.tm_mday - 1;
-    const long days =
-        static_cast<long>(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468 + 25569;
+    const int64_t days = jet::daysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday) -
+                         jet::daysFromCivil(1899, 12, 30);
     const double seconds = t.tm_hour * 3600.0 + t.tm_min * 60.0 + t.tm_sec;
     return jet::DateTime{static_cast<double>(days) + seconds / 86400.0};
 }

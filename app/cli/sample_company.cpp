@@ -154,13 +154,8 @@ struct Date {
 
 // Days since 1899-12-30, the OLE automation date of a civil date.
 double oleDate(const Date& d) {
-    const int y = d.year - (d.month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const long daysSince1970 = static_cast<long>(era) * 146097 + dayOfEra - 719468;
-    return static_cast<double>(daysSince1970 + 25569);
+    return static_cast<double>(jet::daysFromCivil(d.year, d.month, d.day) -
+                               jet::daysFromCivil(1899, 12, 30));
 }
 
 std::string twoDigits(int n) {
