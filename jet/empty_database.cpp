@@ -14,7 +14,6 @@
 #include "jet/empty_database.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -33,54 +32,30 @@ namespace {
 
 // ---- The header page ----
 
-constexpr uint32_t kMaskedStart = 0x18;
-constexpr uint32_t kMaskedLength = 128;
 constexpr uint16_t kThaiCodePage = 874;
 constexpr uint16_t kGeneralSortOrder = 0x0409;
-
-// RC4 keystream of the fixed key C7 DA 39 6B that masks the header's bytes 0x18..0x97.
-std::array<uint8_t, kMaskedLength> headerMask() {
-    const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    std::array<uint8_t, 256> s;
-    for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    std::array<uint8_t, kMaskedLength> out;
-    for (uint32_t n = 0, i = 0, j = 0; n < kMaskedLength; ++n) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        out[n] = s[(s[i] + s[j]) & 0xFF];
-    }
-    return out;
-}
 
 }  // namespace
 
 PageBuffer databaseHeaderPage(double creationDate) {
     PageBuffer page(kPageSize, 0);
     uint8_t* p = page.data();
-    putU32(p, 0x00000100);
-    std::memcpy(p + 4, "Standard Jet DB", 16);
-    putU32(p + 0x14, 1);  // Jet 4
+    putU32(p + header::kMagic, 0x00000100);
+    std::memcpy(p + header::kFormatName, "Standard Jet DB", 16);
+    putU32(p + header::kVersion, 1);  // Jet 4
     // Unexplained constant bytes present in every Jet 4 file.
     const uint8_t lead[24] = {0, 1, 0, 0, 1, 1, 0, 0, 2, 0, 0, 0,
                               3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
-    std::memcpy(p + 0x18, lead, sizeof lead);
-    putU16(p + 0x3C, kThaiCodePage);
-    putU32(p + 0x3E, 0);  // pages are not encrypted
+    std::memcpy(p + header::kMaskedStart, lead, sizeof lead);
+    putU16(p + header::kCodePage, kThaiCodePage);
+    putU32(p + header::kEncryptionKey, 0);  // pages are not encrypted
     // An empty password: 40 zero bytes masked with the truncated creation date, repeated.
-    uint8_t dateMask[4];
-    putU32(dateMask, static_cast<uint32_t>(static_cast<int32_t>(std::trunc(creationDate))));
-    for (int i = 0; i < 40; ++i) p[0x42 + i] = dateMask[i % 4];
+    jet4PasswordMask(creationDate, p + header::kPassword);
     putU32(p + 0x6A, 0x11A6);  // unexplained; the value the Jet engine writes
-    putU16(p + 0x6E, kGeneralSortOrder);
-    p[0x71] = 0;  // General sort order, legacy version (Access 2000-2007)
-    std::memcpy(p + 0x72, &creationDate, 8);
-    auto mask = headerMask();
-    for (uint32_t i = 0; i < kMaskedLength; ++i) p[kMaskedStart + i] ^= mask[i];
+    putU16(p + header::kSortOrderJet4, kGeneralSortOrder);
+    p[header::kSortVersionJet4] = 0;  // General sort order, legacy version (Access 2000-2007)
+    std::memcpy(p + header::kCreationDate, &creationDate, 8);
+    applyHeaderMask(p, 4);
     // Unmasked trailer bytes found in every Jet 4 file.
     const uint8_t tail[8] = {0x54, 0x06, 0x00, 0x00, 0x34, 0x2E, 0x30, 0x00};
     std::memcpy(p + 0x98, tail, sizeof tail);
