@@ -5,6 +5,7 @@
 
 #include "jet/page_builders.h"
 #include "jet/error.h"
+#include "jet/text_codec.h"
 
 namespace jet::create {
 
@@ -169,31 +170,7 @@ class Reader {
     std::string name() {
         uint16_t length = u16();
         const uint8_t* p = take(length);
-        std::string out;
-        for (size_t i = 0; i + 1 < length; i += 2) {
-            uint32_t cp = p[i] | (p[i + 1] << 8);
-            if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < length) {
-                uint32_t low = p[i + 2] | (p[i + 3] << 8);
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-            if (cp < 0x80) {
-                out += static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                out += static_cast<char>(0xC0 | (cp >> 6));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                out += static_cast<char>(0xE0 | (cp >> 12));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | (cp >> 18));
-                out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            }
-        }
-        return out;
+        return decodeUcs2(p, length);
     }
 
   private:

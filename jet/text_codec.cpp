@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "jet/unicode.h"
+
 namespace jet {
 
 namespace {
@@ -14,23 +16,7 @@ class Utf8Writer {
 public:
     explicit Utf8Writer(size_t maxUnits) : out_(maxUnits * 3, '\0'), p_(out_.data()) {}
 
-    void put(char32_t c) {
-        if (c < 0x80) {
-            *p_++ = char(c);
-        } else if (c < 0x800) {
-            *p_++ = char(0xC0 | (c >> 6));
-            *p_++ = char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *p_++ = char(0xE0 | (c >> 12));
-            *p_++ = char(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = char(0x80 | (c & 0x3F));
-        } else {
-            *p_++ = char(0xF0 | (c >> 18));
-            *p_++ = char(0x80 | ((c >> 12) & 0x3F));
-            *p_++ = char(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = char(0x80 | (c & 0x3F));
-        }
-    }
+    void put(char32_t c) { p_ += encodeUtf8(c, p_); }
     void ascii(char c) {
         if (pendingHigh_) {
             put(kReplacement);
@@ -82,21 +68,38 @@ char16_t cp1252ToUnicode(uint8_t b) {
     return b;
 }
 
-char16_t cp874ToUnicode(uint8_t b) {
-    if (b < 0x80) return b;
-    if (b == 0x80) return 0x20AC;
-    if (b == 0x85) return 0x2026;
-    if (b >= 0x91 && b <= 0x97) {
-        static constexpr char16_t k[] = {0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014};
-        return k[b - 0x91];
-    }
-    if (b == 0xA0) return 0x00A0;
-    // Thai letters sit at a fixed distance from U+0E00, with holes at DB..DE and FC..FF.
-    if ((b >= 0xA1 && b <= 0xDA) || (b >= 0xDF && b <= 0xFB)) return char16_t(0x0E00 + (b - 0xA0));
-    return 0xFFFD;
-}
-
 }  // namespace
+
+char32_t windows874Char(uint8_t b) {
+    switch (b) {
+        case 0x80:
+            return 0x20AC;
+        case 0x85:
+            return 0x2026;
+        case 0x91:
+            return 0x2018;
+        case 0x92:
+            return 0x2019;
+        case 0x93:
+            return 0x201C;
+        case 0x94:
+            return 0x201D;
+        case 0x95:
+            return 0x2022;
+        case 0x96:
+            return 0x2013;
+        case 0x97:
+            return 0x2014;
+        case 0xA0:
+            return 0x00A0;
+        default:
+            break;
+    }
+    if (b < 0xA0) return b;
+    // Thai letters sit at a fixed distance from U+0E00, with holes at DB..DE and FC..FF.
+    if (b <= 0xDA || (b >= 0xDF && b <= 0xFB)) return 0x0E00 + (b - 0xA0);
+    return kReplacement;
+}
 
 std::string decodeUcs2(const uint8_t* data, size_t size) {
     Utf8Writer out(size / 2);
@@ -142,7 +145,7 @@ std::string decodeCodePageText(const uint8_t* data, size_t size, uint16_t codePa
         if (b < 0x80) {
             out.ascii(char(b));
         } else {
-            out.unit(codePage == 874 ? cp874ToUnicode(b) : cp1252ToUnicode(b));
+            out.unit(codePage == 874 ? char16_t(windows874Char(b)) : cp1252ToUnicode(b));
         }
     }
     return out.finish();

@@ -2,51 +2,20 @@
 
 #include <cstdint>
 
+#include "jet/unicode.h"
+
 namespace text {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// The character Windows gives a byte of 0x80..0xFF. Bytes 0x81..0x9F that name no character come
-// through as the C1 control of the same value, as Windows passes them; the eight bytes Windows
-// sends to its private-use area become U+FFFD.
-char32_t highByteToChar(uint8_t b) {
-    switch (b) {
-        case 0x80:
-            return 0x20AC;
-        case 0x85:
-            return 0x2026;
-        case 0x91:
-            return 0x2018;
-        case 0x92:
-            return 0x2019;
-        case 0x93:
-            return 0x201C;
-        case 0x94:
-            return 0x201D;
-        case 0x95:
-            return 0x2022;
-        case 0x96:
-            return 0x2013;
-        case 0x97:
-            return 0x2014;
-        case 0xA0:
-            return 0x00A0;
-        default:
-            break;
-    }
-    if (b < 0xA0) return b;
-    if (b <= 0xDA || (b >= 0xDF && b <= 0xFB)) return 0x0E00 + (b - 0xA0);
-    return kReplacement;
-}
-
 // The byte of a character, or 0 when it has none.
 uint8_t charToByte(char32_t c) {
     if (c < 0x80) return static_cast<uint8_t>(c);
     if (c >= 0x81 && c <= 0x9F) {
         uint8_t b = static_cast<uint8_t>(c);
-        return highByteToChar(b) == c ? b : 0;
+        return jet::windows874Char(b) == c ? b : 0;
     }
     if ((c >= 0x0E01 && c <= 0x0E3A) || (c >= 0x0E3F && c <= 0x0E5B)) {
         return static_cast<uint8_t>(c - 0x0E00 + 0xA0);
@@ -74,19 +43,6 @@ uint8_t charToByte(char32_t c) {
             return 0xA0;
         default:
             return 0;
-    }
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
@@ -138,7 +94,8 @@ std::string windows874ToUtf8(std::string_view bytes) {
         if (b < 0x80) {
             out += ch;
         } else {
-            appendUtf8(out, highByteToChar(b));
+            char utf8[4];
+            out.append(utf8, jet::encodeUtf8(jet::windows874Char(b), utf8));
         }
     }
     return out;
