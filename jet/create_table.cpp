@@ -10,6 +10,7 @@
 #include "jet/index_key.h"
 #include "jet/index_tree.h"
 #include "jet/property_writer.h"
+#include "jet/tdef.h"
 #include "jet/usage_map_writer.h"
 
 namespace jet::create {
@@ -53,40 +54,13 @@ void checkName(const std::string& name, const std::string& what) {
     }
 }
 
-uint16_t fixedSize(ColumnType type) {
-    switch (type) {
-        case ColumnType::Boolean:
-            return 1;
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-            return 4;
-        case ColumnType::Currency:
-            return 8;
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Double:
-            return 8;
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Decimal:
-            return 17;
-        default:
-            return 0;
-    }
-}
-
 bool isVariable(ColumnType type) {
     return type == ColumnType::Text || type == ColumnType::Memo || type == ColumnType::OLE ||
            type == ColumnType::Binary;
 }
 
 bool creatable(ColumnType type) {
-    return fixedSize(type) > 0 || isVariable(type);
+    return fixedLength(type) > 0 || isVariable(type);
 }
 
 void checkIndex(const IndexDefinition& index, const std::string& table,
@@ -206,7 +180,7 @@ void validateTableDefinition(const TableDefinition& t) {
         if (isVariable(c.type)) {
             ++varColumns;
         } else if (c.type != ColumnType::Boolean) {
-            fixedBytes += fixedSize(c.type);
+            fixedBytes += fixedLength(c.type);
         }
     }
     // Count, fixed area, var table, end offset and null mask must fit in one row.
@@ -251,7 +225,7 @@ TdefImage layoutTable(const TableDefinition& t) {
         } else {
             c.flags = d.autoNumber ? 0x07 : 0x03;
             c.varIndex = varIndex;  // the count of variable columns before it, as Jet writes
-            c.length = fixedSize(d.type);
+            c.length = fixedLength(d.type);
             // A Yes/No value lives in the null mask and takes no room in the fixed area; Access
             // gives it offset 0.
             if (d.type != ColumnType::Boolean) {

@@ -51,16 +51,14 @@ std::string readName(const TdefCursor& c, size_t& offset, const JetFormat& forma
 
 }  // namespace
 
-uint16_t fixedSize(const Column& column) {
-    switch (column.type) {
+uint16_t fixedLength(ColumnType type) {
+    switch (type) {
         case ColumnType::Boolean:
-            return 0;
         case ColumnType::Byte:
             return 1;
         case ColumnType::Integer:
             return 2;
         case ColumnType::Long:
-            return 4;
         case ColumnType::Single:
             return 4;
         case ColumnType::Currency:
@@ -72,8 +70,14 @@ uint16_t fixedSize(const Column& column) {
         case ColumnType::Decimal:
             return 17;
         default:
-            return column.length;
+            return 0;
     }
+}
+
+uint16_t fixedSize(const Column& column) {
+    if (column.type == ColumnType::Boolean) return 0;
+    uint16_t length = fixedLength(column.type);
+    return length != 0 ? length : column.length;
 }
 
 int Tdef::columnByNumber(uint16_t number) const {

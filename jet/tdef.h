@@ -92,7 +92,12 @@ Tdef readTdef(Pager& pager, const JetFormat& format, uint32_t page, uint16_t cod
 // rebuild a definition in memory).
 void parseTdef(Tdef& tdef, const JetFormat& format, uint16_t codePage, const std::string& file);
 
-// Size in bytes of a fixed column's value in the fixed area (0 for Yes/No).
+// The length a column descriptor gives a value of a fixed-size type (1 for Yes/No, as Access
+// writes it); 0 for variable-length and unknown types.
+uint16_t fixedLength(ColumnType type);
+// Size in bytes of a fixed column's value in the fixed area: fixedLength of its type, but 0 for
+// Yes/No (its value lives in the null mask) and the descriptor's length for types the engine does
+// not know.
 uint16_t fixedSize(const Column& column);
 
 }  // namespace jet
