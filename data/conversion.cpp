@@ -322,35 +322,40 @@ std::optional<jet::Currency> parseCurrency(std::string_view text) {
     bool neg = false;
     size_t i = 0;
     if (s[i] == '+' || s[i] == '-') neg = s[i++] == '-';
-    __int128 units = 0;
-    int fracDigits = 0;
-    bool point = false;
-    int roundDigit = -1;
-    bool stickyNonZero = false;
+    // parseNumber has checked the form: digits and separators, then a fraction.
+    std::string whole, fraction;
+    std::string* digits = &whole;
     for (; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == ',') continue;
-        if (c == '.') {
-            point = true;
-            continue;
+        if (s[i] == '.') {
+            digits = &fraction;
+        } else if (s[i] != ',') {
+            *digits += s[i];
         }
-        int d = c - '0';
-        if (point && fracDigits >= 4) {
-            if (roundDigit < 0) {
-                roundDigit = d;
-            } else if (d != 0) {
-                stickyNonZero = true;
-            }
-            continue;
-        }
-        units = units * 10 + d;
-        if (point) ++fracDigits;
-        if (units > (static_cast<__int128>(1) << 80)) throw makeError(Fault::Overflow);
     }
-    for (; fracDigits < 4; ++fracDigits) units *= 10;
-    if (roundDigit > 5 || (roundDigit == 5 && (stickyNonZero || (units & 1)))) ++units;
-    if (neg) units = -units;
-    if (units > INT64_MAX || units < INT64_MIN) throw makeError(Fault::Overflow);
+    auto amount = currencyFromDigits(neg, whole, fraction);
+    if (!amount) throw makeError(Fault::Overflow);
+    return amount;
+}
+
+std::optional<jet::Currency> currencyFromDigits(bool negative, std::string_view whole,
+                                                std::string_view fraction) {
+    // Gathered in 128 bits; a whole part past 2^100 is out of range in any case.
+    constexpr __int128 kBeyondAnyCurrency = static_cast<__int128>(1) << 100;
+    __int128 units = 0;
+    for (char c : whole) {
+        units = units * 10 + (c - '0');
+        if (units > kBeyondAnyCurrency) return std::nullopt;
+    }
+    for (size_t place = 0; place < 4; ++place) {
+        units = units * 10 + (place < fraction.size() ? fraction[place] - '0' : 0);
+    }
+    if (fraction.size() > 4) {
+        const int roundDigit = fraction[4] - '0';
+        const bool restNonZero = fraction.find_first_not_of('0', 5) != std::string_view::npos;
+        if (roundDigit > 5 || (roundDigit == 5 && (restNonZero || (units & 1) != 0))) ++units;
+    }
+    if (negative) units = -units;
+    if (units > INT64_MAX || units < INT64_MIN) return std::nullopt;
     return jet::Currency{static_cast<int64_t>(units)};
 }
 

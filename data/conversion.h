@@ -38,6 +38,12 @@ std::optional<double> parseNumber(std::string_view text);
 // Exact currency from text (ten-thousandths, rounded half to even beyond four decimals).
 // nullopt when it is not a number; throws Overflow when outside the currency range.
 std::optional<jet::Currency> parseCurrency(std::string_view text);
+// The currency of a number already cut into its digits: `whole` before the decimal point and
+// `fraction` after it (digits only, either may be empty). Decimals beyond the fourth are rounded
+// half to even, as the provider rounds. nullopt when the amount is outside the currency range.
+// Every text-to-currency conversion ends here, whatever syntax it accepts.
+std::optional<jet::Currency> currencyFromDigits(bool negative, std::string_view whole,
+                                                std::string_view fraction);
 
 // A value as a number, for comparisons and arithmetic: numbers, currency, dates (their OLE
 // value), Booleans (-1/0), numeric text. nullopt for null and for text that is not a number.

@@ -1,7 +1,9 @@
 #include "layout/line_mapping.h"
 
 #include <cstdint>
+#include <optional>
 
+#include "data/conversion.h"
 #include "text/characters.h"
 #include "text/language_error.h"
 #include "report/run_time_error.h"
@@ -67,20 +69,12 @@ jet::Currency textToCurrency(std::string_view text) {
     }
 
     // Whole part with thousands separators, then an optional fraction.
-    // Values are gathered in 128 bits; more than 30 whole digits is an overflow in any case.
-    __int128 whole = 0;
-    bool tooLong = false;
-    size_t digits = 0;
+    std::string whole;  // its digits, the separators left out
     size_t i = 0;
     for (; i < s.size(); ++i) {
         const char c = s[i];
         if (isDigit(c)) {
-            ++digits;
-            if (whole > static_cast<__int128>(1) << 100) {
-                tooLong = true;
-            } else {
-                whole = whole * 10 + (c - '0');
-            }
+            whole += c;
         } else if (c == ',' && i > 0 && isDigit(s[i - 1]) && i + 1 < s.size() &&
                    isDigit(s[i + 1])) {
             continue;
@@ -88,34 +82,17 @@ jet::Currency textToCurrency(std::string_view text) {
             break;
         }
     }
-    int64_t fraction = 0;  // the first four decimals
-    int roundDigit = 0;    // the fifth decimal
-    bool restNonZero = false;
+    std::string_view fraction;
     if (i < s.size() && s[i] == '.') {
-        ++i;
-        int place = 0;
-        for (; i < s.size() && isDigit(s[i]); ++i, ++place) {
-            ++digits;
-            const int d = s[i] - '0';
-            if (place < 4) {
-                fraction = fraction * 10 + d;
-            } else if (place == 4) {
-                roundDigit = d;
-            } else if (d != 0) {
-                restNonZero = true;
-            }
-        }
-        for (; place < 4; ++place) fraction *= 10;
+        const size_t start = ++i;
+        while (i < s.size() && isDigit(s[i])) ++i;
+        fraction = s.substr(start, i - start);
     }
-    if (i != s.size() || digits == 0) typeMismatch();
+    if (i != s.size() || whole.size() + fraction.size() == 0) typeMismatch();
 
-    __int128 units = whole * 10000 + fraction;
-    if (roundDigit > 5 || (roundDigit == 5 && (restNonZero || (units & 1) != 0))) ++units;
-    if (negative) units = -units;
-    if (tooLong || units > INT64_MAX || units < INT64_MIN) {
-        throw text::languageError(report::errnum::kOverflow);
-    }
-    return jet::Currency{static_cast<int64_t>(units)};
+    const std::optional<jet::Currency> amount = data::currencyFromDigits(negative, whole, fraction);
+    if (!amount) throw text::languageError(report::errnum::kOverflow);
+    return *amount;
 }
 
 jet::Currency amountOfColumn(std::string_view text) {
