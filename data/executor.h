@@ -14,6 +14,7 @@
 
 #include "data/sql.h"
 #include "jet/database.h"
+#include "jet/scoped_transaction.h"
 
 namespace data {
 
@@ -42,48 +43,6 @@ jet::Row newRow(const jet::Table& table, const std::map<int, jet::Value>& assign
 void checkRow(const jet::Table& table, jet::Row& row);
 
 // Runs `work` as one unit: in a transaction of its own, or in a savepoint of the caller's.
-template <typename Work>
-auto atomically(jet::Database& db, Work&& work) -> decltype(work()) {
-    if (!db.inTransaction()) {
-        db.begin();
-        try {
-            if constexpr (std::is_void_v<decltype(work())>) {
-                work();
-                db.commit();
-                return;
-            } else {
-                auto result = work();
-                db.commit();
-                return result;
-            }
-        } catch (...) {
-            try {
-                db.rollback();
-            } catch (...) {
-            }
-            throw;
-        }
-    }
-    // Released once the work is done: a savepoint left open keeps a copy of every page changed
-    // after it until the transaction ends, which a long transfer cannot afford.
-    auto savepoint = db.savepoint();
-    try {
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            db.release(savepoint);
-            return;
-        } else {
-            auto result = work();
-            db.release(savepoint);
-            return result;
-        }
-    } catch (...) {
-        try {
-            db.rollbackTo(savepoint);
-        } catch (...) {
-        }
-        throw;
-    }
-}
+using jet::atomically;
 
 }  // namespace data

@@ -1,9 +1,9 @@
 // Database::create, createTable and createIndex: the public entry points of the engine's
 // creating code (empty_database, create_table, page_builders).
 //
-// Each runs inside the caller's transaction when one is open, otherwise in a transaction of its
-// own that commits before returning; a failure rolls that own transaction back, so a refused
-// definition never leaves a half-made table behind.
+// Each runs as one ScopedTransaction: in a savepoint of the caller's transaction when one is open,
+// otherwise in a transaction of its own that commits before returning; a failure undoes it, so a
+// refused definition never leaves a half-made table behind.
 #include <algorithm>
 #include <exception>
 #include <optional>
@@ -15,27 +15,12 @@
 #include "jet/database_impl.h"
 #include "jet/index_key.h"
 #include "jet/pager.h"
+#include "jet/scoped_transaction.h"
 #include "jet/table_write.h"
 
 namespace jet {
 
 namespace {
-
-template <typename Work>
-void runInTransaction(Pager& pager, Work work) {
-    if (pager.inTransaction()) {
-        work();
-        return;
-    }
-    pager.begin();
-    try {
-        work();
-        pager.commit();
-    } catch (...) {
-        if (pager.inTransaction()) pager.rollback();
-        throw;
-    }
-}
 
 void requireWritable(const DatabaseImpl& impl) {
     if (!impl.pager().writable()) {
@@ -113,7 +98,7 @@ std::optional<std::vector<create::IndexEntry>> entriesForRows(TableImpl& table,
 std::shared_ptr<Database> Database::create(const std::filesystem::path& path) {
     {
         std::shared_ptr<Pager> pager = Pager::create(path, create::kPageSize);
-        runInTransaction(*pager, [&] { create::writeEmptyDatabase(*pager, create::oleDateNow()); });
+        atomically(*pager, [&] { create::writeEmptyDatabase(*pager, create::oleDateNow()); });
     }
     return open(path, OpenMode::ReadWrite);
 }
@@ -122,7 +107,7 @@ Table Database::createTable(const TableDefinition& definition) {
     requireWritable(*impl_);
     Pager& pager = impl_->pager();
     try {
-        runInTransaction(pager, [&] {
+        atomically(pager, [&] {
             create::NewTable made = create::writeTable(pager, definition);
             // The catalog row goes through the row writer, which also keeps MSysObjects' indexes
             // and counters.
@@ -142,7 +127,7 @@ void Database::createIndex(std::string_view table, const IndexDefinition& defini
     requireWritable(*impl_);
     Pager& pager = impl_->pager();
     try {
-        runInTransaction(pager, [&] {
+        atomically(pager, [&] {
             auto entries = entriesForRows(impl_->table(table), definition);
             create::createIndex(pager, table, definition, entries ? &*entries : nullptr);
         });

@@ -18,6 +18,7 @@
 #include "jet/index_tree.h"
 #include "jet/long_value_writer.h"
 #include "jet/row_writer.h"
+#include "jet/scoped_transaction.h"
 #include "jet/text_codec.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
@@ -364,28 +365,9 @@ private:
 
     // Runs `change` so that it either happens whole or not at all.
     RowId atomically(const std::function<RowId()>& change) {
-        bool own = !pager_.inTransaction();
-        uint64_t savepoint = 0;
-        if (own) {
-            pager_.begin();
-        } else {
-            savepoint = pager_.savepoint();
-        }
         try {
-            RowId result = change();
-            if (own) {
-                pager_.commit();
-            } else {
-                pager_.release(savepoint);
-            }
-            return result;
+            return jet::atomically(pager_, change);
         } catch (...) {
-            if (own) {
-                if (pager_.inTransaction()) pager_.rollback();
-            } else {
-                pager_.rollbackTo(savepoint);
-                pager_.release(savepoint);
-            }
             // The definitions in memory may have run ahead of the pages: read them again.
             db_.invalidate();
             throw;
