@@ -13,8 +13,6 @@
 #include <cstdio>
 #include <string>
 
-// data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
-#undef EOF
 #include "form/form.h"
 
 namespace data_sources {

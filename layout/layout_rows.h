@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-// data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
-#undef EOF
 #include "data/recordset.h"
 #include "jet/value.h"
 

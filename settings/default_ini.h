@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <string>
 
-// data::Recordset::EOF (reached through form/form.h) shares its name with the C library's macro.
-#undef EOF
 #include "form/form.h"
 
 namespace settings {

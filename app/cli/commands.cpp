@@ -12,8 +12,6 @@
 #include <optional>
 #include <stdexcept>
 
-// data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
-#undef EOF
 #include "form/form.h"
 #include "app/logic/transfer_command.h"
 #include "console_window.h"

@@ -16,8 +16,6 @@
 #include <cstdint>
 #include <cstdio>
 
-// data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
-#undef EOF
 #include "form/form.h"
 
 namespace app {

@@ -7,8 +7,6 @@
 // the record set is run again, so positions follow the table's order.
 #pragma once
 
-#include <cstdio>
-#undef EOF  // the C library's macro would hide data::Recordset::EOF
 #include <string>
 
 #include "app/window/layout_table_model.h"

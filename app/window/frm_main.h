@@ -20,10 +20,6 @@
 #include <memory>
 #include <string>
 
-// data::Recordset::EOF, reached through form/form.h, shares its name with the C library's
-// macro: the macro is defined once, here, and then removed.
-#include <cstdio>
-#undef EOF
 #include "form/form.h"
 #include "app/window/qt_main_window_port.h"
 

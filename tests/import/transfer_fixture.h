@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#undef EOF
 #include "form/form.h"
 #include "app/logic/transfer_command.h"
 #include "data/data_control.h"

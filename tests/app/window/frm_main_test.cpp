@@ -10,7 +10,6 @@
 #include <QTableView>
 #include <QTest>
 #include <cstdio>
-#undef EOF
 #include <filesystem>
 #include <fstream>
 

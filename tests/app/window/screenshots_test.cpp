@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
-#undef EOF
 #include <filesystem>
 
 #include "app/window/frm_main.h"
