@@ -40,4 +40,12 @@ void showFailedLine(form::Form& form, const std::string& sData) {
     form.window.setLabelCaption(form::Label::ProcessStatus, "ข้อมูลสุดท้ายที่อ่านได้ '" + sData + "'");
 }
 
+void dropPendingRow(data::Recordset* destination) noexcept {
+    if (destination == nullptr) return;
+    try {
+        destination->CancelUpdate();
+    } catch (...) {
+    }
+}
+
 }  // namespace layout

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "data/recordset.h"
 #include "form/form.h"
 #include "jet/value.h"
 
@@ -24,5 +25,9 @@ void showLineProgress(form::Form& form, const std::string& employeeCode);
 
 // lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on.
 void showFailedLine(form::Form& form, const std::string& sData);
+
+// Drops the pending row of an importer's failed line (none when `destination` is null) so that
+// it is never stored. Never throws: the error that ended the line is the one to report.
+void dropPendingRow(data::Recordset* destination) noexcept;
 
 }  // namespace layout

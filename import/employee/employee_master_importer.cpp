@@ -95,12 +95,7 @@ bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const st
     } catch (...) {
         const report::RunTimeError error = report::currentError();
         // The pending record of a failed line is never saved.
-        if (destination != nullptr) {
-            try {
-                destination->CancelUpdate();
-            } catch (...) {
-            }
-        }
+        layout::dropPendingRow(destination);
         window.setMousePointer(form::kPointerDefault);
         layout::showFailedLine(form, sData);
         // With no current layout row (no row 2, or after the walk) the field name is empty.

@@ -72,12 +72,7 @@ bool ImportToDataCalc(form::Form& form, const std::string& sData, const std::str
         return true;
     } catch (...) {
         // A row whose fields were not all set is never stored.
-        if (destination != nullptr) {
-            try {
-                destination->CancelUpdate();
-            } catch (...) {
-            }
-        }
+        layout::dropPendingRow(destination);
         window.setMousePointer(form::kPointerDefault);
         layout::showFailedLine(form, sData);
         report::ReportError("frmMain", "ImportToDataCalc()");
