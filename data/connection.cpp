@@ -29,6 +29,16 @@ std::string unquote(std::string s) {
 
 const std::string kJetProvider = "MICROSOFT.JET.OLEDB.4.0";
 
+// Runs `call`; an engine failure becomes the provider's error for it.
+template <typename Call>
+auto withProviderErrors(Call call) -> decltype(call()) {
+    try {
+        return call();
+    } catch (const jet::Error& e) {
+        throw fromJetError(e);
+    }
+}
+
 }  // namespace
 
 ConnectionInfo parseConnectionText(const std::string& connectionText) {
@@ -104,51 +114,27 @@ long Connection::Execute(const std::string& statement) {
     jet::Database& db = *database();
     sql::Statement parsed = sql::parseStatement(statement);
     if (std::holds_alternative<sql::Select>(parsed)) throw makeError(Fault::SelectNotExecutable);
-    try {
-        return executeStatement(db, parsed);
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    return withProviderErrors([&] { return executeStatement(db, parsed); });
 }
 
 void Connection::BeginTrans() {
-    try {
-        database()->begin();
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    withProviderErrors([&] { database()->begin(); });
 }
 
 uint64_t Connection::Savepoint() {
-    try {
-        return database()->savepoint();
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    return withProviderErrors([&] { return database()->savepoint(); });
 }
 
 void Connection::RollbackTo(uint64_t savepoint) {
-    try {
-        database()->rollbackTo(savepoint);
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    withProviderErrors([&] { database()->rollbackTo(savepoint); });
 }
 
 void Connection::CommitTrans() {
-    try {
-        database()->commit();
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    withProviderErrors([&] { database()->commit(); });
 }
 
 void Connection::RollbackTrans() {
-    try {
-        database()->rollback();
-    } catch (const jet::Error& e) {
-        throw fromJetError(e);
-    }
+    withProviderErrors([&] { database()->rollback(); });
 }
 
 bool Connection::inTransaction() const {
