@@ -73,6 +73,19 @@ void putName(ByteWriter& w, std::string_view name) {
     w.bytes(bytes);
 }
 
+namespace {
+// A new page of `type` with the head data and index pages share: the type, 0x01, the bytes free
+// and the definition page of the owning table.
+PageBuffer pageWithHead(uint8_t type, uint32_t freeSpace, uint32_t owner) {
+    PageBuffer page(kPageSize, 0);
+    page[0] = type;
+    page[1] = 0x01;
+    putU16(&page[2], static_cast<uint16_t>(freeSpace));
+    putU32(&page[4], owner);
+    return page;
+}
+}  // namespace
+
 // ---- Data pages ----
 
 namespace {
@@ -81,12 +94,7 @@ constexpr uint16_t kOffsetMask = 0x1FFF;
 }  // namespace
 
 PageBuffer emptyDataPage(uint32_t owner) {
-    PageBuffer page(kPageSize, 0);
-    page[0] = 0x01;
-    page[1] = 0x01;
-    putU16(&page[2], kPageSize - kRowTableStart);
-    putU32(&page[4], owner);
-    return page;
+    return pageWithHead(page_type::kData, kPageSize - kRowTableStart, owner);
 }
 
 std::optional<uint8_t> addRow(uint8_t* page, const std::vector<uint8_t>& row) {
@@ -160,12 +168,7 @@ constexpr uint32_t kBitmapStart = 27;
 }  // namespace
 
 PageBuffer emptyIndexLeaf(uint32_t tdefPage) {
-    PageBuffer page(kPageSize, 0);
-    page[0] = 0x04;
-    page[1] = 0x01;
-    putU16(&page[2], kPageSize - kEntryStart);
-    putU32(&page[4], tdefPage);
-    return page;
+    return pageWithHead(page_type::kIndexLeaf, kPageSize - kEntryStart, tdefPage);
 }
 
 PageBuffer indexLeaf(uint32_t tdefPage, std::vector<std::vector<uint8_t>> entries) {
