@@ -9,6 +9,7 @@
 
 #include "data/connection.h"
 #include "data/errors.h"
+#include "jet/int128.h"
 
 namespace data {
 namespace {
@@ -123,7 +124,7 @@ double decimalToDouble(const jet::Decimal& d) {
 }
 
 std::string decimalToText(const jet::Decimal& d) {
-    unsigned __int128 mag = (static_cast<unsigned __int128>(d.hi) << 64) | d.lo;
+    jet::UInt128 mag = (static_cast<jet::UInt128>(d.hi) << 64) | d.lo;
     std::string digits;
     do {
         digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(mag % 10)));
@@ -192,7 +193,7 @@ jet::Decimal decimalFrom(double d, int scale) {
     jet::Decimal out;
     out.negative = scaled < 0;
     long double mag = std::fabs(static_cast<long double>(scaled));
-    unsigned __int128 m = static_cast<unsigned __int128>(mag);
+    jet::UInt128 m = static_cast<jet::UInt128>(mag);
     out.hi = static_cast<uint64_t>(m >> 64);
     out.lo = static_cast<uint64_t>(m);
     out.scale = static_cast<uint8_t>(scale);
@@ -345,7 +346,7 @@ std::optional<jet::Currency> parseCurrency(std::string_view text) {
     bool neg = false;
     size_t i = 0;
     if (s[i] == '+' || s[i] == '-') neg = s[i++] == '-';
-    __int128 units = 0;
+    jet::Int128 units = 0;
     int fracDigits = 0;
     bool point = false;
     int roundDigit = -1;
@@ -368,7 +369,7 @@ std::optional<jet::Currency> parseCurrency(std::string_view text) {
         }
         units = units * 10 + d;
         if (point) ++fracDigits;
-        if (units > (static_cast<__int128>(1) << 80)) throw makeError(Fault::Overflow);
+        if (units > (static_cast<jet::Int128>(1) << 80)) throw makeError(Fault::Overflow);
     }
     for (; fracDigits < 4; ++fracDigits) units *= 10;
     if (roundDigit > 5 || (roundDigit == 5 && (stickyNonZero || (units & 1)))) ++units;

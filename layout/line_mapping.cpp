@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "jet/int128.h"
 #include "layout/characters.h"
 #include "layout/language_error.h"
 #include "report/run_time_error.h"
@@ -68,7 +69,7 @@ jet::Currency textToCurrency(std::string_view text) {
 
     // Whole part with thousands separators, then an optional fraction.
     // Values are gathered in 128 bits; more than 30 whole digits is an overflow in any case.
-    __int128 whole = 0;
+    jet::Int128 whole = 0;
     bool tooLong = false;
     size_t digits = 0;
     size_t i = 0;
@@ -76,7 +77,7 @@ jet::Currency textToCurrency(std::string_view text) {
         const char c = s[i];
         if (isDigit(c)) {
             ++digits;
-            if (whole > static_cast<__int128>(1) << 100) {
+            if (whole > static_cast<jet::Int128>(1) << 100) {
                 tooLong = true;
             } else {
                 whole = whole * 10 + (c - '0');
@@ -109,7 +110,7 @@ jet::Currency textToCurrency(std::string_view text) {
     }
     if (i != s.size() || digits == 0) typeMismatch();
 
-    __int128 units = whole * 10000 + fraction;
+    jet::Int128 units = whole * 10000 + fraction;
     if (roundDigit > 5 || (roundDigit == 5 && (restNonZero || (units & 1) != 0))) ++units;
     if (negative) units = -units;
     if (tooLong || units > INT64_MAX || units < INT64_MIN) {
