@@ -55,10 +55,10 @@ int64_t wholeNumber(const Value& value, int64_t low, int64_t high, const std::st
     int64_t n;
     if (auto* v = std::get_if<int32_t>(&s)) {
         n = *v;
-    } else if (auto* v = std::get_if<int16_t>(&s)) {
-        n = *v;
-    } else if (auto* v = std::get_if<uint8_t>(&s)) {
-        n = *v;
+    } else if (auto* small = std::get_if<int16_t>(&s)) {
+        n = *small;
+    } else if (auto* byte = std::get_if<uint8_t>(&s)) {
+        n = *byte;
     } else if (auto d = asDouble(value)) {
         if (!std::isfinite(*d)) throw overflow(table, column);
         double r = std::nearbyint(*d);
