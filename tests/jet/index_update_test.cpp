@@ -184,6 +184,9 @@ TEST(IndexUpdateOnAccessFiles, EmptyAndRefillEveryIndexOfAccessWrittenTables) {
         {
             auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
             jet::Pager& pager = db->impl()->pager();
+            // The trees are changed below the usage maps, which no one keeps here: the check of
+            // debug builds after a commit would find their new pages missing from the maps.
+            pager.setCommitObserver({});
             pager.begin();
             for (const std::string& tableName : db->tableNames()) {
                 jet::TableImpl& table = db->impl()->table(tableName);
