@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "data/errors.h"
+#include "jet/int128.h"
 
 namespace data {
 namespace {
@@ -100,7 +101,7 @@ double decimalToDouble(const jet::Decimal& d) {
 }
 
 std::string decimalToText(const jet::Decimal& d) {
-    unsigned __int128 mag = (static_cast<unsigned __int128>(d.hi) << 64) | d.lo;
+    jet::UInt128 mag = (static_cast<jet::UInt128>(d.hi) << 64) | d.lo;
     std::string digits;
     do {
         digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(mag % 10)));
@@ -169,7 +170,7 @@ jet::Decimal decimalFrom(double d, int scale) {
     jet::Decimal out;
     out.negative = scaled < 0;
     long double mag = std::fabs(static_cast<long double>(scaled));
-    unsigned __int128 m = static_cast<unsigned __int128>(mag);
+    jet::UInt128 m = static_cast<jet::UInt128>(mag);
     out.hi = static_cast<uint64_t>(m >> 64);
     out.lo = static_cast<uint64_t>(m);
     out.scale = static_cast<uint8_t>(scale);
@@ -340,8 +341,8 @@ std::optional<jet::Currency> parseCurrency(std::string_view text) {
 std::optional<jet::Currency> currencyFromDigits(bool negative, std::string_view whole,
                                                 std::string_view fraction) {
     // Gathered in 128 bits; a whole part past 2^100 is out of range in any case.
-    constexpr __int128 kBeyondAnyCurrency = static_cast<__int128>(1) << 100;
-    __int128 units = 0;
+    constexpr jet::Int128 kBeyondAnyCurrency = static_cast<jet::Int128>(1) << 100;
+    jet::Int128 units = 0;
     for (char c : whole) {
         units = units * 10 + (c - '0');
         if (units > kBeyondAnyCurrency) return std::nullopt;

@@ -339,10 +339,10 @@ class RecordsetImpl {
             if (comparable) {
                 auto key = valueKey(literal);
                 if (key) {
-                    auto& index = valueIndex(terms[0].column);
-                    auto it = index.find(*key);
+                    auto& byValue = valueIndex(terms[0].column);
+                    auto it = byValue.find(*key);
                     pos = size();
-                    if (it == index.end()) return;
+                    if (it == byValue.end()) return;
                     for (auto p = std::lower_bound(it->second.begin(), it->second.end(), start);
                          p != it->second.end(); ++p) {
                         if (matchesAt(*criterion, *p)) {

@@ -184,7 +184,8 @@ void validateTableDefinition(const TableDefinition& t) {
         }
     }
     // Count, fixed area, var table, end offset and null mask must fit in one row.
-    uint32_t overhead = 2 + fixedBytes + 2 * (varColumns + 2) + (t.columns.size() + 7) / 8;
+    uint32_t overhead =
+        2 + fixedBytes + 2 * (varColumns + 2) + static_cast<uint32_t>((t.columns.size() + 7) / 8);
     if (overhead > kLargestRow) throw invalid(where + " has rows too large for a page");
 
     std::vector<Column> columns = namedColumns(t);

@@ -6,6 +6,7 @@
 #include "jet/index_update.h"
 #include "jet/long_value.h"
 #include "jet/properties.h"
+#include "jet/table_check.h"
 #include "jet/text_codec.h"
 #include "jet/usage_map.h"
 
@@ -387,6 +388,7 @@ std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     if (pager->pageCount() <= kCatalogTdefPage)
         throw fileError(ErrorCode::NotADatabase, path.string(), "is too short to be a database");
     auto impl = std::make_unique<DatabaseImpl>(canonical, path.string(), pager, header);
+    checkEveryCommit(pager, canonical, path.string(), header);
     // Reads the catalog now so that a damaged one is reported at open.
     impl->catalog();
     auto db = std::make_shared<Database>(std::move(impl));

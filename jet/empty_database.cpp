@@ -352,7 +352,7 @@ void writeEmptyDatabase(Pager& pager, double creationDate) {
         rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogData})));
     catalog.freeMap =
         rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0, {kCatalogData})));
-    for (uint16_t column : {8, 9, 12, 13, 14, 15, 16}) {
+    for (uint16_t column : std::initializer_list<uint16_t>{8, 9, 12, 13, 14, 15, 16}) {
         LongValueMapImage m;
         m.columnNumber = column;
         m.ownedMap = rowPointer(kCatalogMaps, *addRow(catalogMaps.data(), inlineUsageMap(0)));

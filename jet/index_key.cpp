@@ -173,7 +173,8 @@ void appendGeneralLegacyText(IndexKey& key, std::u16string_view text, bool ascen
                     if (i + 2 < crazy.size()) b |= crazy[i + 2];
                     key.push_back(b);
                 }
-                for (uint8_t b : {0xFF, 0x02, 0x80, 0xFF, 0x80}) key.push_back(b);
+                for (uint8_t b : std::initializer_list<uint8_t>{0xFF, 0x02, 0x80, 0xFF, 0x80})
+                    key.push_back(b);
                 if (!unprintable.empty()) key.push_back(0xFF);
             }
             if (!unprintable.empty()) {

@@ -209,7 +209,7 @@ bool IndexTree::containsKey(std::span<const uint8_t> key) const {
     return i < node->count() && sameBytes(node->key(i), key);
 }
 
-std::vector<std::string> IndexTree::verifyStructure() const {
+std::vector<std::string> IndexTree::verifyStructure(std::vector<uint32_t>* reached) const {
     struct Link {
         uint32_t page, prev, next;
     };
@@ -266,6 +266,7 @@ std::vector<std::string> IndexTree::verifyStructure() const {
         return max;
     };
     visit(root_, 0);
+    if (reached) reached->assign(visited.begin(), visited.end());
 
     for (size_t i = 0; i < leaves.size(); ++i) {
         uint32_t wantPrev = i == 0 ? 0 : leaves[i - 1].page;

@@ -63,8 +63,9 @@ class IndexTree {
 
     // Structural problems, one line each: parent entries that differ from their child's last
     // entry, pages reached twice, leaves at different depths, broken leaf links, pages of
-    // another table. Empty when sound. Throws Corrupt only for unreadable pages.
-    std::vector<std::string> verifyStructure() const;
+    // another table. Empty when sound. Throws Corrupt only for unreadable pages. `reached`
+    // (optional) receives every page of the tree.
+    std::vector<std::string> verifyStructure(std::vector<uint32_t>* reached = nullptr) const;
 
     // Longest key insert() accepts (a split must leave both halves within a page).
     size_t maxKeySize() const;

@@ -516,12 +516,18 @@ public:
             throw;
         }
         // The file now holds the transaction: its pages become the committed ones.
-        for (auto& [page, d] : dirty_) cache_[page] = std::move(d.buffer);
+        std::vector<uint32_t> written;
+        for (auto& [page, d] : dirty_) {
+            cache_[page] = std::move(d.buffer);
+            if (observer_) written.push_back(page);
+        }
         committedPageCount_ = pageCount_;
         endTransaction();
+        if (observer_ && !written.empty()) observer_(written);
     }
 
     void setFaultHook(FaultHook hook) override { hook_ = std::move(hook); }
+    void setCommitObserver(CommitObserver observer) override { observer_ = std::move(observer); }
 
 private:
     struct DirtyPage {
@@ -782,6 +788,7 @@ private:
     uint64_t nextId_ = 0;
 
     FaultHook hook_;
+    CommitObserver observer_;
 };
 
 FileKey keyOf(int fd, const fs::path& path) {

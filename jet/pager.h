@@ -76,6 +76,11 @@ public:
     // use it to kill the process at an exact point.
     using FaultHook = std::function<void(FaultPoint point, uint64_t count)>;
     virtual void setFaultHook(FaultHook hook) = 0;
+
+    // Called after each commit that reached the file, with the pages it wrote: debug builds check
+    // there what the commit left behind.
+    using CommitObserver = std::function<void(const std::vector<uint32_t>& pages)>;
+    virtual void setCommitObserver(CommitObserver observer) { (void)observer; }
 };
 
 }  // namespace jet

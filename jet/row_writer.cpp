@@ -6,6 +6,7 @@
 
 #include "jet/coding.h"
 #include "jet/error.h"
+#include "jet/int128.h"
 #include "jet/text_codec.h"
 
 namespace jet {
@@ -54,10 +55,10 @@ int64_t wholeNumber(const Value& value, int64_t low, int64_t high, const std::st
     int64_t n;
     if (auto* v = std::get_if<int32_t>(&s)) {
         n = *v;
-    } else if (auto* v = std::get_if<int16_t>(&s)) {
-        n = *v;
-    } else if (auto* v = std::get_if<uint8_t>(&s)) {
-        n = *v;
+    } else if (auto* small = std::get_if<int16_t>(&s)) {
+        n = *small;
+    } else if (auto* byte = std::get_if<uint8_t>(&s)) {
+        n = *byte;
     } else if (auto d = asDouble(value)) {
         if (!std::isfinite(*d)) throw overflow(table, column);
         double r = std::nearbyint(*d);
@@ -94,19 +95,19 @@ Bytes encodeText(const Column& column, const std::string& utf8, const std::strin
 Bytes decimalBytes(const Column& column, const Decimal& d, const std::string& table) {
     // Bring the value to the column's scale; more digits than the column keeps is an overflow,
     // as is a magnitude beyond its precision.
-    unsigned __int128 magnitude = (unsigned __int128)d.hi << 64 | d.lo;
+    UInt128 magnitude = (UInt128)d.hi << 64 | d.lo;
     int scale = d.scale;
     while (scale < column.scale) {
-        if (magnitude > (~(unsigned __int128)0) / 10) throw overflow(table, column);
+        if (magnitude > (~(UInt128)0) / 10) throw overflow(table, column);
         magnitude *= 10;
         ++scale;
     }
     while (scale > column.scale) {
-        unsigned __int128 q = magnitude / 10, rem = magnitude % 10;
+        UInt128 q = magnitude / 10, rem = magnitude % 10;
         magnitude = q + (rem > 5 || (rem == 5 && (q & 1)) ? 1 : 0);
         --scale;
     }
-    unsigned __int128 limit = 1;
+    UInt128 limit = 1;
     int precision = column.precision > 0 ? column.precision : 18;
     for (int i = 0; i < precision; ++i) limit *= 10;
     if (magnitude >= limit) throw overflow(table, column);

@@ -13,7 +13,6 @@ namespace jet {
 
 namespace {
 
-constexpr RowPointer kGlobalMap{1, 0};
 constexpr size_t kInlineHeader = 5;  // type byte, u32 start page
 // Access grows the global map's inline row by this many bitmap bytes at a time.
 constexpr size_t kGlobalGrowth = 32;
@@ -285,7 +284,10 @@ uint32_t findPageWithRoom(Pager& pager, const JetFormat& format, RowPointer free
 
 bool globalMapSaysFree(Pager& pager, const JetFormat& format, uint32_t page,
                        const std::string& file) {
-    UsageMap map = UsageMap::read(pager, format, kGlobalMap, file);
+    return globalMapSaysFree(UsageMap::read(pager, format, kGlobalMap, file), format, page);
+}
+
+bool globalMapSaysFree(const UsageMap& map, const JetFormat& format, uint32_t page) {
     if (map.type() == UsageMap::kInline) {
         uint64_t bits = uint64_t(map.bitmapBytes()) * 8;
         if (page < map.startPage() || page - map.startPage() >= bits) return true;

@@ -21,6 +21,10 @@
 namespace jet {
 
 class Pager;
+class UsageMap;
+
+// Where the global map lives: row 0 of page 1.
+inline constexpr RowPointer kGlobalMap{1, 0};
 
 // Appends a page to the file, marks it used in the global map and returns its number. The page is
 // zero-filled; the caller gives it its type.
@@ -52,5 +56,7 @@ uint32_t findPageWithRoom(Pager& pager, const JetFormat& format, RowPointer free
 // The global map's opinion of a page (true: free).
 bool globalMapSaysFree(Pager& pager, const JetFormat& format, uint32_t page,
                        const std::string& file);
+// The same from the global map read once, for callers that ask about many pages.
+bool globalMapSaysFree(const UsageMap& global, const JetFormat& format, uint32_t page);
 
 }  // namespace jet

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "jet/int128.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -125,7 +126,7 @@ std::string Guid::toString() const {
 }
 
 std::string Decimal::toString() const {
-    unsigned __int128 v = (static_cast<unsigned __int128>(hi) << 64) | lo;
+    UInt128 v = (static_cast<UInt128>(hi) << 64) | lo;
     std::string reversed;  // least significant digit first
     do {
         reversed.push_back(char('0' + int(v % 10)));

@@ -73,7 +73,7 @@ void ConsoleWindow::showProgress(bool force) {
     lastShown_ = now;
     lastPlainCount_ = lines;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const long rate = seconds > 0 ? static_cast<long>(lines / seconds) : 0;
+    const long rate = seconds > 0 ? static_cast<long>(static_cast<double>(lines) / seconds) : 0;
     std::string status = withNewlines(labelCaption(form::Label::ProcessStatus));
     if (const size_t newline = status.find('\n'); newline != std::string::npos) {
         status.resize(newline);

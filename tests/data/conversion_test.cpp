@@ -3,8 +3,12 @@
 
 #include "data/conversion.h"
 #include "data/errors.h"
+#include "support/error_number.h"
 
 namespace {
+
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 
 jet::Column column(jet::ColumnType type, int textSize = 0) {
     jet::Column c;
@@ -13,15 +17,6 @@ jet::Column column(jet::ColumnType type, int textSize = 0) {
     c.length = static_cast<uint16_t>(textSize * 2);
     c.scale = 2;
     return c;
-}
-
-int errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const report::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 jet::Value convert(jet::ColumnType type, const jet::Value& v, int textSize = 10) {
@@ -50,7 +45,8 @@ TEST(Conversion, DayFirstDatesCarryBuddhistEraYears) {
 
     for (const char* bad : {"", "  ", "31/04/2567", "29/02/2566", "15/03/67", "01/00/543",
                             "15-03-2567x", "abc", "15/13/2567", "15/03/2567 25:00"}) {
-        EXPECT_EQ(errorNumber([&] { convert(jet::ColumnType::DateTime, bad); }), 13) << bad;
+        EXPECT_EQ(errorNumberOf<RunTimeError>([&] { convert(jet::ColumnType::DateTime, bad); }), 13)
+            << bad;
     }
 }
 
@@ -72,14 +68,16 @@ TEST(Conversion, NumbersFromText) {
     EXPECT_EQ(convert(jet::ColumnType::Boolean, jet::Value(int32_t{0})), jet::Value(false));
 
     // Empty text is a type mismatch, not zero; out of range is an overflow.
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Long, ""); }), 13);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Currency, "   "); }), 13);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Currency, "12a"); }), 13);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Long, "\"5\""); }), 13);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Integer, "32768"); }), 6);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Byte, "-1"); }), 6);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Currency, "922337203685477.5808"); }), 6);
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Long, "3000000000"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Long, ""); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Currency, "   "); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Currency, "12a"); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Long, "\"5\""); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Integer, "32768"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Byte, "-1"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [] { convert(jet::ColumnType::Currency, "922337203685477.5808"); }),
+              6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Long, "3000000000"); }), 6);
     // A null stays null whatever the column.
     EXPECT_TRUE(convert(jet::ColumnType::Long, jet::Value()).isNull());
 }
@@ -88,7 +86,8 @@ TEST(Conversion, TextColumnsKeepTheirSize) {
     EXPECT_EQ(convert(jet::ColumnType::Text, "0012", 4), jet::Value("0012"));
     // Characters, not bytes: four Thai letters fit a column of four.
     EXPECT_EQ(convert(jet::ColumnType::Text, "สมชาย", 5), jet::Value("สมชาย"));
-    EXPECT_EQ(errorNumber([] { convert(jet::ColumnType::Text, "00123", 4); }), 3163);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { convert(jet::ColumnType::Text, "00123", 4); }),
+              3163);
     EXPECT_EQ(convert(jet::ColumnType::Text, jet::Value(int16_t{2}), 4), jet::Value("2"));
     EXPECT_EQ(convert(jet::ColumnType::Memo, std::string(5000, 'x')).as<std::string>().size(),
               5000u);
@@ -108,9 +107,9 @@ TEST(Conversion, ValuesAsText) {
 
     EXPECT_EQ(data::valueToLong(jet::Value(" 42 ")), 42);
     EXPECT_EQ(data::valueToLong(jet::Value(uint8_t{7})), 7);
-    EXPECT_EQ(errorNumber([] { data::valueToLong(jet::Value("x")); }), 13);
-    EXPECT_EQ(errorNumber([] { data::valueToLong(jet::Value()); }), 94);
-    EXPECT_EQ(errorNumber([] { data::valueToLong(jet::Value(1e12)); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { data::valueToLong(jet::Value("x")); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { data::valueToLong(jet::Value()); }), 94);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { data::valueToLong(jet::Value(1e12)); }), 6);
 }
 
 TEST(ErrorTable, EngineFailuresReachCallersWithTheProvidersWords) {

@@ -9,20 +9,14 @@
 
 #include "data/data_control.h"
 #include "data/conversion.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
 
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 using testing_support::TempDir;
-
-int errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const report::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 std::string text(const data::Recordset& rs, const std::string& name) {
     return data::valueToText(rs.field(name));
@@ -191,8 +185,8 @@ TEST_F(PayrollFiles, FindSearchesForwardFromTheCurrentRow) {
     layoutRows.MoveNext();
     layoutRows.Find("No=1");  // forward only: the row behind is not found
     EXPECT_TRUE(layoutRows.EOF());
-    EXPECT_EQ(errorNumber([&] { layoutRows.field("No"); }), 3021);
-    EXPECT_EQ(errorNumber([&] { layoutRows.MoveNext(); }), 3021);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { layoutRows.field("No"); }), 3021);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { layoutRows.MoveNext(); }), 3021);
     layoutRows.MoveFirst();
     layoutRows.Find("No=4");  // FieldNo 0 is not in this set
     EXPECT_TRUE(layoutRows.EOF());
@@ -213,15 +207,15 @@ TEST_F(PayrollFiles, FindSearchesForwardFromTheCurrentRow) {
     employees.Find("[First name]='สมชาย'");
     EXPECT_EQ(employees.position(), 1);
 
-    EXPECT_EQ(errorNumber([&] { employees.Find("[Employee#]='O'Brien'"); }), 3001);
-    EXPECT_EQ(errorNumber([&] { employees.field("Nope"); }), 3265);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { employees.Find("[Employee#]='O'Brien'"); }), 3001);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { employees.field("Nope"); }), 3265);
 
     data::Recordset empty;
     empty.Open("SELECT * FROM [Data Calc] WHERE [Employee#]='none'", payroll);
     EXPECT_TRUE(empty.BOF());
     EXPECT_TRUE(empty.EOF());
     EXPECT_EQ(empty.RecordCount(), 0);
-    EXPECT_EQ(errorNumber([&] { empty.MoveFirst(); }), 3021);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { empty.MoveFirst(); }), 3021);
 }
 
 TEST_F(PayrollFiles, AddNewAndChangeInPlaceHoldTheRowUntilUpdate) {
@@ -263,17 +257,22 @@ TEST_F(PayrollFiles, AddNewAndChangeInPlaceHoldTheRowUntilUpdate) {
     // Refusals leave nothing behind.
     rs.AddNew();
     rs.setField("Employee#", jet::Value("0012"));
-    EXPECT_EQ(errorNumber([&] { rs.Update(); }), 3022);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { rs.Update(); }), 3022);
     rs.CancelUpdate();
     rs.AddNew();
     rs.setField("First name", jet::Value("x"));
-    EXPECT_EQ(errorNumber([&] { rs.Update(); }), 3314);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { rs.Update(); }), 3314);
     rs.CancelUpdate();
     rs.AddNew();
-    EXPECT_EQ(errorNumber([&] { rs.setField("Employee#", jet::Value("12345678901")); }), 3163);
-    EXPECT_EQ(errorNumber([&] { rs.setField("Dependent1", jet::Value("")); }), 13);
-    EXPECT_EQ(errorNumber([&] { rs.setField("Dependent1", jet::Value("40000")); }), 6);
-    EXPECT_EQ(errorNumber([&] { rs.setField("Birth date", jet::Value("31/04/2567")); }), 13);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([&] { rs.setField("Employee#", jet::Value("12345678901")); }),
+        3163);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { rs.setField("Dependent1", jet::Value("")); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { rs.setField("Dependent1", jet::Value("40000")); }),
+              6);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([&] { rs.setField("Birth date", jet::Value("31/04/2567")); }),
+        13);
     rs.CancelUpdate();
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), 4);
@@ -307,7 +306,7 @@ TEST_F(PayrollFiles, DeletionsThroughAnotherConnectionShowAfterRequery) {
     // Delete through the record set: the next row follows.
     calc.MoveFirst();
     calc.Delete();
-    EXPECT_EQ(errorNumber([&] { calc.field("ID"); }), 3021);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { calc.field("ID"); }), 3021);
     calc.MoveNext();
     EXPECT_EQ(calc.position(), 0);
     EXPECT_EQ(calc.RecordCount(), 2);
@@ -402,16 +401,21 @@ TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
 
 TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
     // A value holding a quote never runs.
-    EXPECT_EQ(errorNumber(
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
                   [&] { payroll->Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
               3075);
-    EXPECT_EQ(errorNumber([&] { payroll->Execute("DELETE * FROM [No Such Table]"); }), 3078);
-    EXPECT_EQ(errorNumber([&] { payroll->Execute("UPDATE [Data Calc] SET Nope = 1"); }), 3061);
-    EXPECT_EQ(errorNumber([&] { payroll->Execute("SELECT * FROM [Data Calc]"); }), 3065);
-    // The second row breaks the key: the first row's change is undone with it.
     EXPECT_EQ(
-        errorNumber([&] { payroll->Execute("UPDATE [Employee Master] SET [Employee#]='0099'"); }),
-        3022);
+        errorNumberOf<RunTimeError>([&] { payroll->Execute("DELETE * FROM [No Such Table]"); }),
+        3078);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([&] { payroll->Execute("UPDATE [Data Calc] SET Nope = 1"); }),
+        3061);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { payroll->Execute("SELECT * FROM [Data Calc]"); }),
+              3065);
+    // The second row breaks the key: the first row's change is undone with it.
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [&] { payroll->Execute("UPDATE [Employee Master] SET [Employee#]='0099'"); }),
+              3022);
     data::Recordset rs;
     rs.Open("[Employee Master]", payroll);
     rs.Find("[Employee#]='0099'");
@@ -438,7 +442,7 @@ TEST_F(PayrollFiles, StatementsAreAtomicAndTransactionsMapToTheFile) {
     payroll->RollbackTrans();
     rs.Requery();
     EXPECT_EQ(rs.RecordCount(), 3);
-    EXPECT_EQ(errorNumber([&] { payroll->CommitTrans(); }), 3034);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { payroll->CommitTrans(); }), 3034);
 }
 
 TEST_F(PayrollFiles, IndexSeekAndScanGiveTheSameRows) {
@@ -463,9 +467,9 @@ TEST_F(PayrollFiles, DataControlsOpenWhatTheirTextsDescribe) {
     control.Refresh();
     EXPECT_EQ(control.recordset().RecordCount(), 4);
     control.RecordSource = "SELECT * FROM [Missing]";
-    EXPECT_EQ(errorNumber([&] { control.Refresh(); }), 3078);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { control.Refresh(); }), 3078);
     EXPECT_FALSE(control.hasRecordset());  // what was open is closed
-    EXPECT_EQ(errorNumber([&] { control.recordset(); }), 3704);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { control.recordset(); }), 3704);
 
     // The layout database named as the program names it, with a backslash.
     control.ConnectionString =
@@ -510,14 +514,14 @@ TEST_F(PayrollFiles, DataControlsReopenLookUpsOfOneShape) {
     control.Refresh();
     EXPECT_EQ(control.recordset().RecordCount(), 3);
     control.RecordSource = "SELECT * FROM [Data Master Detail] WHERE Nope='02'";
-    EXPECT_NE(errorNumber([&] { control.Refresh(); }), 0);
+    EXPECT_NE(errorNumberOf<RunTimeError>([&] { control.Refresh(); }), std::nullopt);
     EXPECT_FALSE(control.hasRecordset());
     EXPECT_EQ(text(*lookUp("0015", "02"), "Employee#"), "0015");
-    EXPECT_EQ(errorNumber([&] {
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] {
                   control.RecordSource = "SELECT * FROM [Data Master Detail] WHERE Nope='03'";
                   control.Refresh();
               }),
-              errorNumber([&] {
+              errorNumberOf<RunTimeError>([&] {
                   data::Recordset fresh;
                   fresh.Open("SELECT * FROM [Data Master Detail] WHERE Nope='03'", payroll);
               }));
@@ -530,20 +534,20 @@ TEST(ConnectionText, ProviderAndDataSource) {
     EXPECT_EQ(info.dataSource, std::filesystem::path("/x/Melvar.mdb"));
     info = data::parseConnectionText(std::string(data::kProviderText) + "/d\\Pay\\Melvar.mdb");
     EXPECT_EQ(info.dataSource, std::filesystem::path("/d/Pay/Melvar.mdb"));
-    try {
-        data::parseConnectionText("Provider=SQLOLEDB;Data Source=x");
-        FAIL();
-    } catch (const report::RunTimeError& e) {
-        EXPECT_NE(e.description().find("SQLOLEDB"), std::string::npos);
-    }
+    std::string message;
+    EXPECT_NE(errorNumberOf<RunTimeError>(
+                  [] { data::parseConnectionText("Provider=SQLOLEDB;Data Source=x"); }, &message),
+              std::nullopt);
+    EXPECT_NE(message.find("SQLOLEDB"), std::string::npos);
     data::Connection c;
-    try {
-        c.Open(std::string(data::kProviderText) + "C:\\Program Files\\Payroll\\Melvar.mdb");
-        FAIL();
-    } catch (const report::RunTimeError& e) {
-        EXPECT_EQ(e.number(), 3024);
-        EXPECT_EQ(e.description(), "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
-    }
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>(
+            [&] {
+                c.Open(std::string(data::kProviderText) + "C:\\Program Files\\Payroll\\Melvar.mdb");
+            },
+            &message),
+        3024);
+    EXPECT_EQ(message, "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
     EXPECT_FALSE(c.isOpen());
 }
 
@@ -571,7 +575,7 @@ TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
         previous = price;
     }
     // This file is Jet 3: read, never written.
-    EXPECT_EQ(errorNumber([&] { all.AddNew(); }), 3027);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { all.AddNew(); }), 3027);
 
     // A new row of an Access 2000 table takes its columns' defaults.
     auto v2000 = testing_support::copyFixture("testV2000.mdb", dir.path());

@@ -5,11 +5,14 @@
 #include "data/errors.h"
 #include "data/evaluate.h"
 #include "data/sql.h"
+#include "support/error_number.h"
 
 namespace {
 
 using data::sql::parseCriterion;
 using data::sql::parseStatement;
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 
 std::vector<jet::Column> detailColumns() {
     std::vector<jet::Column> cols;
@@ -43,15 +46,6 @@ bool matches(const std::string& criterion, const jet::Row& row,
     auto expr = parseCriterion(criterion);
     data::bindExpression(*expr, table, detailColumns());
     return data::isTrue(*expr, [&](int c) { return row[c]; });
-}
-
-int errorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const report::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 TEST(SqlParser, EveryQueryTextOfTheProgramParses) {
@@ -146,18 +140,25 @@ TEST(SqlParser, StatementsAndDefinitions) {
 
 TEST(SqlParser, TextsThatDoNotParseAreRefusedWithTheirNumbers) {
     // A value holding a quote breaks the criterion: never a statement that runs.
-    EXPECT_EQ(errorNumber(
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
                   [] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='O'Brien'"); }),
               3075);
-    EXPECT_EQ(errorNumber([] { parseCriterion("[Employee#]='O'Brien'"); }), 3001);
-    EXPECT_EQ(errorNumber([] { parseStatement("SELEC * FROM t"); }), 3129);
-    EXPECT_EQ(errorNumber([] { parseStatement("SELECT * FROM"); }), 3131);
-    EXPECT_EQ(errorNumber([] { parseStatement("SELECT * FROM t WHERE (a=1"); }), 3075);
-    EXPECT_EQ(errorNumber([] { parseStatement("INSERT INTO t (a, b) VALUES (1)"); }), 3134);
-    EXPECT_EQ(errorNumber([] { parseStatement("UPDATE t SET WHERE a=1"); }), 3075);
-    EXPECT_EQ(errorNumber([] { parseStatement("SELECT * FROM t WHERE d=#2024-02-30#"); }), 3075);
-    EXPECT_EQ(errorNumber([] { parseStatement("CREATE TABLE t (a WIDGET)"); }), 3290);
-    EXPECT_EQ(errorNumber([] { parseStatement("SELECT * FROM t; DELETE FROM t"); }), 3131);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseCriterion("[Employee#]='O'Brien'"); }), 3001);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("SELEC * FROM t"); }), 3129);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("SELECT * FROM"); }), 3131);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("SELECT * FROM t WHERE (a=1"); }),
+              3075);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([] { parseStatement("INSERT INTO t (a, b) VALUES (1)"); }),
+        3134);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("UPDATE t SET WHERE a=1"); }), 3075);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([] { parseStatement("SELECT * FROM t WHERE d=#2024-02-30#"); }),
+        3075);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("CREATE TABLE t (a WIDGET)"); }),
+              3290);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { parseStatement("SELECT * FROM t; DELETE FROM t"); }),
+              3131);
 
     try {
         parseStatement("SELECT * FROM t WHERE a = = 1");
@@ -196,9 +197,9 @@ TEST(SqlEvaluation, CriteriaAsTheImportersWriteThem) {
 
 TEST(SqlEvaluation, NamesAndTypesThatDoNotFit) {
     jet::Row row = detailRow("0012", "1", "01", "02");
-    EXPECT_EQ(errorNumber([&] { matches("Nope=1", row); }), 3061);
-    EXPECT_EQ(errorNumber([&] { matches("[Other Table].Code='02'", row); }), 3061);
-    EXPECT_EQ(errorNumber([&] { matches("No='abc'", row); }), 3464);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { matches("Nope=1", row); }), 3061);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { matches("[Other Table].Code='02'", row); }), 3061);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { matches("No='abc'", row); }), 3464);
     EXPECT_TRUE(matches("No='2'", row));  // numeric text compares as a number
 }
 
@@ -267,9 +268,9 @@ TEST(SqlParser, StatementsOfOneShapeKeepTheirOwnTexts) {
         }
     }
     // A text of the shape that does not parse is refused every time.
-    EXPECT_EQ(
-        errorNumber([] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
-        3075);
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [] { parseStatement("DELETE * FROM [Data Calc] WHERE [Employee#]='0'012'"); }),
+              3075);
 }
 
 TEST(SqlParser, RecordSourcesThatAreTableNames) {

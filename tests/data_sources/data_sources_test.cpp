@@ -11,7 +11,6 @@ class DataSourcesTest : public TransferTest {
   protected:
     void SetUp() override {
         TransferTest::SetUp();
-        if (IsSkipped()) return;
         setLayout("iDataMasterDetail", {{3, "I0102", 3, ""},
                                         {1, "Employee#", 1, ""},
                                         {2, "I0101", 0, ""},

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -8,10 +7,13 @@
 
 #include "import/employee/employee_field_rules.h"
 #include "report/run_time_error.h"
+#include "support/error_number.h"
 
 namespace {
 
 using importers::employee::LineColumn;
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 
 // A record that remembers its values and the order in which fields were written.
 class FakeRecord : public importers::employee::EmployeeRecord {
@@ -34,15 +36,6 @@ class FakeRecord : public importers::employee::EmployeeRecord {
 };
 
 using Writes = std::vector<std::string>;
-
-int errorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const report::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 TEST(SexAndStatusRules, MapCodesAndOtherwiseKeepTheFirstCharacter) {
     const std::vector<std::pair<std::string, std::string>> sexCases{
@@ -94,7 +87,7 @@ TEST(CodedFieldRule, WritesCompanionsFirstThenFirstOrLastThreeCharacters) {
     // A missing column fails after the companions were written.
     FakeRecord record;
     const std::vector<std::string> pieces{"A"};
-    EXPECT_EQ(errorNumberOf([&] {
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] {
                   importers::employee::applyCodedFieldRule(record, "Section", LineColumn{pieces, 2});
               }),
               9);
@@ -112,7 +105,7 @@ TEST(EmployeeDateText, YearFirstDigitsMoveIntoTheBuddhistEra) {
         EXPECT_EQ(importers::employee::employeeDateText(ymd, unwritten), std::nullopt) << unwritten;
     }
     // The leading number is not zero but the first four characters are no year.
-    EXPECT_EQ(errorNumberOf([&] { importers::employee::employeeDateText(ymd, "1abc0315"); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { importers::employee::employeeDateText(ymd, "1abc0315"); }), 13);
 }
 
 TEST(EmployeeDateText, DayFirstFormsWriteTwoDigitDayAndMonthAndTheColumnsYear) {
@@ -126,7 +119,7 @@ TEST(EmployeeDateText, DayFirstFormsWriteTwoDigitDayAndMonthAndTheColumnsYear) {
     const jet::Value f("dd/mm/yyyy");
     for (const char* bad : {"31/04/2567", "32/01/2567", "1/13/2567", "0/1/2567", "29/02/2566",
                             "5/3/67", "15-03-2567", "a/b/cdef", "15/03"}) {
-        EXPECT_EQ(errorNumberOf([&] { importers::employee::employeeDateText(f, bad); }), 13) << bad;
+        EXPECT_EQ(errorNumberOf<RunTimeError>([&] { importers::employee::employeeDateText(f, bad); }), 13) << bad;
     }
 }
 

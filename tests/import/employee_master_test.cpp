@@ -11,7 +11,6 @@ class EmployeeMasterTest : public TransferTest {
   protected:
     void SetUp() override {
         TransferTest::SetUp();
-        if (IsSkipped()) return;
         setLayout("iEmployee Master", {{1, "Title", 0, ""},
                                        {2, "Employee#", 1, ""},
                                        {3, "First name", 2, ""},

@@ -126,8 +126,8 @@ TEST_P(ExportCompare, EveryTableMatchesMdbExport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ExportCompare, testing::ValuesIn(testing_support::kAllFixtures),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
+                         [](const testing::TestParamInfo<const char*>& fixture) {
+                             std::string name = fixture.param;
                              name = name.substr(0, name.find('.'));
                              return name;
                          });

@@ -10,12 +10,14 @@
 
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "support/error_number.h"
 
 namespace {
 
 using jet::ColumnType;
 using jet::IndexKey;
 using jet::Value;
+using testing_support::errorNumberOf;
 
 std::string segment(ColumnType type, const Value& v, bool ascending = true) {
     IndexKey key;
@@ -154,13 +156,11 @@ TEST(IndexKeyBuild, MultiColumnNullsAndTypeErrors) {
     EXPECT_TRUE(jet::allKeyColumnsNull(index, jet::Row{Value(), Value()}));
 
     jet::Row wrongType = {std::string("x"), std::string("abc")};
-    try {
-        jet::buildIndexKey(index, wrongType);
-        FAIL() << "expected a type mismatch";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), jet::ErrorCode::TypeMismatch);
-        EXPECT_NE(std::string(e.what()).find("Id"), std::string::npos) << e.what();
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { jet::buildIndexKey(index, wrongType); }, &message),
+              jet::ErrorCode::TypeMismatch)
+        << "expected a type mismatch";
+    EXPECT_NE(message.find("Id"), std::string::npos) << message;
 
     // A text column in another sort order cannot be keyed.
     index.columns[0].sortOrder = 0x041E;  // Thai

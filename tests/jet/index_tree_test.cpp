@@ -18,10 +18,12 @@
 #include "jet/index_page.h"
 #include "jet/index_tree.h"
 #include "jet/pager.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
 
+using testing_support::errorNumberOf;
 using Entry = std::pair<std::vector<uint8_t>, jet::RowId>;
 
 struct EntryLess {
@@ -206,12 +208,11 @@ TEST(IndexTreeMaintenance, AppendsInKeyOrderKeepTheTailPath) {
     }
     expectMatches(tree, model, "after removing the newer half");
     jet::IndexKey tooLong(tree.maxKeySize() + 1, 0x7F);
-    try {
-        tree.insert(tooLong, jet::RowId{1, 1});
-        FAIL() << "an oversized key was accepted";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), jet::ErrorCode::TooLong);
-    }
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] {
+                  tree.insert(tooLong, jet::RowId{1, 1});
+              }),
+              jet::ErrorCode::TooLong)
+        << "an oversized key was accepted";
 }
 
 TEST(IndexTreeMaintenance, LongKeysBuildADeepTreeAndTearItDown) {

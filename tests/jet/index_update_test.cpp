@@ -14,9 +14,12 @@
 #include "jet/index_page.h"
 #include "jet/index_update.h"
 #include "jet/pager.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
+
+using testing_support::errorNumberOf;
 
 class TwoIndexes : public ::testing::Test {
   protected:
@@ -80,13 +83,13 @@ TEST_F(TwoIndexes, RefusalsComeBeforeAnyWrite) {
     insert({10, 1}, {std::string("Pear"), jet::Value()});
 
     auto codeOf = [&](const jet::Row& row, std::optional<jet::RowId> self) {
-        try {
-            jet::checkRowAgainstIndexes(*pager_, indexes_, row, self, "People");
-        } catch (const jet::Error& e) {
-            EXPECT_NE(std::string(e.what()).find("ByName"), std::string::npos) << e.what();
-            return std::optional<jet::ErrorCode>(e.code());
+        std::string message;
+        auto code = errorNumberOf<jet::Error>(
+            [&] { jet::checkRowAgainstIndexes(*pager_, indexes_, row, self, "People"); }, &message);
+        if (code) {
+            EXPECT_NE(message.find("ByName"), std::string::npos) << message;
         }
-        return std::optional<jet::ErrorCode>();
+        return code;
     };
     // Case-insensitive and trailing-space-insensitive duplicates.
     EXPECT_EQ(codeOf({std::string("APPLE "), int32_t(1)}, std::nullopt),
@@ -145,14 +148,17 @@ TEST_F(TwoIndexes, EntriesFollowInsertsUpdatesAndDeletes) {
     EXPECT_GT(released_[0], 0);
 
     // Removing a row the index never held is reported, naming the index.
-    try {
-        jet::removeRowFromIndexes(*pager_, indexes_, {std::string("nobody"), int32_t(1)},
-                                  jet::RowId{999, 1}, hooks_);
-        FAIL() << "missing entry not reported";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), jet::ErrorCode::Corrupt);
-        EXPECT_NE(std::string(e.what()).find("ByName"), std::string::npos);
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<jet::Error>(
+                  [&] {
+                      jet::removeRowFromIndexes(*pager_, indexes_,
+                                                {std::string("nobody"), int32_t(1)},
+                                                jet::RowId{999, 1}, hooks_);
+                  },
+                  &message),
+              jet::ErrorCode::Corrupt)
+        << "missing entry not reported";
+    EXPECT_NE(message.find("ByName"), std::string::npos);
 }
 
 }  // namespace
@@ -178,6 +184,9 @@ TEST(IndexUpdateOnAccessFiles, EmptyAndRefillEveryIndexOfAccessWrittenTables) {
         {
             auto db = jet::Database::open(path, jet::OpenMode::ReadWrite);
             jet::Pager& pager = db->impl()->pager();
+            // The trees are changed below the usage maps, which no one keeps here: the check of
+            // debug builds after a commit would find their new pages missing from the maps.
+            pager.setCommitObserver({});
             pager.begin();
             for (const std::string& tableName : db->tableNames()) {
                 jet::TableImpl& table = db->impl()->table(tableName);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/error.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,21 +26,11 @@ using jet::FaultPoint;
 using jet::OpenMode;
 using jet::Pager;
 using testing_support::copyFixture;
+using testing_support::errorNumberOf;
 using testing_support::readFile;
 using testing_support::TempDir;
 
 fs::path journalOf(const fs::path& db) { return fs::path(db.string() + ".jnl"); }
-
-template <typename F>
-ErrorCode errorOf(F&& f) {
-    try {
-        f();
-    } catch (const jet::Error& e) {
-        return e.code();
-    }
-    ADD_FAILURE() << "expected a jet::Error";
-    return ErrorCode::Io;
-}
 
 // Changes a few existing pages and appends two: the transaction every commit test uses.
 void makeChanges(Pager& pager) {
@@ -62,30 +53,31 @@ TEST(PagerRead, PagesSizesAndBadInput) {
     EXPECT_EQ(pager->read(3).get(), pager->read(3).get()) << "second read comes from the cache";
 
     // Page past the end: Corrupt, naming the file.
-    try {
-        pager->read(pager->pageCount());
-        ADD_FAILURE();
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), ErrorCode::Corrupt);
-        EXPECT_NE(std::string(e.what()).find("testV2000.mdb"), std::string::npos);
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->read(pager->pageCount()); }, &message),
+              ErrorCode::Corrupt);
+    EXPECT_NE(message.find("testV2000.mdb"), std::string::npos);
     // One pager per file, however the path is spelled.
     EXPECT_EQ(Pager::open(dir.path() / "." / "testV2000.mdb", OpenMode::ReadOnly), pager);
-    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::ReadOnly);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->begin(); }), ErrorCode::ReadOnly);
 
     auto jet3 = Pager::open(copyFixture("nwind.mdb", dir.path()), OpenMode::ReadOnly);
     EXPECT_EQ(jet3->pageSize(), 2048u);
-    EXPECT_EQ(errorOf([&] { Pager::open(dir / "nwind.mdb", OpenMode::ReadWrite); }),
-              ErrorCode::Unsupported);
+    EXPECT_EQ(
+        errorNumberOf<jet::Error>([&] { Pager::open(dir / "nwind.mdb", OpenMode::ReadWrite); }),
+        ErrorCode::Unsupported);
 
     std::ofstream(dir / "notes.mdb") << "name;amount\nsomebody;12.50\n";
-    EXPECT_EQ(errorOf([&] { Pager::open(dir / "notes.mdb", OpenMode::ReadOnly); }),
-              ErrorCode::NotADatabase);
+    EXPECT_EQ(
+        errorNumberOf<jet::Error>([&] { Pager::open(dir / "notes.mdb", OpenMode::ReadOnly); }),
+        ErrorCode::NotADatabase);
     std::ofstream(dir / "empty.mdb");
-    EXPECT_EQ(errorOf([&] { Pager::open(dir / "empty.mdb", OpenMode::ReadWrite); }),
-              ErrorCode::NotADatabase);
-    EXPECT_EQ(errorOf([&] { Pager::open(dir / "missing.mdb", OpenMode::ReadOnly); }),
-              ErrorCode::NotFound);
+    EXPECT_EQ(
+        errorNumberOf<jet::Error>([&] { Pager::open(dir / "empty.mdb", OpenMode::ReadWrite); }),
+        ErrorCode::NotADatabase);
+    EXPECT_EQ(
+        errorNumberOf<jet::Error>([&] { Pager::open(dir / "missing.mdb", OpenMode::ReadOnly); }),
+        ErrorCode::NotFound);
 }
 
 TEST(PagerTransaction, SavepointsRollbackAndCommit) {
@@ -94,11 +86,11 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     std::string original = readFile(db);
     auto pager = Pager::open(db, OpenMode::ReadWrite);
     const uint32_t pages = pager->pageCount();
-    EXPECT_EQ(errorOf([&] { pager->write(1); }), ErrorCode::Transaction);
-    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->write(1); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->commit(); }), ErrorCode::Transaction);
 
     pager->begin();
-    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->begin(); }), ErrorCode::Transaction);
     uint8_t* p1 = pager->write(1);
     p1[20] = 0x11;
     auto outer = pager->savepoint();
@@ -121,7 +113,7 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     EXPECT_EQ((*pager->read(1))[20], 0x11);
     EXPECT_EQ(p1, pager->write(1)) << "a buffer written before the savepoint stays valid";
     EXPECT_EQ((*pager->read(2))[20], uint8_t(original[2 * 4096 + 20]));
-    EXPECT_EQ(errorOf([&] { pager->rollbackTo(inner); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->rollbackTo(inner); }), ErrorCode::Transaction);
 
     // Rolled back past the savepoint, the savepoint itself stays usable.
     pager->write(3)[0] = 0x66;
@@ -141,7 +133,7 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     EXPECT_EQ((*pager->read(4))[1], uint8_t(original[4 * 4096 + 1]));
     EXPECT_EQ((*pager->read(6))[0], uint8_t(original[6 * 4096]));
     pager->release(outer);
-    EXPECT_EQ(errorOf([&] { pager->rollbackTo(outer); }), ErrorCode::Transaction);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->rollbackTo(outer); }), ErrorCode::Transaction);
 
     pager->rollback();
     EXPECT_EQ(readFile(db), original);
@@ -201,7 +193,7 @@ TEST(PagerTransaction, PageVersionsChangeWheneverContentsMay) {
     pager->setFaultHook([](FaultPoint point, uint64_t) {
         if (point == FaultPoint::PageWrite) throw jet::Error(ErrorCode::Io, "injected");
     });
-    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->commit(); }), ErrorCode::Io);
     EXPECT_NE(pager->version(3), before);
 }
 
@@ -224,7 +216,7 @@ TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
         });
         pager->begin();
         makeChanges(*pager);
-        EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
+        EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->commit(); }), ErrorCode::Io);
         EXPECT_FALSE(pager->inTransaction());
         EXPECT_EQ(readFile(db), original);
         EXPECT_FALSE(fs::exists(journalOf(db)));
@@ -247,8 +239,8 @@ TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
     });
     pager->begin();
     makeChanges(*pager);
-    EXPECT_EQ(errorOf([&] { pager->commit(); }), ErrorCode::Io);
-    EXPECT_EQ(errorOf([&] { pager->begin(); }), ErrorCode::Io);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->commit(); }), ErrorCode::Io);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { pager->begin(); }), ErrorCode::Io);
     fs::remove(journalOf(db));
 }
 
@@ -387,7 +379,8 @@ TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
         _exit(0);
     }
     waitForChild(pipeFds[0]);
-    EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
+              ErrorCode::InUse);
     EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
@@ -403,7 +396,8 @@ TEST(PagerLocking, ReadOnlyFileOrFolderRefusedAtOpen) {
     fs::path db = copyFixture("testV2000.mdb", dir.path());
     fs::permissions(db, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::ReadOnly);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
+              ErrorCode::ReadOnly);
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadOnly));
     fs::permissions(db, fs::perms::owner_write, fs::perm_options::add);
 
@@ -411,13 +405,11 @@ TEST(PagerLocking, ReadOnlyFileOrFolderRefusedAtOpen) {
     fs::create_directory(sub);
     fs::path inner = copyFixture("testV2000.mdb", sub);
     fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
-    try {
-        Pager::open(inner, OpenMode::ReadWrite);
-        ADD_FAILURE() << "a read-only folder was accepted";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), ErrorCode::ReadOnly);
-        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos);
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(inner, OpenMode::ReadWrite); }, &message),
+              ErrorCode::ReadOnly)
+        << "a read-only folder was accepted";
+    EXPECT_NE(message.find("folder"), std::string::npos);
     EXPECT_TRUE(Pager::open(inner, OpenMode::ReadOnly));
     fs::permissions(sub, fs::perms::owner_all);
 }
@@ -433,7 +425,8 @@ TEST(PagerCreate, NewFileGrowsByCommit) {
     pager->write(1)[0] = 0x01;
     pager->commit();
     EXPECT_EQ(fs::file_size(db), 2u * 4096);
-    EXPECT_EQ(errorOf([&] { Pager::create(db, 4096); }), ErrorCode::InvalidDefinition);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::create(db, 4096); }),
+              ErrorCode::InvalidDefinition);
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 #include <algorithm>
 
 #include "jet/database.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
 
 using jet::Database;
 using jet::OpenMode;
+using testing_support::errorNumberOf;
 using testing_support::fixturePath;
 using testing_support::runCommand;
 
@@ -38,12 +40,11 @@ TEST(OpenDatabase, OnePerFileAndClearErrors) {
     // Jet 3 files are only read.
     testing_support::TempDir dir;
     auto jet3 = testing_support::copyFixture("nwind.mdb", dir.path());
-    try {
-        Database::open(jet3, OpenMode::ReadWrite);
-        ADD_FAILURE();
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), jet::ErrorCode::Unsupported) << e.what();
-    }
+    std::string message;
+    EXPECT_EQ(
+        errorNumberOf<jet::Error>([&] { Database::open(jet3, OpenMode::ReadWrite); }, &message),
+        jet::ErrorCode::Unsupported)
+        << message;
     EXPECT_EQ(Database::open(jet3, OpenMode::ReadOnly)->jetVersion(), 3);
 
     // Asking for writing a file already open for reading gives the same, now writable, object.
@@ -54,19 +55,14 @@ TEST(OpenDatabase, OnePerFileAndClearErrors) {
     EXPECT_EQ(reader.get(), writer.get());
     EXPECT_TRUE(reader->writable());
 
-    try {
-        Database::open("/nonexistent/folder/file.mdb", OpenMode::ReadOnly);
-        ADD_FAILURE();
-    } catch (const jet::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("/nonexistent/folder/file.mdb"), std::string::npos);
-    }
-    try {
-        a->table("NoSuchTable");
-        ADD_FAILURE();
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), jet::ErrorCode::NotFound);
-        EXPECT_NE(std::string(e.what()).find("NoSuchTable"), std::string::npos);
-    }
+    EXPECT_NE(
+        errorNumberOf<jet::Error>(
+            [&] { Database::open("/nonexistent/folder/file.mdb", OpenMode::ReadOnly); }, &message),
+        std::nullopt);
+    EXPECT_NE(message.find("/nonexistent/folder/file.mdb"), std::string::npos);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { a->table("NoSuchTable"); }, &message),
+              jet::ErrorCode::NotFound);
+    EXPECT_NE(message.find("NoSuchTable"), std::string::npos);
 }
 
 TEST(Catalog, UserAndSystemTablesCaseInsensitive) {

@@ -12,6 +12,7 @@
 #include "jet/error.h"
 #include "jet/index_check.h"
 #include "jet/table_write.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace jet;
 using testing_support::copyFixture;
+using testing_support::errorNumberOf;
 using testing_support::readFile;
 using testing_support::runCommand;
 using testing_support::TempDir;
@@ -29,16 +31,6 @@ std::string randomWord(std::mt19937& random, size_t maxLength) {
     size_t length = 1 + random() % maxLength;
     for (size_t i = 0; i < length; ++i) s += pieces[random() % 12];
     return s;
-}
-
-template <typename F>
-ErrorCode errorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.code();
-    }
-    return ErrorCode::Io;  // stands for "no error"
 }
 
 std::vector<std::string> problemsOf(Database& db, const std::string& table) {
@@ -135,16 +127,16 @@ TEST(RowIndexWrite, AutoNumberAndUniqueKeys) {
     std::string bytes = readFile(other);
     Row row{Value("abcdefg"), Value("x"), Value(uint8_t(1)), Value(int16_t(1)), Value(int32_t(1)),
             Value(1.0), Value(DateTime{40000}), Value(Currency{10000}), Value(true)};
-    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::DuplicateKey);
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::DuplicateKey);
     row[0] = Value();
-    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::NullNotAllowed);
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::NullNotAllowed);
     EXPECT_EQ(readFile(other), bytes);
 
     // Changing a key onto another row's key is refused too; keeping one's own key is fine.
     row[0] = Value("new key");
     RowId added = t1.insert(row);
     row[0] = Value("a");
-    EXPECT_EQ(errorOf([&] { t1.update(added, row); }), ErrorCode::DuplicateKey);
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.update(added, row); }), ErrorCode::DuplicateKey);
     row[0] = Value("new key");
     row[1] = Value("other text");
     t1.update(added, row);
@@ -176,26 +168,30 @@ TEST(RowRelationships, ReferencesRefusedOrCascaded) {
         return out;
     };
     Row row{Value(int32_t(7)), Value(int32_t(99)), Value(int32_t(10)), Value("new"), Value(int32_t(0))};
-    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::Relationship) << "no Table2 row 99";
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::Relationship)
+        << "no Table2 row 99";
     row[1] = Value(int32_t(2));
     row[2] = Value(int32_t(98));
-    EXPECT_EQ(errorOf([&] { t1.insert(row); }), ErrorCode::Relationship) << "no Table3 row 98";
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::Relationship)
+        << "no Table3 row 98";
     row[2] = Value();
     RowId added = t1.insert(row);  // a null reference refers to nothing
     row[2] = Value(int32_t(12));
     t1.update(added, row);
     row[1] = Value(int32_t(50));
-    EXPECT_EQ(errorOf([&] { t1.update(added, row); }), ErrorCode::Relationship);
+    EXPECT_EQ(errorNumberOf<Error>([&] { t1.update(added, row); }), ErrorCode::Relationship);
 
     // Table2 -> Table1 cascades deletes but not updates.
-    EXPECT_EQ(errorOf([&] { t2.update(idOf(t2, 0), Row{Value(int32_t(5)), Value("x")}); }),
+    EXPECT_EQ(errorNumberOf<Error>([&] {
+                  t2.update(idOf(t2, 0), Row{Value(int32_t(5)), Value("x")});
+              }),
               ErrorCode::Relationship);
     t2.update(idOf(t2, 0), Row{Value(int32_t(0)), Value("same key, new data")});
     t2.remove(idOf(t2, 1));
     EXPECT_EQ(ids(t1), (std::vector<int32_t>{0, 3, 7})) << "rows 1 and 2 referred to Table2 row 1";
 
     // Table3 -> Table1 cascades updates but not deletes.
-    EXPECT_EQ(errorOf([&] { t3.remove(idOf(t3, 13)); }), ErrorCode::Relationship);
+    EXPECT_EQ(errorNumberOf<Error>([&] { t3.remove(idOf(t3, 13)); }), ErrorCode::Relationship);
     t3.update(idOf(t3, 13), Row{Value(int32_t(23)), Value("bar23")});
     EXPECT_EQ(t1.read(idOf(t1, 3), 2), Value(int32_t(23)));
     t3.remove(idOf(t3, 11));  // nothing refers to it any more

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <string>
 #include <vector>
 
@@ -9,6 +7,7 @@
 #include "text/elapsed_time.h"
 #include "layout/line_mapping.h"
 #include "report/run_time_error.h"
+#include "support/error_number.h"
 
 namespace {
 
@@ -16,16 +15,9 @@ using layout::amountOfColumn;
 using layout::currencyToText;
 using layout::splitLine;
 using layout::textToCurrency;
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 using Pieces = std::vector<std::string>;
-
-int errorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const report::RunTimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 TEST(SplitLine, CutsAtEveryWholeSeparatorWithoutQuotingOrTrimming) {
     EXPECT_EQ(splitLine("E001,100,,-25.50,", ","), (Pieces{"E001", "100", "", "-25.50", ""}));
@@ -42,14 +34,11 @@ TEST(ColumnText, ReadsPieceFieldNoMinusOneAndRefusesMissingPieces) {
     const Pieces pieces{"E001", "100", ""};
     EXPECT_EQ(layout::columnText(pieces, 1), "E001");
     EXPECT_EQ(layout::columnText(pieces, 3), "");
-    EXPECT_EQ(errorNumberOf([&] { layout::columnText(pieces, 4); }), 9);
-    EXPECT_EQ(errorNumberOf([&] { layout::columnText(pieces, 0); }), 9);
-    EXPECT_EQ(errorNumberOf([&] { layout::columnText(pieces, -3); }), 9);
-    try {
-        layout::columnText(pieces, 4);
-    } catch (const report::RunTimeError& e) {
-        EXPECT_EQ(e.description(), "Subscript out of range");
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { layout::columnText(pieces, 4); }, &message), 9);
+    EXPECT_EQ(message, "Subscript out of range");
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { layout::columnText(pieces, 0); }), 9);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { layout::columnText(pieces, -3); }), 9);
 }
 
 TEST(PayItemKey, CutsOneTwoTwoCharactersAndToleratesShortKeys) {
@@ -112,20 +101,22 @@ TEST(TextToCurrency, RoundsTheFifthDecimalHalfToEven) {
 TEST(TextToCurrency, RefusesTextWithoutANumberAndOutOfRangeValues) {
     for (const char* bad : {"", "   ", "abc", "-", ".", "\"100\"", "1.2.3", "12a", "1 000", ",100",
                             "100,", "1,,000", "--1", "1e3", "฿100", "(12"}) {
-        EXPECT_EQ(errorNumberOf([&] { textToCurrency(bad); }), 13) << "'" << bad << "'";
+        EXPECT_EQ(errorNumberOf<RunTimeError>([&] { textToCurrency(bad); }), 13)
+            << "'" << bad << "'";
     }
-    EXPECT_EQ(errorNumberOf([] { textToCurrency("922337203685477.5808"); }), 6);
-    EXPECT_EQ(errorNumberOf([] { textToCurrency("-922337203685477.5809"); }), 6);
-    EXPECT_EQ(errorNumberOf([] { textToCurrency("99999999999999999999999999999999999999999"); }),
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { textToCurrency("922337203685477.5808"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { textToCurrency("-922337203685477.5809"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [] { textToCurrency("99999999999999999999999999999999999999999"); }),
               6);
     // A value that rounds past the top of the range overflows too.
-    EXPECT_EQ(errorNumberOf([] { textToCurrency("922337203685477.58075"); }), 6);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { textToCurrency("922337203685477.58075"); }), 6);
 }
 
 TEST(AmountOfColumn, EmptyIsZeroButBlanksAreNotANumber) {
     EXPECT_EQ(amountOfColumn("").units, 0);
     EXPECT_EQ(amountOfColumn("0.00").units, 0);
-    EXPECT_EQ(errorNumberOf([] { amountOfColumn(" "); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] { amountOfColumn(" "); }), 13);
 }
 
 TEST(CurrencyToText, WritesTheShortestPlainForm) {

@@ -6,10 +6,13 @@
 
 #include "layout/line_reader.h"
 #include "report/run_time_error.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
 
+using report::RunTimeError;
+using testing_support::errorNumberOf;
 using testing_support::TempDir;
 
 std::vector<std::string> readAll(const std::filesystem::path& path) {
@@ -68,19 +71,10 @@ TEST(InputTextFile, StreamsLinesLongerThanItsBufferAndLineEndsAcrossBufferEdges)
 TEST(InputTextFile, OpeningWhatIsNoReadableFileFailsWithAFileError) {
     TempDir dir;
     layout::InputTextFile file;
-    try {
-        file.open(dir / "missing.txt");
-        FAIL();
-    } catch (const report::RunTimeError& e) {
-        EXPECT_EQ(e.number(), 53);
-        EXPECT_EQ(e.description(), "File not found");
-    }
-    try {
-        file.open(dir.path());
-        FAIL();
-    } catch (const report::RunTimeError& e) {
-        EXPECT_EQ(e.number(), 75);
-    }
+    std::string message;
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { file.open(dir / "missing.txt"); }, &message), 53);
+    EXPECT_EQ(message, "File not found");
+    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { file.open(dir.path()); }), 75);
     EXPECT_FALSE(file.isOpen());
 }
 

@@ -14,6 +14,7 @@
 
 #include "jet/database_impl.h"
 #include "jet/pager.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 #include "workload.h"
 
@@ -24,13 +25,8 @@ namespace fs = std::filesystem;
 
 // The error code of opening `file` for writing, or nullopt when it opened.
 std::optional<jet::ErrorCode> openForWriting(const fs::path& file, std::string* message = nullptr) {
-    try {
-        auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
-        return std::nullopt;
-    } catch (const jet::Error& e) {
-        if (message) *message = e.what();
-        return e.code();
-    }
+    return testing_support::errorNumberOf<jet::Error>(
+        [&] { jet::Database::open(file, jet::OpenMode::ReadWrite); }, message);
 }
 
 // Forks a child that runs `body` and then waits for a byte on the returned pipe before it

@@ -12,6 +12,7 @@
 
 #include "jet/database_impl.h"
 #include "jet/pager.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 #include "workload.h"
 
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using jet::FaultPoint;
+using testing_support::errorNumberOf;
 
 constexpr int kCommitted = 4;  // commits in the starting file; the failing one is the next
 
@@ -90,14 +92,12 @@ TEST_F(FaultTest, AFailureAtAnyStepOfACommitChangesNothing) {
                                      file.string() + ": No space left on device");
                 }
             });
-            try {
-                runCommit(*db, kCommitted + 1);
-                ADD_FAILURE() << what << ": the commit succeeded";
-            } catch (const jet::Error& e) {
-                EXPECT_EQ(e.code(), jet::ErrorCode::Io) << what;
-                EXPECT_NE(std::string(e.what()).find(file.filename().string()), std::string::npos)
-                    << what << ": " << e.what();
-            }
+            std::string message;
+            EXPECT_EQ(errorNumberOf<jet::Error>([&] { runCommit(*db, kCommitted + 1); }, &message),
+                      jet::ErrorCode::Io)
+                << what << ": the commit succeeded";
+            EXPECT_NE(message.find(file.filename().string()), std::string::npos)
+                << what << ": " << message;
             EXPECT_FALSE(db->inTransaction()) << what;
             // On disk, byte for byte the file before the commit, and no journal left.
             EXPECT_TRUE(testing_support::readFile(file) == baselineBytes) << what;

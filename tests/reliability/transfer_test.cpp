@@ -61,7 +61,7 @@ std::string dumpAndAudit(const fs::path& db) {
 class TransferTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fs::exists(kProgram)) GTEST_SKIP() << kProgram << " is not built";
+        if (!fs::exists(kProgram)) SKIP_OR_FAIL_IN_CI() << kProgram << " is not built";
         int status = 0;
         const std::string out = testing_support::runCommand(
             quote(kProgram) + " sample " + quote(dir_.path()) + " --employees 150 2>&1", &status);

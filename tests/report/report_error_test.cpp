@@ -8,11 +8,13 @@
 
 #include "report/console_error_report.h"
 #include "report/report_error.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
 
 using report::RunTimeError;
+using testing_support::errorNumberOf;
 
 // Records every property set and report, in the order they happen, across instances.
 struct Recording {
@@ -133,12 +135,11 @@ TEST_F(ReportErrorTest, EveryReportAndNoteIsLoggedOnOneLineWithDateAndTime) {
 
 TEST_F(ReportErrorTest, MissingComponentFailsAsTheLanguageDoesButTheLogKeepsTheReport) {
     report::registerComponent(report::kErrorReportClassId, nullptr);
-    try {
-        report::ReportError(RunTimeError(6, "Overflow", "ImportData"), "frmMain", "ctx");
-        FAIL() << "no component registered";
-    } catch (const RunTimeError& e) {
-        EXPECT_EQ(e.number(), 429);
-    }
+    EXPECT_EQ(errorNumberOf<RunTimeError>([] {
+                  report::ReportError(RunTimeError(6, "Overflow", "ImportData"), "frmMain", "ctx");
+              }),
+              429)
+        << "no component registered";
     EXPECT_NE(log().find("Overflow"), std::string::npos);
     EXPECT_THROW(report::createComponent("No.Such.Class"), RunTimeError);
 }

@@ -115,4 +115,11 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
     return rows;
 }
 
+bool runningInCi() {
+    const char* ci = std::getenv("CI");
+    if (ci == nullptr) return false;
+    const std::string value = ci;
+    return !value.empty() && value != "0" && value != "false";
+}
+
 }  // namespace testing_support

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace testing_support {
 
 // A fresh folder under the system's temporary directory, removed with the object.
@@ -43,4 +45,15 @@ std::vector<std::string> splitLines(const std::string& text);
 // quotes kept.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text);
 
+// Whether this is a CI run: the environment variable CI is set (and not "0" or "false").
+bool runningInCi();
+
 }  // namespace testing_support
+
+// Leaves a test that needs what this machine lacks (a program not built, a tool not installed):
+// a skip on a developer's machine, a failure in CI, where everything must be there. Takes a
+// streamed reason, as GTEST_SKIP() does.
+#define SKIP_OR_FAIL_IN_CI()                                                 \
+    return GTEST_MESSAGE_("", ::testing_support::runningInCi()               \
+                                  ? ::testing::TestPartResult::kFatalFailure \
+                                  : ::testing::TestPartResult::kSkip)

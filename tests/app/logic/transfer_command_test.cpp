@@ -11,7 +11,6 @@ class TransferCommandTest : public TransferTest {
   protected:
     void SetUp() override {
         TransferTest::SetUp();
-        if (IsSkipped()) return;
         setLayout("iData Calc", {{1, "Employee#", 1, ""},
                                  {2, "I0101", 2, ""},
                                  {3, "I0102", 3, ""},
