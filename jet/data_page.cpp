@@ -31,6 +31,22 @@ void storeFreeSpace(uint8_t* page, const JetFormat& format) {
     putU16(page + format.dataFreeSpace, uint16_t(freeSpace(page, format)));
 }
 
+// A slot a delete emptied: both flags and no bytes. Overflow targets (deleted flag only) and
+// deleted rows that kept their bytes are left alone.
+bool emptied(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    return (slotFlags(page, format, row) & kDeletedRow) == kDeletedRow &&
+           rowBytes(page, format, row).empty();
+}
+
+// The lowest emptied slot, or slotCount() when there is none.
+uint16_t reusableSlot(const uint8_t* page, const JetFormat& format) {
+    const uint16_t n = slotCount(page, format);
+    for (uint16_t r = 0; r < n; ++r) {
+        if (emptied(page, format, r)) return r;
+    }
+    return n;
+}
+
 }  // namespace
 
 void initialise(uint8_t* page, const JetFormat& format, uint32_t owner) {
@@ -61,7 +77,17 @@ uint32_t freeSpace(const uint8_t* page, const JetFormat& format) {
 }
 
 bool hasRoomFor(const uint8_t* page, const JetFormat& format, size_t size) {
-    return slotCount(page, format) < kMaxSlots && freeSpace(page, format) >= size + 2;
+    const uint16_t n = slotCount(page, format);
+    if (reusableSlot(page, format) < n) return freeSpace(page, format) >= size;
+    return n < kMaxSlots && freeSpace(page, format) >= size + 2;
+}
+
+bool holdsNoRows(const uint8_t* page, const JetFormat& format) {
+    const uint16_t n = slotCount(page, format);
+    for (uint16_t r = 0; r < n; ++r) {
+        if ((slotFlags(page, format, r) & kDeletedRow) != kDeletedRow) return false;
+    }
+    return true;
 }
 
 std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, uint16_t row) {
@@ -73,7 +99,11 @@ std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, 
 
 uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> bytes,
                uint16_t flags) {
-    uint16_t row = slotCount(page, format);
+    uint16_t row = reusableSlot(page, format);
+    if (row < slotCount(page, format)) {
+        replaceRow(page, format, row, bytes, flags);
+        return uint8_t(row);
+    }
     uint32_t start = lowestStart(page, format) - uint32_t(bytes.size());
     if (!bytes.empty()) std::memcpy(page + start, bytes.data(), bytes.size());
     putU16(page + slotOffset(format, row), uint16_t(start | flags));
@@ -132,6 +162,14 @@ bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
 
 void deleteRow(uint8_t* page, const JetFormat& format, uint16_t row) {
     replaceRow(page, format, row, {}, kDeletedRow);
+    uint16_t n = slotCount(page, format);
+    if (n == 0 || !emptied(page, format, uint16_t(n - 1))) return;
+    while (n > 0 && emptied(page, format, uint16_t(n - 1))) {
+        --n;
+        putU16(page + slotOffset(format, n), 0);
+    }
+    putU16(page + format.dataRowCount, n);
+    storeFreeSpace(page, format);
 }
 
 }  // namespace jet::data_page

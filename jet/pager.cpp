@@ -466,6 +466,7 @@ public:
             undo_.pop_back();
         }
         pageCount_ = sp->pageCount;
+        freePageHint_ = 0;
         epoch_ = sp->id;
         savepoints_.erase(sp + 1, savepoints_.end());
     }
@@ -564,6 +565,7 @@ private:
         undo_.clear();
         savepoints_.clear();
         pageCount_ = committedPageCount_;
+        freePageHint_ = 0;
         inTransaction_ = false;
     }
 

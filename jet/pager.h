@@ -76,6 +76,15 @@ public:
     // use it to kill the process at an exact point.
     using FaultHook = std::function<void(FaultPoint point, uint64_t count)>;
     virtual void setFaultHook(FaultHook hook) = 0;
+
+    // Where the search for a free page may start: no page below it was free when it was set
+    // (the free-page map's writer keeps it). Rolling back resets it to 0, since pages taken by
+    // the undone changes are free again.
+    uint32_t freePageHint() const { return freePageHint_; }
+    void setFreePageHint(uint32_t page) { freePageHint_ = page; }
+
+protected:
+    uint32_t freePageHint_ = 0;
 };
 
 }  // namespace jet
