@@ -15,6 +15,7 @@
 #include "jet/pager.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
+#include "create_sample_schema.h"
 #include "support/test_support.h"
 
 namespace {
@@ -76,27 +77,15 @@ TEST(DataPageSlots, AFullSlotTableTakesRowsOnlyInEmptiedSlots) {
 }
 
 TableDefinition payTable() {
+    using testing_support::index;
+    using testing_support::text;
+    using testing_support::typed;
     TableDefinition t;
     t.name = "Pay Lines";
-    auto column = [&](const char* name, ColumnType type, int size) {
-        ColumnDefinition c;
-        c.name = name;
-        c.type = type;
-        c.size = size;
-        t.columns.push_back(c);
-    };
-    column("Id", ColumnType::Long, 0);
-    column("Employee", ColumnType::Text, 40);
-    column("Amount", ColumnType::Double, 0);
-    column("Note", ColumnType::Memo, 0);
-    IndexDefinition key;
-    key.name = "PrimaryKey";
-    key.columns = {{"Id"}};
-    key.primaryKey = key.unique = true;
-    IndexDefinition byEmployee;
-    byEmployee.name = "Employee";
-    byEmployee.columns = {{"Employee"}};
-    t.indexes = {key, byEmployee};
+    t.columns = {typed("Id", ColumnType::Long), text("Employee", 40),
+                 typed("Amount", ColumnType::Double), typed("Note", ColumnType::Memo)};
+    t.indexes = {index("PrimaryKey", {"Id"}, true), index("Employee", {"Employee"})};
+    t.indexes[0].unique = true;
     return t;
 }
 
