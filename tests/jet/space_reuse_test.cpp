@@ -157,6 +157,14 @@ void expectFileSound(const fs::path& file, size_t rows) {
     EXPECT_EQ(status, 0) << out;
 }
 
+// The table's indexes agree with its rows; then, closed, the file passes every outside check.
+void closeAndExpectSound(PayFile& f, const fs::path& file, size_t rows) {
+    EXPECT_TRUE(checkTableIndexes(f.impl()).empty());
+    f.db.reset();
+    f.pager.reset();
+    expectFileSound(file, rows);
+}
+
 // Each round deletes every row and adds as many new ones with new keys, as a monthly transfer
 // replaces an employee's lines: after the first round the file no longer grows.
 TEST(SpaceReuse, ReplacingEveryRowLeavesTheFileItsSize) {
@@ -183,10 +191,7 @@ TEST(SpaceReuse, ReplacingEveryRowLeavesTheFileItsSize) {
     EXPECT_LE(f.pager->pageCount(), pages + 2);
     EXPECT_LE(f.dataPages(), dataPages + 1);
     EXPECT_LE(f.indexPages(), indexPages + 2);
-    EXPECT_TRUE(checkTableIndexes(f.impl()).empty());
-    f.db.reset();
-    f.pager.reset();
-    expectFileSound(file, perRound);
+    closeAndExpectSound(f, file, perRound);
 }
 
 // Emptied data, long-value and index pages go back to the free-page map, and the next pages any
@@ -233,10 +238,7 @@ TEST(SpaceReuse, EmptiedPagesOfEveryKindAreFreedAndTakenAgain) {
     for (int32_t id = 0; id < 1500; ++id) f.table().insert(payRow(id, id % 10 == 0 ? 3000 : 10));
     f.db->commit();
     EXPECT_LE(f.pager->pageCount(), pages + 1);
-    EXPECT_TRUE(checkTableIndexes(f.impl()).empty());
-    f.db.reset();
-    f.pager.reset();
-    expectFileSound(file, 1500);
+    closeAndExpectSound(f, file, 1500);
 }
 
 // Deleting most keys of a range leaves leaves nearly empty; they merge into their neighbours.
@@ -254,10 +256,7 @@ TEST(SpaceReuse, NearlyEmptyIndexLeavesMerge) {
     }
     f.db->commit();
     EXPECT_LT(f.indexPages() * 3, before);
-    EXPECT_TRUE(checkTableIndexes(f.impl()).empty());
-    f.db.reset();
-    f.pager.reset();
-    expectFileSound(file, 400);
+    closeAndExpectSound(f, file, 400);
 }
 
 // Random inserts, updates and deletes, committed and rolled back, in batches: every structure
@@ -301,9 +300,7 @@ TEST(SpaceReuse, RandomMixKeepsTheFileSound) {
     EXPECT_EQ(f.rows().size(), live.size());
     // About as many rows as after the warm-up: the file has grown little since.
     EXPECT_LE(f.pager->pageCount(), pagesAfterWarmUp * 3 / 2);
-    f.db.reset();
-    f.pager.reset();
-    expectFileSound(file, live.size());
+    closeAndExpectSound(f, file, live.size());
 }
 
 }  // namespace
