@@ -241,6 +241,28 @@ TEST(SpaceReuse, EmptiedPagesOfEveryKindAreFreedAndTakenAgain) {
     closeAndExpectSound(f, file, 1500);
 }
 
+// A page freed, taken again and given back by a rollback keeps its old bytes: nothing may take
+// it for the table's next rows unless the free-page map hands it out again.
+TEST(SpaceReuse, APageTakenAgainAndRolledBackIsNotWrittenAsTheTables) {
+    TempDir dir;
+    const fs::path file = dir / "Pay.mdb";
+    PayFile f(file);
+    f.db->begin();
+    for (int32_t id = 0; id < 300; ++id) f.table().insert(payRow(id, 10));
+    f.db->commit();
+    f.db->begin();
+    for (const auto& [id, key] : f.rows()) f.table().remove(id);
+    f.db->commit();
+    f.db->begin();
+    f.table().insert(payRow(1000, 10));
+    f.db->rollback();
+    f.db->begin();
+    for (int32_t id = 2000; id < 2010; ++id) f.table().insert(payRow(id, 10));
+    f.db->commit();
+    EXPECT_EQ(f.rows().size(), 10u);
+    closeAndExpectSound(f, file, 10);
+}
+
 // Deleting most keys of a range leaves leaves nearly empty; they merge into their neighbours.
 TEST(SpaceReuse, NearlyEmptyIndexLeavesMerge) {
     TempDir dir;
