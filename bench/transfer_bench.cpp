@@ -10,6 +10,10 @@
 // Companies are generated once per size under DIR (by `veltra-transfer sample`, with --full the
 // full load: every employee on file, one line per employee holding every amount) and reused;
 // every transfer runs on a fresh copy, in a child process so that its peak memory is its own.
+//
+// With --repeat N (one size, one kind) the transfer runs N times on the same copy instead, and
+// each run's file size, peak memory and CPU time are printed: how the file ages.
+//   bench/transfer_bench --full --sizes 32767 --kinds calc --repeat 24
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -193,12 +197,8 @@ bool makeSample(const std::string& program, const fs::path& folder, int size, bo
     return std::system(command.c_str()) == 0;
 }
 
-bool measure(const fs::path& sample, const fs::path& work, int kind, Row& row) {
-    fs::remove_all(work);
-    fs::create_directories(work);
-    for (const auto& entry : fs::directory_iterator(sample)) {
-        fs::copy_file(entry.path(), work / entry.path().filename());
-    }
+// Runs one transfer in a child process on the company in `work` as it stands.
+bool runChild(const fs::path& work, int kind, Row& row) {
     row.sizeBefore = static_cast<long long>(fs::file_size(work / "Melvar.mdb"));
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) return false;
@@ -219,8 +219,55 @@ bool measure(const fs::path& sample, const fs::path& work, int kind, Row& row) {
     if (got != sizeof row.child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
     row.peakRssKb = usage.ru_maxrss;
     row.sizeAfter = static_cast<long long>(fs::file_size(work / "Melvar.mdb"));
+    return true;
+}
+
+void copyCompany(const fs::path& sample, const fs::path& work) {
+    fs::remove_all(work);
+    fs::create_directories(work);
+    for (const auto& entry : fs::directory_iterator(sample)) {
+        fs::copy_file(entry.path(), work / entry.path().filename());
+    }
+}
+
+bool measure(const fs::path& sample, const fs::path& work, int kind, Row& row) {
+    copyCompany(sample, work);
+    if (!runChild(work, kind, row)) return false;
     row.floorSeconds = rawFloor(work, row.child.bytesWritten);
     return true;
+}
+
+// The same transfer again and again on one copy, as a company runs it month after month: does
+// the file level off, and do memory and time stay flat as it ages?
+int repeatTransfers(const fs::path& sample, const fs::path& work, int kind, int size, int times,
+                    const std::string& header, const fs::path& out) {
+    copyCompany(sample, work);
+    std::ostringstream table;
+    table << "| transfer | file MB | growth % | peak RSS MB | cpu s | wall s |\n"
+          << "|---:|---:|---:|---:|---:|---:|\n";
+    char buf[256];
+    for (int i = 1; i <= times; ++i) {
+        Row row;
+        if (!runChild(work, kind, row)) {
+            std::fprintf(stderr, "%s, %d employees: transfer %d did not finish\n", kKindNames[kind],
+                         size, i);
+            return 1;
+        }
+        const double growth =
+            row.sizeBefore > 0 ? 100.0 * double(row.sizeAfter - row.sizeBefore) / row.sizeBefore : 0;
+        std::snprintf(buf, sizeof buf, "| %d | %.1f | %.2f | %.1f | %.3f | %.3f |\n", i,
+                      row.sizeAfter / 1048576.0, growth, row.peakRssKb / 1024.0,
+                      row.child.cpuSeconds, row.child.seconds);
+        table << buf;
+        std::fputs(buf, stderr);
+    }
+    fs::remove_all(work);
+    std::fputs(table.str().c_str(), stdout);
+    if (!out.empty()) {
+        std::ofstream file(out);
+        file << header << table.str();
+    }
+    return 0;
 }
 
 std::vector<std::string> split(const std::string& text) {
@@ -291,6 +338,7 @@ int main(int argc, char** argv) {
     std::string sampleProgram = (self.parent_path().parent_path() / "app" / "veltra-transfer");
     std::string commandLine;
     bool full = false;
+    int repeat = 0;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
 
     for (int i = 1; i < argc; ++i) {
@@ -310,6 +358,8 @@ int main(int argc, char** argv) {
             dir = argv[++i];
         } else if (arg == "--out" && hasValue) {
             out = argv[++i];
+        } else if (arg == "--repeat" && hasValue) {
+            repeat = std::atoi(argv[++i]);
         } else if (arg == "--full") {
             full = true;
         } else if (arg == "--sample" && hasValue) {
@@ -317,11 +367,27 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: transfer_bench [--sizes N,N] [--kinds employee,calc,pm,pd] "
-                         "[--full] [--dir DIR] [--out FILE] [--sample PROGRAM]\n");
+                         "[--full] [--dir DIR] [--out FILE] [--sample PROGRAM] [--repeat N]\n");
             return 2;
         }
     }
     const std::string description = machine();
+    if (repeat > 0) {
+        if (sizes.size() != 1 || kinds.size() != 1) {
+            std::fprintf(stderr, "--repeat takes one size and one kind\n");
+            return 2;
+        }
+        const fs::path sample =
+            dir / ((full ? "company-full-" : "company-") + std::to_string(sizes[0]));
+        if (!makeSample(sampleProgram, sample, sizes[0], full)) {
+            std::fprintf(stderr, "could not generate the sample in %s\n", sample.c_str());
+            return 1;
+        }
+        return repeatTransfers(sample, dir / "run", kinds[0], sizes[0], repeat,
+                               "# Repeated transfers\n\nMachine: " + description +
+                                   ".\n\nCommand: `" + commandLine + "`\n\n",
+                               out);
+    }
 
     std::vector<Row> rows;
     for (int kind : kinds) {

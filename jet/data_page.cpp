@@ -31,6 +31,46 @@ void storeFreeSpace(uint8_t* page, const JetFormat& format) {
     putU16(page + format.dataFreeSpace, uint16_t(freeSpace(page, format)));
 }
 
+// A slot a delete emptied: both flags and no bytes. Overflow targets (deleted flag only) and
+// deleted rows that kept their bytes are left alone.
+bool emptied(const uint8_t* page, const JetFormat& format, uint16_t row) {
+    return (slotFlags(page, format, row) & kDeletedRow) == kDeletedRow &&
+           rowBytes(page, format, row).empty();
+}
+
+// The highest emptied slot (the fewest rows to move aside), or slotCount() when there is none.
+uint16_t reusableSlot(const uint8_t* page, const JetFormat& format) {
+    const uint16_t n = slotCount(page, format);
+    for (uint16_t r = n; r-- > 0;) {
+        if (emptied(page, format, r)) return r;
+    }
+    return n;
+}
+
+// Puts `bytes` into the emptied slot `row` by moving the rows of the later slots down by their
+// length, which keeps every row ending where the slot before it starts. False, changing nothing,
+// when the later rows are not packed in slot order (the caller then packs the whole page).
+bool fillEmptiedSlot(uint8_t* page, const JetFormat& format, uint16_t row,
+                     std::span<const uint8_t> bytes, uint16_t flags) {
+    const uint16_t n = slotCount(page, format);
+    const uint32_t at = rowStart(page, format, row);
+    if (at != rowEnd(page, format, row)) return false;
+    for (uint16_t r = uint16_t(row + 1); r < n; ++r) {
+        if (rowStart(page, format, r) > rowStart(page, format, uint16_t(r - 1))) return false;
+    }
+    const uint32_t lowest = n > row + 1 ? rowStart(page, format, uint16_t(n - 1)) : at;
+    const uint32_t size = uint32_t(bytes.size());
+    std::memmove(page + lowest - size, page + lowest, at - lowest);
+    for (uint16_t r = uint16_t(row + 1); r < n; ++r) {
+        const uint16_t slot = getU16(page + slotOffset(format, r));
+        putU16(page + slotOffset(format, r), uint16_t(slot - size));
+    }
+    if (size) std::memcpy(page + at - size, bytes.data(), size);
+    putU16(page + slotOffset(format, row), uint16_t((at - size) | flags));
+    storeFreeSpace(page, format);
+    return true;
+}
+
 }  // namespace
 
 void initialise(uint8_t* page, const JetFormat& format, uint32_t owner) {
@@ -61,7 +101,19 @@ uint32_t freeSpace(const uint8_t* page, const JetFormat& format) {
 }
 
 bool hasRoomFor(const uint8_t* page, const JetFormat& format, size_t size) {
-    return slotCount(page, format) < kMaxSlots && freeSpace(page, format) >= size + 2;
+    const uint32_t free = freeSpace(page, format);
+    if (free < size) return false;
+    const uint16_t n = slotCount(page, format);
+    if (n < kMaxSlots && free >= size + 2) return true;
+    return reusableSlot(page, format) < n;
+}
+
+bool holdsNoRows(const uint8_t* page, const JetFormat& format) {
+    const uint16_t n = slotCount(page, format);
+    for (uint16_t r = 0; r < n; ++r) {
+        if ((slotFlags(page, format, r) & kDeletedRow) != kDeletedRow) return false;
+    }
+    return true;
 }
 
 std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, uint16_t row) {
@@ -73,7 +125,13 @@ std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, 
 
 uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> bytes,
                uint16_t flags) {
-    uint16_t row = slotCount(page, format);
+    uint16_t row = reusableSlot(page, format);
+    if (row < slotCount(page, format)) {
+        if (!fillEmptiedSlot(page, format, row, bytes, flags)) {
+            replaceRow(page, format, row, bytes, flags);
+        }
+        return uint8_t(row);
+    }
     uint32_t start = lowestStart(page, format) - uint32_t(bytes.size());
     if (!bytes.empty()) std::memcpy(page + start, bytes.data(), bytes.size());
     putU16(page + slotOffset(format, row), uint16_t(start | flags));
@@ -132,6 +190,14 @@ bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
 
 void deleteRow(uint8_t* page, const JetFormat& format, uint16_t row) {
     replaceRow(page, format, row, {}, kDeletedRow);
+    uint16_t n = slotCount(page, format);
+    if (n == 0 || !emptied(page, format, uint16_t(n - 1))) return;
+    while (n > 0 && emptied(page, format, uint16_t(n - 1))) {
+        --n;
+        putU16(page + slotOffset(format, n), 0);
+    }
+    putU16(page + format.dataRowCount, n);
+    storeFreeSpace(page, format);
 }
 
 }  // namespace jet::data_page

@@ -3,8 +3,10 @@
 // row ends where slot i-1's row starts).
 //
 // Every function keeps the page's stored free-space field equal to what the slots leave free, so
-// the page reads the same to any reader. Row numbers never change: a deleted row keeps its slot
-// (flagged, with its bytes given back), and rows are only ever added as a new last slot.
+// the page reads the same to any reader. Rows never move to another slot. A deleted row keeps its
+// slot (flagged, with its bytes given back) unless it is the last one, and a new row takes a
+// slot a delete left empty before the page grows a slot: otherwise a table whose rows
+// are deleted and added again fills every page's 255 slots while its bytes stay unused.
 #pragma once
 
 #include <cstdint>
@@ -29,14 +31,17 @@ uint16_t slotCount(const uint8_t* page, const JetFormat& format);
 uint16_t slotFlags(const uint8_t* page, const JetFormat& format, uint16_t row);
 // Bytes free for new rows and their slots.
 uint32_t freeSpace(const uint8_t* page, const JetFormat& format);
-// True if a row of `size` bytes can be added as a new slot.
+// True if a row of `size` bytes can be added (in a slot a delete emptied, or a new one).
 bool hasRoomFor(const uint8_t* page, const JetFormat& format, size_t size);
+// True if no slot holds a row (every slot deleted, or none): the page can leave its table.
+bool holdsNoRows(const uint8_t* page, const JetFormat& format);
 
 // The bytes of slot `row` (empty for a reclaimed deleted row).
 // REQUIRES: row < slotCount(page), the page's slots are sound (checked when it was read).
 std::span<const uint8_t> rowBytes(const uint8_t* page, const JetFormat& format, uint16_t row);
 
-// Adds a row as the new last slot and returns its number.
+// Adds a row in an emptied slot (the highest: fewest rows to move), else as the new last slot,
+// and returns its number.
 // REQUIRES: hasRoomFor(page, format, bytes.size()).
 uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> bytes,
                uint16_t flags = 0);
@@ -46,7 +51,8 @@ uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> 
 bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
                 std::span<const uint8_t> bytes, uint16_t flags);
 
-// Flags slot `row` deleted and gives its bytes back to the page.
+// Flags slot `row` deleted and gives its bytes back to the page; deleted slots at the end of the
+// table are dropped.
 void deleteRow(uint8_t* page, const JetFormat& format, uint16_t row);
 
 }  // namespace jet::data_page

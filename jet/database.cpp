@@ -50,6 +50,8 @@ void TableImpl::load() {
     indexes_ = tdef_.publicIndexes();
     descriptors_.reset();
     lastRead_ = LastRead{};
+    // A rollback may have given the hinted page back to the free-page map, stale bytes and all.
+    roomHint_ = 0;
     keepsLastRead_ = std::none_of(tdef_.columns.begin(), tdef_.columns.end(),
                                   [](const Column& c) { return c.isLongValue(); });
 }

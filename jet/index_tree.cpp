@@ -323,9 +323,36 @@ bool IndexTree::remove(std::span<const uint8_t> key, RowId row) {
     leaf.erase(pos);
     if (leaf.empty() && path.size() > 1) {
         removeEmpty(path, path.size() - 1);
-    } else {
+    } else if (!mergeIntoNext(path)) {
         update(path, path.size() - 1);
     }
+    return true;
+}
+
+// A leaf that deletions left less than a quarter full gives its entries to the next leaf under
+// the same parent when they fit there, and leaves the tree: otherwise keys deleted and added
+// again elsewhere leave a trail of nearly empty pages. The next leaf's largest entry stays what
+// it was, so nothing above it changes but the parent losing this child.
+bool IndexTree::mergeIntoNext(std::vector<Step>& path) {
+    if (path.size() < 2) return false;
+    const size_t level = path.size() - 1;
+    Step& step = path[level];
+    const IndexPage& node = step.view();
+    if (node.encodedSize() * 4 >= indexEntryCapacity(format_)) return false;
+    const IndexPage& parent = path[level - 1].view();
+    if (step.childIndex + 1 >= parent.childCount()) return false;
+    const uint32_t nextPage = parent.childAt(step.childIndex + 1);
+    if (nextPage != node.nextPage) return false;  // not linked as expected: leave it be
+    IndexPage merged = node;
+    IndexPage next = *load(nextPage);
+    next.moveFront(next.count(), merged);
+    if (!fitsOnPage(merged, format_)) return false;
+    merged.prevPage = node.prevPage;
+    merged.nextPage = next.nextPage;
+    merged.tailPage = next.tailPage;
+    store(nextPage, merged);
+    step.edit().clear();
+    removeEmpty(path, level);
     return true;
 }
 

@@ -103,6 +103,7 @@ class IndexTree {
     void separateFromNext(uint32_t page);
     size_t splitCount(const IndexPage& node) const;
     void removeEmpty(std::vector<Step>& path, size_t level);
+    bool mergeIntoNext(std::vector<Step>& path);
     void setSibling(uint32_t page, bool next, uint32_t value);
     uint32_t allocate();
     [[noreturn]] void corrupt(const std::string& what) const;

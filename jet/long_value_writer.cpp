@@ -111,8 +111,18 @@ void freeLongValue(Pager& pager, const JetFormat& format, const LongValueMaps* m
         std::span<const uint8_t> row = data_page::rowBytes(page, format, at.row);
         if (header.form == kLongValueChain && row.size() >= 4) next = getRowPointer(row.data());
         data_page::deleteRow(page, format, at.row);
-        // The page has room again: offer it for the column's next values.
-        if (maps && maps->freeMap.page != 0) addPageToMap(pager, format, maps->freeMap, at.page, file);
+        // The page has room again: offer it for the column's next values, or give it back to
+        // the file when nothing is left on it.
+        // Only a page the column's own map lists is given back: other writers share theirs.
+        if (maps && maps->ownedMap.page != 0 && data_page::holdsNoRows(page, format) &&
+            UsageMap::read(pager, format, maps->ownedMap, file).contains(at.page)) {
+            if (maps->freeMap.page != 0)
+                removePageFromMap(pager, format, maps->freeMap, at.page, file);
+            removePageFromMap(pager, format, maps->ownedMap, at.page, file);
+            freePage(pager, format, at.page, file);
+        } else if (maps && maps->freeMap.page != 0) {
+            addPageToMap(pager, format, maps->freeMap, at.page, file);
+        }
         at = next;
     }
 }

@@ -54,6 +54,11 @@ constexpr char kJournalEnd[8] = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
 constexpr size_t kJournalHeaderSize = 24;  // magic, page size, page count, entry count, zero
 constexpr size_t kJournalTrailerSize = 16;  // checksum u64, end magic
 
+// Memory for committed pages kept after use, whatever the size of the file. Together with the
+// pages a transaction changes (kept until it commits) and the journal that commit builds, this
+// bounds what the pager holds: a full monthly transfer touches far fewer pages than the file has.
+constexpr size_t kCleanCacheBytes = size_t(32) << 20;
+
 // Page versions come from one clock for every pager, so no two pages ever share one.
 std::atomic<uint64_t> versionClock{0};
 
@@ -466,6 +471,7 @@ public:
             undo_.pop_back();
         }
         pageCount_ = sp->pageCount;
+        freePageHint_ = 0;
         epoch_ = sp->id;
         savepoints_.erase(sp + 1, savepoints_.end());
     }
@@ -518,11 +524,12 @@ public:
         // The file now holds the transaction: its pages become the committed ones.
         std::vector<uint32_t> written;
         for (auto& [page, d] : dirty_) {
-            cache_[page] = std::move(d.buffer);
+            cache_[page] = CachedPage{std::move(d.buffer), ++useClock_};
             if (observer_) written.push_back(page);
         }
         committedPageCount_ = pageCount_;
         endTransaction();
+        trimCache();
         if (observer_ && !written.empty()) observer_(written);
     }
 
@@ -570,12 +577,16 @@ private:
         undo_.clear();
         savepoints_.clear();
         pageCount_ = committedPageCount_;
+        freePageHint_ = 0;
         inTransaction_ = false;
     }
 
     PageRef committed(uint32_t page) {
         auto it = cache_.find(page);
-        if (it != cache_.end()) return it->second;
+        if (it != cache_.end()) {
+            it->second.lastUse = ++useClock_;
+            return it->second.page;
+        }
         auto buffer = std::make_shared<PageBuffer>(pageSize_);
         auto ov = overlay_.find(page);
         if (ov != overlay_.end()) {
@@ -583,7 +594,8 @@ private:
         } else {
             readExactly(fd_, buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
         }
-        cache_.emplace(page, buffer);
+        cache_.emplace(page, CachedPage{buffer, ++useClock_});
+        trimCache();
         return buffer;
     }
 
@@ -706,7 +718,7 @@ private:
             // The committed contents: the cache holds them, or the file still does.
             auto it = cache_.find(page);
             if (it != cache_.end()) {
-                std::memcpy(p + 4, it->second->data(), pageSize_);
+                std::memcpy(p + 4, it->second.page->data(), pageSize_);
             } else {
                 readExactly(fd_, p + 4, pageSize_, off_t(page) * pageSize_, path_);
             }
@@ -756,7 +768,34 @@ private:
     uint32_t committedPageCount_ = 0;
     uint32_t pageCount_ = 0;
 
-    std::unordered_map<uint32_t, PageRef> cache_;
+    // Committed pages, clean, kept within kCleanCacheBytes: when the cache outgrows it, the
+    // pages used longest ago that nobody holds are dropped down to three quarters of it (one
+    // sweep pays for a quarter of the budget in new pages). Pages of the open transaction live in
+    // dirty_ and are never dropped before the commit.
+    struct CachedPage {
+        PageRef page;
+        uint64_t lastUse;
+    };
+    std::unordered_map<uint32_t, CachedPage> cache_;
+    uint64_t useClock_ = 0;
+
+    void trimCache() {
+        const size_t limit = std::max<size_t>(kCleanCacheBytes / pageSize_, 64);
+        if (cache_.size() <= limit) return;
+        std::vector<uint64_t> uses;
+        uses.reserve(cache_.size());
+        for (const auto& entry : cache_) uses.push_back(entry.second.lastUse);
+        const size_t drop = cache_.size() - (limit - limit / 4);
+        std::nth_element(uses.begin(), uses.begin() + std::ptrdiff_t(drop - 1), uses.end());
+        const uint64_t oldest = uses[drop - 1];
+        for (auto it = cache_.begin(); it != cache_.end();) {
+            if (it->second.lastUse <= oldest && it->second.page.use_count() == 1) {
+                it = cache_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
     std::vector<uint64_t> versions_;  // see version(), by page; 0: not asked yet
     // Page copies no longer needed for undo, kept for the next copy instead of allocating one.
     std::vector<std::shared_ptr<PageBuffer>> spare_;

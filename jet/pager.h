@@ -81,6 +81,15 @@ public:
     // there what the commit left behind.
     using CommitObserver = std::function<void(const std::vector<uint32_t>& pages)>;
     virtual void setCommitObserver(CommitObserver observer) { (void)observer; }
+
+    // Where the search for a free page may start: no page below it was free when it was set
+    // (the free-page map's writer keeps it). Rolling back resets it to 0, since pages taken by
+    // the undone changes are free again.
+    uint32_t freePageHint() const { return freePageHint_; }
+    void setFreePageHint(uint32_t page) { freePageHint_ = page; }
+
+protected:
+    uint32_t freePageHint_ = 0;
 };
 
 }  // namespace jet

@@ -424,9 +424,17 @@ private:
         return RowId{fresh, row};
     }
 
-    // A page that just gave room back is offered for the table's next rows.
+    // A page that just gave room back is offered for the table's next rows; one left without
+    // rows leaves the table and goes back to the file's free pages.
     void offerRoom(uint32_t page) {
         const Tdef& tdef = table_.tdef();
+        if (data_page::holdsNoRows(pager_.read(page)->data(), format_)) {
+            if (tdef.freeMap.page != 0) removePageFromMap(pager_, format_, tdef.freeMap, page, file_);
+            removePageFromMap(pager_, format_, tdef.ownedMap, page, file_);
+            freePage(pager_, format_, page, file_);
+            if (table_.roomHint() == page) table_.roomHint() = 0;
+            return;
+        }
         if (tdef.freeMap.page != 0) addPageToMap(pager_, format_, tdef.freeMap, page, file_);
     }
 

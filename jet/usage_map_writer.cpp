@@ -204,6 +204,8 @@ void promoteGlobalMap(Pager& pager, const JetFormat& format, const std::string& 
         putU32(mapRow(pager, format, kGlobalMap, file).data() + 1 + 4 * k, made.back());
     }
     for (uint32_t page : made) setGlobalReferenceBit(pager, format, page, false, file);
+    // Pages of the file past the old row's reach are free now: the search must see them.
+    if (reach < inFile && reach < pager.freePageHint()) pager.setFreePageHint(uint32_t(reach));
 }
 
 // The global map: a set bit means free; pages past the map's reach count as free.
@@ -241,16 +243,80 @@ void setGlobalBit(Pager& pager, const JetFormat& format, uint32_t page, bool fre
     setBit(row.data() + kInlineHeader, page - start, free);
 }
 
+// The lowest page in [from, to) whose bit in `bitmap` (bit 0 = page `base`) is set, or `to`.
+uint64_t firstSetBit(const uint8_t* bitmap, uint64_t base, uint64_t from, uint64_t to) {
+    uint64_t p = from;
+    while (p < to) {
+        const uint64_t bit = p - base;
+        const uint8_t byte = bitmap[bit / 8];
+        if (bit % 8 == 0 && byte == 0) {
+            p += 8;  // a whole byte of used pages
+            continue;
+        }
+        if ((byte >> (bit % 8)) & 1) return p;
+        ++p;
+    }
+    return to;
+}
+
+// The lowest page of the file at or after `from` that the global map lists as free, or 0. Only
+// pages the map describes count: past an inline map's reach, or in a range a reference map gives
+// no bitmap page, pages are free only in the sense that the file has not grown there yet.
+uint32_t findFreePage(Pager& pager, const JetFormat& format, uint32_t from,
+                      const std::string& file) {
+    const uint64_t end = pager.pageCount();
+    from = std::max<uint32_t>(from, 2);  // the header and the map's own page are never free
+    PageRef page1 = pager.read(kGlobalMap.page);
+    const uint8_t* bytes = page1->data();
+    if (bytes[0] != page_type::kData || kGlobalMap.row >= data_page::slotCount(bytes, format)) {
+        throw mapError(file, kGlobalMap, "is missing");
+    }
+    std::span<const uint8_t> row = data_page::rowBytes(bytes, format, kGlobalMap.row);
+    if (row.size() < kInlineHeader) throw mapError(file, kGlobalMap, "is missing");
+    if (row[0] == UsageMap::kInline) {
+        const uint64_t start = getU32(row.data() + 1);
+        const uint64_t to = std::min<uint64_t>(end, start + uint64_t(row.size() - kInlineHeader) * 8);
+        const uint64_t lo = std::max<uint64_t>(from, start);
+        if (lo >= to) return 0;
+        const uint64_t found = firstSetBit(row.data() + kInlineHeader, start, lo, to);
+        return found < to ? uint32_t(found) : 0;
+    }
+    if (row[0] != UsageMap::kReference) throw mapError(file, kGlobalMap, "has an unknown type");
+    const uint64_t span = referenceSpan(format);
+    const size_t pointers = (row.size() - 1) / 4;
+    for (uint64_t k = from / span; k < pointers && k * span < end; ++k) {
+        const uint32_t bitmapPage = getU32(row.data() + 1 + 4 * k);
+        if (bitmapPage == 0 || bitmapPage >= end) continue;
+        PageRef bits = pager.read(bitmapPage);
+        if ((*bits)[0] != page_type::kUsageBitmap) continue;
+        const uint64_t lo = std::max<uint64_t>(from, k * span);
+        const uint64_t to = std::min<uint64_t>(end, (k + 1) * span);
+        const uint64_t found =
+            firstSetBit(bits->data() + format.referenceMapPageHeader, k * span, lo, to);
+        if (found < to) return uint32_t(found);
+    }
+    return 0;
+}
+
 }  // namespace
 
 uint32_t allocatePage(Pager& pager, const JetFormat& format, const std::string& file) {
+    // Pages given back come first: the file grows only when none is left.
+    if (uint32_t page = findFreePage(pager, format, pager.freePageHint(), file)) {
+        setGlobalBit(pager, format, page, false, file);
+        std::memset(pager.write(page), 0, format.pageSize);
+        pager.setFreePageHint(page + 1);
+        return page;
+    }
     uint32_t page = pager.append();
+    pager.setFreePageHint(page + 1);  // before the map may change form and lower it
     setGlobalBit(pager, format, page, false, file);
     return page;
 }
 
 void freePage(Pager& pager, const JetFormat& format, uint32_t page, const std::string& file) {
     setGlobalBit(pager, format, page, true, file);
+    if (page < pager.freePageHint()) pager.setFreePageHint(page);
 }
 
 void addPageToMap(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,

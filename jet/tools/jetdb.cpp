@@ -3,6 +3,7 @@
 //   jetdb schema FILE [TABLE]   columns and indexes
 //   jetdb export FILE TABLE     CSV, rows in storage order
 //   jetdb check FILE            every index against its rows
+//   jetdb space FILE            pages by kind and table, free bytes, what a compact would save
 //   jetdb sql FILE [STATEMENT]  the data layer's SQL
 // Exit status 0 on success; otherwise one line on standard error and status 1 (2 for usage).
 #include <charconv>
@@ -11,8 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "jet/data_page.h"
 #include "jet/database.h"
+#include "jet/database_impl.h"
+#include "jet/pager.h"
 #include "jet/tools/csv.h"
+#include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
 #include "jet/tools/jetdb_commands.h"
 
 namespace {
@@ -24,7 +30,7 @@ __attribute__((weak)) int sqlFallback(const std::vector<std::string>&) {
 
 void usage() {
     std::cerr << "usage: jetdb tables FILE | schema FILE [TABLE] | export FILE TABLE | check FILE"
-                 " | sql FILE [STATEMENT]\n";
+                 " | space FILE | sql FILE [STATEMENT]\n";
 }
 
 int tables(const std::string& file) {
@@ -107,6 +113,92 @@ int check(const std::string& file) {
     return 0;
 }
 
+// The pages one table holds, by kind, and the bytes its data pages leave unused.
+struct TableSpace {
+    std::string name;
+    uint32_t rows = 0;
+    size_t definition = 0, data = 0, longValue = 0, index = 0;
+    uint64_t dataFree = 0, longValueFree = 0;
+    size_t total() const { return definition + data + longValue + index; }
+};
+
+int space(const std::string& file) {
+    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    jet::DatabaseImpl& impl = *db->impl();
+    jet::Pager& pager = impl.pager();
+    const jet::JetFormat& format = impl.format();
+    const uint64_t pageSize = format.pageSize;
+    auto mapPages = [&](jet::RowPointer where) -> std::vector<uint32_t> {
+        if (where.page == 0) return {};
+        return jet::UsageMap::read(pager, format, where, impl.fileName()).pages();
+    };
+    // Bytes free on the pages of a map, counting those of live rows as used.
+    auto freeOn = [&](const std::vector<uint32_t>& pages) {
+        uint64_t free = 0;
+        for (uint32_t page : pages) {
+            if (page >= pager.pageCount()) continue;
+            jet::PageRef bytes = pager.read(page);
+            if ((*bytes)[0] == jet::page_type::kData) free += jet::data_page::freeSpace(bytes->data(), format);
+        }
+        return free;
+    };
+
+    std::vector<TableSpace> tables;
+    for (const std::string& name : db->tableNames(true)) {
+        jet::TableImpl& table = impl.table(name);
+        const jet::Tdef& tdef = table.tdef();
+        TableSpace t;
+        t.name = name;
+        t.rows = tdef.rowCount;
+        t.definition = tdef.pages.size();
+        std::vector<uint32_t> data = mapPages(tdef.ownedMap);
+        t.data = data.size();
+        t.dataFree = freeOn(data);
+        for (const jet::LongValueMaps& m : tdef.longValueMaps) {
+            std::vector<uint32_t> lval = mapPages(m.ownedMap);
+            t.longValue += lval.size();
+            t.longValueFree += freeOn(lval);
+        }
+        for (const jet::IndexDescriptor& d : table.indexDescriptors()) t.index += mapPages(d.usageMap).size();
+        tables.push_back(t);
+    }
+    size_t freePages = 0;
+    for (uint32_t p = 0; p < pager.pageCount(); ++p) {
+        if (jet::globalMapSaysFree(pager, format, p, impl.fileName())) ++freePages;
+    }
+
+    auto mb = [](uint64_t bytes) { return double(bytes) / 1048576.0; };
+    std::printf("%-32s %9s %6s %8s %8s %8s %12s\n", "table", "rows", "tdef", "data", "memo",
+                "index", "free bytes");
+    size_t accounted = 0, dataSlackPages = 0;
+    uint64_t freeBytes = 0;
+    for (const TableSpace& t : tables) {
+        std::printf("%-32s %9u %6zu %8zu %8zu %8zu %12llu\n", t.name.c_str(), t.rows, t.definition,
+                    t.data, t.longValue, t.index,
+                    static_cast<unsigned long long>(t.dataFree + t.longValueFree));
+        accounted += t.total();
+        freeBytes += t.dataFree + t.longValueFree;
+        // Rows packed tight need only the pages their bytes fill; the rest a compact gives back.
+        const uint64_t usable = pageSize - format.dataRowTable;
+        const uint64_t used = uint64_t(t.data) * usable - std::min<uint64_t>(t.dataFree, t.data * usable);
+        const size_t needed = size_t((used + usable - 1) / usable);
+        if (t.data > needed) dataSlackPages += t.data - needed;
+    }
+    const size_t total = pager.pageCount();
+    const size_t other = total > accounted + freePages ? total - accounted - freePages : 0;
+    std::printf("\nfile: %zu pages of %llu bytes (%.1f MB)\n", total,
+                static_cast<unsigned long long>(pageSize), mb(total * pageSize));
+    std::printf("free pages (free-page map): %zu (%.1f MB)\n", freePages, mb(freePages * pageSize));
+    std::printf("free bytes on data and memo pages: %llu (%.1f MB)\n",
+                static_cast<unsigned long long>(freeBytes), mb(freeBytes));
+    std::printf("other pages (header, maps, catalog objects without tables): %zu\n", other);
+    const size_t saved = freePages + dataSlackPages;
+    std::printf("a compact would save about %zu pages (%.1f MB, %.0f%%): the free pages and the "
+                "data pages its packed rows no longer need (index pages not counted)\n",
+                saved, mb(saved * pageSize), total ? 100.0 * double(saved) / double(total) : 0);
+    return 0;
+}
+
 }  // namespace
 
 __attribute__((weak)) int jetdbSqlCommand(const std::vector<std::string>& args) {
@@ -126,6 +218,7 @@ int main(int argc, char** argv) {
             return schema(args[1], args.size() == 3 ? &args[2] : nullptr);
         if (command == "export" && args.size() == 3) return exportTable(args[1], args[2]);
         if (command == "check" && args.size() == 2) return check(args[1]);
+        if (command == "space" && args.size() == 2) return space(args[1]);
         if (command == "sql") return jetdbSqlCommand({args.begin() + 1, args.end()});
     } catch (const std::exception& e) {
         std::cout.flush();
