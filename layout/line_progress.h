@@ -7,10 +7,12 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // data::Recordset::EOF shares its name with the C library's macro, which nothing here uses.
 #undef EOF
 #include "form/form.h"
+#include "data/recordset.h"
 #include "jet/value.h"
 
 namespace layout {
@@ -24,7 +26,14 @@ jet::DateTime nowOf(const form::Form& form);
 // lblRecordCount "จำนวนข้อมูลที่อ่านได้ <iLineCount> คน", in this order, then one yield.
 void showLineProgress(form::Form& form, const std::string& employeeCode);
 
-// lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on.
+// Notes the layout column that the current layout row reads (its No, ToFieldName and text), so
+// that a line failing there can name it.
+void noteColumn(form::Form& form, const data::Recordset& rows,
+                const std::vector<std::string>& pieces);
+
+// lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on. Also keeps the
+// error being handled and the column last noted in the form's result.
+// REQUIRES: called inside the importer's catch block.
 void showFailedLine(form::Form& form, const std::string& sData);
 
 }  // namespace layout
