@@ -6,14 +6,18 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <cmath>
 
 #include "app/logic/transfer_command.h"
+#include "app/logic/transfer_log.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
+#include "app/window/message_box_error_report.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
+#include "app/window/thai_message_box.h"
 #include "app/window/twips.h"
 #include "data_sources/data_sources.h"
 #include "report/report_error.h"
@@ -64,9 +68,12 @@ FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
       form_(port_) {
     createControls();
     connectHandlers();
+    setPathNoticeSink([this](const QString& notice) { setNotice(kNoticePath, notice); });
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    setPathNoticeSink({});
+}
 
 void FrmMain::connectHandlers() {
     for (int16_t i = 0; i < 2; ++i) {
@@ -126,7 +133,19 @@ void FrmMain::Form_Unload() {
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
-    // Unloading is never refused.
+    if (form_.transferRunning) {
+        // Asked before the window unloads (unloading itself is never refused): the lines done
+        // stay, the rest of the file is not transferred.
+        event->ignore();
+        if (!closeAfterTransfer_ &&
+            askYesNo(this, QStringLiteral("โอนข้อมูลไป VELTRA Payroll"),
+                     QStringLiteral("กำลังโอนข้อมูลอยู่ ต้องการหยุดและปิดโปรแกรมหรือไม่?\n"
+                                    "บรรทัดที่โอนแล้วจะยังอยู่ในฐานข้อมูล บรรทัดที่เหลือจะไม่ถูกโอน"))) {
+            closeAfterTransfer_ = true;
+            form_.stopRequested = true;
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -156,15 +175,41 @@ void FrmMain::txtCompanyCode_LostFocus() {
 
 void FrmMain::cmdTransfer_Click(int16_t index) {
     // The transfer yields to the event loop once per line, so a button can be clicked again
-    // while it runs; such a click is ignored.
-    if (form_.transferRunning) return;
+    // while it runs: the buttons stay live, and such a click is refused where the user sees it.
+    if (form_.transferRunning) {
+        setNotice(kNoticeBusy, QStringLiteral("กำลังโอนข้อมูลอยู่: ยังเริ่มการโอนอื่นไม่ได้ "
+                                              "กดปุ่มอีกครั้งเมื่อการโอนนี้เสร็จ"));
+        return;
+    }
     app::cmdTransfer_Click(form_, index);
+    setNotice(kNoticeBusy, QString());
+    showResult();
+    if (closeAfterTransfer_) close();
+}
+
+void FrmMain::showResult() {
+    // A transfer refused by its tests ran no line: the last result stays.
+    if (form_.result.outcome == form::TransferOutcome::None) return;
+    QStringList lines;
+    for (const std::string& line : app::resultLines(form_.result)) lines << fromUtf8(line);
+    resultPanel_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void FrmMain::setNotice(Notice notice, const QString& text) {
+    notices_[notice] = text;
+    QStringList shown;
+    for (const QString& each : notices_) {
+        if (!each.isEmpty()) shown << each;
+    }
+    lblNotice_->setText(shown.join(QLatin1Char('\n')));
 }
 
 void FrmMain::txtDir_Changed(int16_t index) {
     const QString text = txtDir_[index]->text();
     if (text == lastDirText_[index]) return;
     lastDirText_[index] = text;
+    // A notice of the last path goes; the path now in the field tells its own.
+    if (index == 1) setNotice(kNoticePath, QString());
     data_sources::txtDir_Change(form_, index);
     if (index == 1) refreshGrids();
 }
