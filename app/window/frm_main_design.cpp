@@ -98,14 +98,17 @@ void FrmMain::createControls() {
     // Beside the tabs, where the design leaves room: notices, and the lasting result of the last
     // transfer (the status labels clear when a transfer ends).
     lblNotice_ = makeLabel(this, "lblNotice", QString());
-    lblNotice_->setGeometry(twipsRect(8280, 480, 2475, 1500));
+    lblNotice_->setGeometry(twipsRect(8280, 480, 2475, 1200));
     lblNotice_->setWordWrap(true);
     setTextColour(lblNotice_, QColor(160, 0, 0));
     resultPanel_ = new QPlainTextEdit(this);
     resultPanel_->setObjectName(QStringLiteral("resultPanel"));
     resultPanel_->setReadOnly(true);
     resultPanel_->setFocusPolicy(Qt::ClickFocus);
-    resultPanel_->setGeometry(twipsRect(8280, 2040, 2475, 4500));
+    resultPanel_->setGeometry(twipsRect(8280, 1740, 2475, 5380));
+    QFont resultFont = resultPanel_->font();
+    resultFont.setPointSizeF(resultFont.pointSizeF() * 0.9);
+    resultPanel_->setFont(resultFont);
 
     cmdExit_ = new QPushButton(QStringLiteral("ออก E&xit"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
