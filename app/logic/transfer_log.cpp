@@ -1,8 +1,9 @@
 #include "app/logic/transfer_log.h"
 
 #include <cstdio>
-#include <ctime>
 #include <fstream>
+
+#include "report/report_error.h"
 
 namespace app {
 
@@ -44,15 +45,6 @@ std::string outcomeText(const form::TransferResult& result) {
             break;
     }
     return "";
-}
-
-std::string localTimestamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
 }
 
 }  // namespace
@@ -99,7 +91,7 @@ void appendTransferLog(const std::filesystem::path& folder, const form::Transfer
     if (folder.empty()) return;
     try {
         std::ofstream out(folder / "transfers.log", std::ios::binary | std::ios::app);
-        out << localTimestamp() << '\n';
+        out << report::localDateTime() << '\n';
         for (const std::string& line : resultLines(result)) out << "  " << line << '\n';
         out << '\n';
     } catch (...) {

@@ -54,6 +54,14 @@ bool makeSampleLayouts(const fs::path& folder) {
     return true;
 }
 
+// $VELTRA_SCREENSHOTS, else docs/screenshots of the sources; made when missing.
+QString screenshotFolder() {
+    const QString target = qEnvironmentVariable(
+        "VELTRA_SCREENSHOTS", QStringLiteral(VELTRA_SOURCE_DIR "/docs/screenshots"));
+    QDir().mkpath(target);
+    return target;
+}
+
 TEST(WindowPictures, DISABLED_WriteScreenshots) {
     window_testing::ensureApplication();
     window_testing::RecordingErrorReports reports;
@@ -69,9 +77,7 @@ TEST(WindowPictures, DISABLED_WriteScreenshots) {
     app::window::FrmMain window(QString::fromStdString(folder.path().string()));
     window.Form_Load();
     window.show();
-    const QString target = qEnvironmentVariable(
-        "VELTRA_SCREENSHOTS", QStringLiteral(VELTRA_SOURCE_DIR "/docs/screenshots"));
-    QDir().mkpath(target);
+    const QString target = screenshotFolder();
     for (int tab = 0; tab < window.tabControl()->count(); ++tab) {
         window.tabControl()->setCurrentIndex(tab);
         QApplication::processEvents();
@@ -105,9 +111,7 @@ TEST(WindowPictures, DISABLED_WriteResultScreenshots) {
     app::window::FrmMain window(QString::fromStdString(folder.path().string()));
     window.Form_Load();
     window.show();
-    const QString target = qEnvironmentVariable(
-        "VELTRA_SCREENSHOTS", QStringLiteral(VELTRA_SOURCE_DIR "/docs/screenshots"));
-    QDir().mkpath(target);
+    const QString target = screenshotFolder();
     const struct {
         const char* file;
         const char* picture;
