@@ -150,6 +150,9 @@ class RunningTransfer {
         result.failedLine = result.linesRead;
         result.failedText = sData;
         result.reason = report::thaiReason(result.errorNumber, result.errorDescription);
+        // The error's own report names only the procedure: support needs the line too.
+        for (const std::string& line : failureLines(result))
+            report::appendToErrorLog("cmdTransfer(" + std::to_string(result.kind) + "): " + line);
     }
 
   private:

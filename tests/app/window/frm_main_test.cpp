@@ -533,6 +533,8 @@ TEST_F(FrmMainTest, AFailedLineLeavesItsLineColumnAndReasonInTheResult) {
     }
     const std::string log = testing_support::readFile(folder / "transfers.log");
     EXPECT_NE(log.find("บรรทัดที่ 2: 'E002,12x,0'"), std::string::npos) << log;
+    const std::string errors = testing_support::readFile(folder / "errors.log");
+    EXPECT_NE(errors.find("cmdTransfer(1): บรรทัดที่ 2: 'E002,12x,0'"), std::string::npos) << errors;
     window.hide();
 }
 
