@@ -44,6 +44,9 @@ struct TransferResult {
     long linesTransferred = 0;
     TransferCounts counts;
     double seconds = 0;
+    // How far through the input file the transfer is, for a progress bar.
+    uint64_t bytesRead = 0;
+    uint64_t fileBytes = 0;
 
     // Of a failed or aborted transfer: the line it stopped at and why.
     long failedLine = 0;

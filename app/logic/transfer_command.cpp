@@ -208,6 +208,7 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         transaction.begin(form.adcDestination.connection());
 
         input.open(sTextFile);
+        form.result.fileBytes = input.fileSize();
         while (!input.atEnd()) {
             if (form.stopRequested) {
                 transaction.commit();
@@ -218,6 +219,7 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             }
             input.readLine(sData);
             ++form.result.linesRead;
+            form.result.bytesRead = input.bytesRead();
             if (form.iLineCount == INT16_MAX) {
                 throw text::languageError(report::errnum::kOverflow);
             }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <cmath>
 
@@ -181,10 +182,30 @@ void FrmMain::cmdTransfer_Click(int16_t index) {
                                               "กดปุ่มอีกครั้งเมื่อการโอนนี้เสร็จ"));
         return;
     }
+    transferClock_.start();
+    prgTransfer_->setValue(0);
+    prgTransfer_->setFormat(QStringLiteral("%p%"));
+    prgTransfer_->show();
     app::cmdTransfer_Click(form_, index);
+    prgTransfer_->hide();
     setNotice(kNoticeBusy, QString());
     showResult();
     if (closeAfterTransfer_) close();
+}
+
+void FrmMain::showTransferProgress() {
+    const form::TransferResult& result = form_.result;
+    if (!form_.transferRunning || result.fileBytes == 0) return;
+    const double share =
+        static_cast<double>(result.bytesRead) / static_cast<double>(result.fileBytes);
+    prgTransfer_->setValue(static_cast<int>(share * prgTransfer_->maximum()));
+    // The time left, at the pace so far; told once a little of the file gives the pace.
+    if (share < 0.01 || share >= 1.0) return;
+    const double left = transferClock_.elapsed() / 1000.0 * (1.0 - share) / share;
+    const long seconds = static_cast<long>(left + 0.5);
+    prgTransfer_->setFormat(
+        seconds < 60 ? QStringLiteral("%p%  เหลือ %1 วินาที").arg(seconds)
+                     : QStringLiteral("%p%  เหลือ %1 นาที").arg((seconds + 59) / 60));
 }
 
 void FrmMain::showResult() {

@@ -14,6 +14,7 @@
 // the transfer stops after its current line and the window then closes as usual.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -31,6 +32,7 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 
@@ -78,6 +80,9 @@ class FrmMain : public QWidget {
     // Notices that need no answer: a click refused during a transfer, a layout database that
     // cannot be opened at the typed path.
     QLabel* noticeLabel() const { return lblNotice_; }
+    // During a transfer: the share of the input file read and the time left.
+    QProgressBar* progressBar() const { return prgTransfer_; }
+    void showTransferProgress();
 
     // The four layout grids, in the order of their data controls.
     enum Grid { kGridEmployeeMaster, kGridDataCalc, kGridDataMasterDetail, kGridDataVariantDetail };
@@ -121,6 +126,8 @@ class FrmMain : public QWidget {
     QPushButton* cmdExit_ = nullptr;
     QLabel* lblNotice_ = nullptr;
     QPlainTextEdit* resultPanel_ = nullptr;
+    QProgressBar* prgTransfer_ = nullptr;
+    QElapsedTimer transferClock_;
 
     QLineEdit* txtCompanyCode_ = nullptr;
     std::array<PathField*, 2> txtDir_{};

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -98,14 +99,19 @@ void FrmMain::createControls() {
     // Beside the tabs, where the design leaves room: notices, and the lasting result of the last
     // transfer (the status labels clear when a transfer ends).
     lblNotice_ = makeLabel(this, "lblNotice", QString());
-    lblNotice_->setGeometry(twipsRect(8280, 480, 2475, 1200));
+    lblNotice_->setGeometry(twipsRect(8280, 480, 2475, 1080));
     lblNotice_->setWordWrap(true);
     setTextColour(lblNotice_, QColor(160, 0, 0));
     resultPanel_ = new QPlainTextEdit(this);
     resultPanel_->setObjectName(QStringLiteral("resultPanel"));
     resultPanel_->setReadOnly(true);
     resultPanel_->setFocusPolicy(Qt::ClickFocus);
-    resultPanel_->setGeometry(twipsRect(8280, 1740, 2475, 5380));
+    resultPanel_->setGeometry(twipsRect(8280, 1980, 2475, 5140));
+    prgTransfer_ = new QProgressBar(this);
+    prgTransfer_->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer_->setGeometry(twipsRect(8280, 1620, 2475, 300));
+    prgTransfer_->setRange(0, 1000);
+    prgTransfer_->hide();
     QFont resultFont = resultPanel_->font();
     resultFont.setPointSizeF(resultFont.pointSizeF() * 0.9);
     resultPanel_->setFont(resultFont);

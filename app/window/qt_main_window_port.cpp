@@ -94,6 +94,7 @@ void QtMainWindowPort::messageBox(const std::string& prompt, int style, const st
 void QtMainWindowPort::yield() {
     if (sinceYield_.isValid() && sinceYield_.elapsed() < kYieldIntervalMs) return;
     fitChangedLabels();
+    window_.showTransferProgress();
     QCoreApplication::processEvents();
     sinceYield_.start();
 }

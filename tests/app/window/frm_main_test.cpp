@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -375,11 +376,12 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly
     // While the transfer yields to the event loop, the same button is clicked again.
     int nestedClicks = 0;
     QString countDuringTransfer, noticeAfterClick;
-    bool otherButtonLive = false;
+    bool otherButtonLive = false, progressShown = false;
     QTimer::singleShot(0, &window, [&] {
         ++nestedClicks;
         countDuringTransfer = text(window, "lblRecordCount");
         otherButtonLive = control<QPushButton>(window, "cmdTransfer_2")->isEnabled();
+        progressShown = window.progressBar()->isVisible() && window.progressBar()->value() > 0;
         button->click();
         noticeAfterClick = window.noticeLabel()->text();
     });
@@ -391,6 +393,8 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly
     EXPECT_EQ(nestedClicks, 1);
     EXPECT_FALSE(countDuringTransfer.isEmpty()) << "the labels show the progress";
     EXPECT_TRUE(otherButtonLive) << "the buttons stay enabled during a transfer";
+    EXPECT_TRUE(progressShown) << "the share of the file read";
+    EXPECT_FALSE(window.progressBar()->isVisible());
     EXPECT_TRUE(noticeAfterClick.startsWith(QStringLiteral("กำลังโอนข้อมูลอยู่"))) << noticeAfterClick.toStdString();
     EXPECT_TRUE(window.noticeLabel()->text().isEmpty()) << "the notice goes with the transfer";
     // The result stays after the status labels cleared.
