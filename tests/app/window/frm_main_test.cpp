@@ -126,6 +126,16 @@ class FrmMainTest : public ::testing::Test {
         EXPECT_FALSE(field->hasFocus());
     }
 
+    // The payroll folder of makePayrollFolder with calc.txt holding `input`, the files of company
+    // "Sample"; false when the engine cannot write rows yet.
+    bool makeSampleCompany(const fs::path& payroll, const std::string& input) {
+        if (!makePayrollFolder(payroll)) return false;
+        std::ofstream(payroll / "calc.txt", std::ios::binary) << input;
+        writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
+        writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
+        return true;
+    }
+
     TempDir folder;
     RecordingErrorReports reports;
     ModalCloser closer;
@@ -360,13 +370,8 @@ TEST_F(FrmMainTest, GridEditsAreWrittenToImportDataAndBadOnesRefused) {
 
 TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly) {
     const fs::path payroll = folder / "payroll";
-    if (!makePayrollFolder(payroll)) GTEST_SKIP() << "the engine cannot write rows yet";
-    {
-        std::ofstream input(payroll / "calc.txt", std::ios::binary);
-        input << "E001,15000,250\r\nE002,12000,0\r\n";
-    }
-    writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
-    writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
+    if (!makeSampleCompany(payroll, "E001,15000,250\r\nE002,12000,0\r\n"))
+        GTEST_SKIP() << "the engine cannot write rows yet";
     FrmMain window(q(folder.path().string()));
     window.Form_Load();
     window.show();
@@ -519,10 +524,8 @@ TEST_F(FrmMainReportTest, ABadPathTypedLetterByLetterIsToldOnceAndLoggedEveryTim
 
 TEST_F(FrmMainTest, AFailedLineLeavesItsLineColumnAndReasonInTheResult) {
     const fs::path payroll = folder / "payroll";
-    if (!makePayrollFolder(payroll)) GTEST_SKIP() << "the engine cannot write rows yet";
-    std::ofstream(payroll / "calc.txt", std::ios::binary) << "E001,15000,250\r\nE002,12x,0\r\n";
-    writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
-    writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
+    if (!makeSampleCompany(payroll, "E001,15000,250\r\nE002,12x,0\r\n"))
+        GTEST_SKIP() << "the engine cannot write rows yet";
     FrmMain window(q(folder.path().string()));
     window.Form_Load();
     window.show();
@@ -544,10 +547,8 @@ TEST_F(FrmMainTest, AFailedLineLeavesItsLineColumnAndReasonInTheResult) {
 
 TEST_F(FrmMainTest, ClosingDuringATransferAsksAndIfConfirmedStopsAfterTheLine) {
     const fs::path payroll = folder / "payroll";
-    if (!makePayrollFolder(payroll)) GTEST_SKIP() << "the engine cannot write rows yet";
-    std::ofstream(payroll / "calc.txt", std::ios::binary) << "E001,15000,250\r\nE002,12000,0\r\n";
-    writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
-    writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
+    if (!makeSampleCompany(payroll, "E001,15000,250\r\nE002,12000,0\r\n"))
+        GTEST_SKIP() << "the engine cannot write rows yet";
     for (const bool confirm : {false, true}) {
         FrmMain window(q(folder.path().string()));
         window.Form_Load();
