@@ -51,7 +51,8 @@ void LayoutGrid::applyColumnWidths() {
                      (scrollBar ? verticalScrollBar()->sizeHint().width() : 0);
     for (size_t i = 0; i < columns.size(); ++i) {
         int width = columns[i].width;
-        if (i == widest && total > room && testAttribute(Qt::WA_Resized)) width = qMax(40, width - (total - room));
+        if (i == widest && total > room && testAttribute(Qt::WA_Resized))
+            width = qMax(40, width - (total - room));
         setColumnWidth(static_cast<int>(i), width);
     }
     fitting_ = false;
