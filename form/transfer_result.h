@@ -29,7 +29,7 @@ struct LayoutColumnNote {
 };
 
 enum class TransferOutcome {
-    None,        // no transfer yet
+    None,  // no transfer yet
     Running,
     Completed,
     LineFailed,  // an importer refused a line; the lines before it are kept

@@ -127,8 +127,7 @@ class DryRunCopy {
 
 // The summary of a run, from what the transfer counted as it went.
 void printSummary(const form::TransferResult& result, bool dryRun) {
-    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n"
-                         : "Summary:\n");
+    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n" : "Summary:\n");
     std::cout << "  lines read:             " << result.linesRead << '\n';
     std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
     const form::TransferCounts& counts = result.counts;

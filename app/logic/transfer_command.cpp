@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/logic/transfer_log.h"
 #include "data_sources/data_sources.h"
 #include "import/employee/employee_master_importer.h"
 #include "import/payroll/data_calc_importer.h"
@@ -15,7 +16,6 @@
 #include "layout/line_reader.h"
 #include "report/report_error.h"
 #include "report/thai_reason.h"
-#include "app/logic/transfer_log.h"
 
 namespace app {
 

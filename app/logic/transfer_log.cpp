@@ -9,8 +9,8 @@ namespace app {
 
 namespace {
 
-constexpr const char* kKindTitles[] = {"โอนประวัติพนักงาน", "โอนข้อมูล [Data Calc]",
-                                       "โอนข้อมูลเงินเดือน PM", "โอนข้อมูลเงินเดือน PD"};
+constexpr const char* kKindTitles[] = {"โอนประวัติพนักงาน", "โอนข้อมูล [Data Calc]", "โอนข้อมูลเงินเดือน PM",
+                                       "โอนข้อมูลเงินเดือน PD"};
 
 std::string number(long value) {
     return std::to_string(value);

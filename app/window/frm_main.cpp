@@ -203,9 +203,9 @@ void FrmMain::showTransferProgress() {
     if (share < 0.01 || share >= 1.0) return;
     const double left = transferClock_.elapsed() / 1000.0 * (1.0 - share) / share;
     const long seconds = static_cast<long>(left + 0.5);
-    prgTransfer_->setFormat(
-        seconds < 60 ? QStringLiteral("%p%  เหลือ %1 วินาที").arg(seconds)
-                     : QStringLiteral("%p%  เหลือ %1 นาที").arg((seconds + 59) / 60));
+    prgTransfer_->setFormat(seconds < 60
+                                ? QStringLiteral("%p%  เหลือ %1 วินาที").arg(seconds)
+                                : QStringLiteral("%p%  เหลือ %1 นาที").arg((seconds + 59) / 60));
 }
 
 void FrmMain::showResult() {

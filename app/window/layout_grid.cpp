@@ -44,9 +44,9 @@ void LayoutGrid::applyColumnWidths() {
     }
     // The room is worked out from the grid's own size, which the design fixes, so the columns
     // are right before the grid is first laid out too.
-    const bool scrollBar = verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
-                           (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
-                            verticalScrollBar()->maximum() > 0);
+    const bool scrollBar =
+        verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ||
+        (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded && verticalScrollBar()->maximum() > 0);
     const int room = width() - 2 * frameWidth() - verticalHeader()->width() -
                      (scrollBar ? verticalScrollBar()->sizeHint().width() : 0);
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -86,7 +86,8 @@ bool LayoutGrid::confirmDelete() {
     const QModelIndex current = currentIndex();
     if (!current.isValid()) return false;
     const QString no = model_->index(current.row(), 0).data().toString();
-    return askYesNo(this, QStringLiteral("ImportData.mdb"), QStringLiteral("ลบแถว No %1 ?").arg(no));
+    return askYesNo(this, QStringLiteral("ImportData.mdb"),
+                    QStringLiteral("ลบแถว No %1 ?").arg(no));
 }
 
 void LayoutGrid::keyPressEvent(QKeyEvent* event) {

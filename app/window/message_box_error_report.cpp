@@ -45,9 +45,11 @@ QString quotedFolder(const QString& description) {
 
 QString MessageBoxErrorReport::text() const {
     return fromUtf8(report::thaiReason(number_, description_)) +
-           QStringLiteral("\n\nError number: %1\nDescription: %2\nSource: %3\nOwner: %4\nContext: %5")
+           QStringLiteral(
+               "\n\nError number: %1\nDescription: %2\nSource: %3\nOwner: %4\nContext: %5")
                .arg(number_)
-               .arg(fromUtf8(description_), fromUtf8(source_), fromUtf8(owner_), fromUtf8(context_));
+               .arg(fromUtf8(description_), fromUtf8(source_), fromUtf8(owner_),
+                    fromUtf8(context_));
 }
 
 QString MessageBoxErrorReport::pathNotice() const {
@@ -57,7 +59,8 @@ QString MessageBoxErrorReport::pathNotice() const {
     if (context_ != "OpenLayoutTable()") return {};
     const QString folder = quotedFolder(fromUtf8(description_));
     if (number_ == 3024 || number_ == 3044) {
-        return QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ %1\nตรวจที่อยู่ไฟล์ Melvar.mdb หรือเลือกไฟล์ด้วยปุ่มข้างช่อง")
+        return QStringLiteral(
+                   "ไม่พบ ImportData.mdb ในโฟลเดอร์ %1\nตรวจที่อยู่ไฟล์ Melvar.mdb หรือเลือกไฟล์ด้วยปุ่มข้างช่อง")
             .arg(folder);
     }
     return QStringLiteral("เปิด ImportData.mdb ในโฟลเดอร์ %1 ไม่ได้: %2")
@@ -74,8 +77,8 @@ void MessageBoxErrorReport::report() {
     // The busy pointer of an interrupted procedure must not hide the box's buttons.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("รายงานข้อผิดพลาด"), text(), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("รายงานข้อผิดพลาด"), text(),
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("errorReport"));
     prepareThaiMessageBox(box);
     box.exec();

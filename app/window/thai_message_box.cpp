@@ -28,9 +28,9 @@ void prepareThaiMessageBox(QMessageBox& box) {
             button->setText(QString::fromUtf8(entry.text));
     }
     // A message box sizes itself to its text; a spacer across its grid holds the title's width.
-    const int titleWidth =
-        QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box.windowTitle()) +
-        kTitleBarExtra;
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar"))
+                               .horizontalAdvance(box.windowTitle()) +
+                           kTitleBarExtra;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
         grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                       grid->rowCount(), 0, 1, grid->columnCount());

@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -400,13 +400,16 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly
     EXPECT_TRUE(otherButtonLive) << "the buttons stay enabled during a transfer";
     EXPECT_TRUE(progressShown) << "the share of the file read";
     EXPECT_FALSE(window.progressBar()->isVisible());
-    EXPECT_TRUE(noticeAfterClick.startsWith(QStringLiteral("กำลังโอนข้อมูลอยู่"))) << noticeAfterClick.toStdString();
+    EXPECT_TRUE(noticeAfterClick.startsWith(QStringLiteral("กำลังโอนข้อมูลอยู่")))
+        << noticeAfterClick.toStdString();
     EXPECT_TRUE(window.noticeLabel()->text().isEmpty()) << "the notice goes with the transfer";
     // The result stays after the status labels cleared.
     EXPECT_EQ(text(window, "lblProcessStatus"), QString());
     const QString result = window.resultPanel()->toPlainText();
-    EXPECT_TRUE(result.contains(QStringLiteral("โอนข้อมูล [Data Calc]: โอนข้อมูลเสร็จเรียบร้อย"))) << result.toStdString();
-    EXPECT_TRUE(result.contains(QStringLiteral("อ่าน 2 บรรทัด, โอนแล้ว 2 บรรทัด"))) << result.toStdString();
+    EXPECT_TRUE(result.contains(QStringLiteral("โอนข้อมูล [Data Calc]: โอนข้อมูลเสร็จเรียบร้อย")))
+        << result.toStdString();
+    EXPECT_TRUE(result.contains(QStringLiteral("อ่าน 2 บรรทัด, โอนแล้ว 2 บรรทัด")))
+        << result.toStdString();
     EXPECT_TRUE(result.contains(QStringLiteral("เขียนแถวใหม่ 3 แถว"))) << result.toStdString();
     EXPECT_FALSE(window.form().transferRunning);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -490,8 +493,9 @@ TEST_F(FrmMainReportTest, TheFirstStartShowsNoBoxAndTellsTheMissingLayoutsOnce) 
     EXPECT_TRUE(closer.seen().empty());
     EXPECT_EQ(text(window, "txtDir_1"), QString::fromUtf8(settings::kDefaultMelvarFilePath));
     const QString notice = window.noticeLabel()->text();
-    EXPECT_TRUE(notice.startsWith(QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") +
-                                  QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Payroll/Sample/Data"))))
+    EXPECT_TRUE(notice.startsWith(
+        QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") +
+        QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Payroll/Sample/Data"))))
         << notice.toStdString();
     EXPECT_EQ(notice.count(QStringLiteral("ไม่พบ")), 1);
     // Each opening (the path change and the start-up's own) is in the log.
@@ -511,7 +515,8 @@ TEST_F(FrmMainReportTest, ABadPathTypedLetterByLetterIsToldOnceAndLoggedEveryTim
     EXPECT_TRUE(closer.seen().empty()) << "no box while typing";
     EXPECT_EQ(window.noticeLabel()->text().count(QStringLiteral("ไม่พบ")), 1);
     EXPECT_TRUE(window.noticeLabel()->text().startsWith(
-        QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") + QDir::toNativeSeparators(QStringLiteral("/nowhere/co"))))
+        QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") +
+        QDir::toNativeSeparators(QStringLiteral("/nowhere/co"))))
         << window.noticeLabel()->text().toStdString();
     // Every change of the field still opened the layouts and reported its failure: the emptied
     // field and the first ten letters are too short for a database path.
@@ -533,10 +538,11 @@ TEST_F(FrmMainTest, AFailedLineLeavesItsLineColumnAndReasonInTheResult) {
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].title, QStringLiteral("โอนข้อมูล [Data Calc]"));
     const QString result = window.resultPanel()->toPlainText();
-    for (const char* part : {"โอนข้อมูลไม่สำเร็จที่บรรทัด 2", "อ่าน 2 บรรทัด, โอนแล้ว 1 บรรทัด",
-                             "บรรทัดที่ 2: 'E002,12x,0'", "คอลัมน์: แถวที่ 2 ของรูปแบบ, ฟิลด์ IEN01, ค่า '12x'",
-                             "สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"}) {
-        EXPECT_TRUE(result.contains(QString::fromUtf8(part))) << part << "\n" << result.toStdString();
+    for (const char* part :
+         {"โอนข้อมูลไม่สำเร็จที่บรรทัด 2", "อ่าน 2 บรรทัด, โอนแล้ว 1 บรรทัด", "บรรทัดที่ 2: 'E002,12x,0'",
+          "คอลัมน์: แถวที่ 2 ของรูปแบบ, ฟิลด์ IEN01, ค่า '12x'", "สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"}) {
+        EXPECT_TRUE(result.contains(QString::fromUtf8(part))) << part << "\n"
+                                                              << result.toStdString();
     }
     const std::string log = testing_support::readFile(folder / "transfers.log");
     EXPECT_NE(log.find("บรรทัดที่ 2: 'E002,12x,0'"), std::string::npos) << log;
@@ -594,7 +600,8 @@ TEST_F(FrmMainTest, YearPeriodAndBankCodeHaveAccessKeys) {
         Qt::Key key;
         const char* field;
         int tab;
-    } keys[] = {{Qt::Key_Y, "txtYear_0", 5}, {Qt::Key_P, "txtPeriod_0", 5}, {Qt::Key_B, "txtBankCode", 1}};
+    } keys[] = {
+        {Qt::Key_Y, "txtYear_0", 5}, {Qt::Key_P, "txtPeriod_0", 5}, {Qt::Key_B, "txtBankCode", 1}};
     for (const auto& k : keys) {
         window.tabControl()->setCurrentIndex(0);
         QTest::keyClick(&window, k.key, Qt::AltModifier);
