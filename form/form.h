@@ -11,6 +11,7 @@
 #include <string>
 
 #include "form/main_window_port.h"
+#include "form/transfer_result.h"
 #include "data/data_control.h"
 #include "jet/value.h"
 
@@ -40,7 +41,16 @@ struct Form {
     // Transfer state, kept between transfers.
     jet::DateTime dStartTime;
     int16_t iLineCount = 0;
-    bool transferRunning = false;  // a click during a running transfer is ignored
+    bool transferRunning = false;  // a second transfer never runs inside the first
+    bool stopRequested = false;    // the running transfer ends after its current line
+
+    // The last transfer's result, kept until the next one starts, and the column the current
+    // line's importer is reading.
+    TransferResult result;
+    TransferCounts lineCounts;
+    LayoutColumnNote currentColumn;
+    // Each transfer appends its result to the transfer log in ProgramFolder; a dry run does not.
+    bool keepTransferLog = true;
 
     // The clock, replaceable by tests. Returns the current local date-time.
     std::function<jet::DateTime()> now;

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <ctime>
 
+#include "data/conversion.h"
+#include "layout/layout_rows.h"
+#include "report/report_error.h"
 #include "text/elapsed_time.h"
 
 namespace layout {
@@ -36,7 +39,25 @@ void showLineProgress(form::Form& form, const std::string& employeeCode) {
     window.yield();
 }
 
+void noteColumn(form::Form& form, const data::Recordset& rows,
+                const std::vector<std::string>& pieces) {
+    // Only a note: what cannot be read stays empty, and the importer meets the error itself.
+    form::LayoutColumnNote& note = form.currentColumn;
+    note = {};
+    try {
+        note.layoutNo = data::valueToLong(rows.field("No"));
+        note.fieldName = layoutToFieldName(rows);
+        note.value = layoutColumn(rows, pieces);
+    } catch (...) {
+    }
+}
+
 void showFailedLine(form::Form& form, const std::string& sData) {
+    const report::RunTimeError error = report::currentError();
+    form.result.failedText = sData;
+    form.result.failedColumn = form.currentColumn;
+    form.result.errorNumber = error.number();
+    form.result.errorDescription = error.description();
     form.window.setLabelCaption(form::Label::ProcessStatus, "ข้อมูลสุดท้ายที่อ่านได้ '" + sData + "'");
 }
 

@@ -7,9 +7,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "data/recordset.h"
 #include "form/form.h"
+#include "data/recordset.h"
 #include "jet/value.h"
 
 namespace layout {
@@ -23,7 +25,14 @@ jet::DateTime nowOf(const form::Form& form);
 // lblRecordCount "จำนวนข้อมูลที่อ่านได้ <iLineCount> คน", in this order, then one yield.
 void showLineProgress(form::Form& form, const std::string& employeeCode);
 
-// lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on.
+// Notes the layout column that the current layout row reads (its No, ToFieldName and text), so
+// that a line failing there can name it.
+void noteColumn(form::Form& form, const data::Recordset& rows,
+                const std::vector<std::string>& pieces);
+
+// lblProcessStatus "ข้อมูลสุดท้ายที่อ่านได้ '<line>'": the line an importer failed on. Also keeps the
+// error being handled and the column last noted in the form's result.
+// REQUIRES: called inside the importer's catch block.
 void showFailedLine(form::Form& form, const std::string& sData);
 
 // Drops the pending row of an importer's failed line (none when `destination` is null) so that

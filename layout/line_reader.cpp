@@ -26,6 +26,9 @@ void InputTextFile::open(const std::filesystem::path& path) {
     path_ = path;
     buffer_.resize(kBufferSize);
     pos_ = size_ = 0;
+    filled_ = 0;
+    fileSize_ = static_cast<uint64_t>(std::filesystem::file_size(path, ec));
+    if (ec) fileSize_ = 0;
 }
 
 void InputTextFile::close() {
@@ -38,6 +41,7 @@ bool InputTextFile::fill() {
     if (pos_ < size_) return true;
     pos_ = 0;
     size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    filled_ += size_;
     if (size_ == 0 && std::ferror(file_)) throw text::languageError(57);
     return size_ > 0;
 }

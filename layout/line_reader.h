@@ -8,6 +8,7 @@
 // error", 57 "Device I/O error".
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -35,6 +36,11 @@ class InputTextFile {
     // `line` unchanged, when no line is left. REQUIRES: isOpen().
     bool readLine(std::string& line);
 
+    // Bytes of the file taken by the lines read so far, and the file's size when it was opened:
+    // how far through the file the reading is.
+    uint64_t bytesRead() const { return filled_ - (size_ - pos_); }
+    uint64_t fileSize() const { return fileSize_; }
+
   private:
     // Makes at least one unread byte available; false at the end of the file.
     bool fill();
@@ -44,6 +50,8 @@ class InputTextFile {
     std::vector<char> buffer_;
     size_t pos_ = 0;
     size_t size_ = 0;
+    uint64_t filled_ = 0;  // bytes read from the file into the buffer
+    uint64_t fileSize_ = 0;
 };
 
 }  // namespace layout

@@ -35,15 +35,6 @@ ErrorLog& errorLog() {
     return instance;
 }
 
-std::string localDateTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
-}
-
 // Context texts carry CR LF between their pieces; the log keeps one entry per line.
 std::string oneLine(const std::string& text) {
     std::string out;
@@ -68,6 +59,15 @@ void logReport(const RunTimeError& error, const std::string& ownerName,
 }
 
 }  // namespace
+
+std::string localDateTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
 
 void registerComponent(const std::string& classId, ComponentFactory factory) {
     auto& reg = registry();

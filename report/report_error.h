@@ -41,6 +41,8 @@ std::unique_ptr<ErrorReportComponent> createComponent(const std::string& classId
 // Folder of the error log (errors.log, appended for every report with date and time). Empty: no
 // log. The programs set it to the folder of the settings file.
 void setErrorLogFolder(const std::filesystem::path& folder);
+// The local date and time as the logs write it: "2026-12-06 02:58:26".
+std::string localDateTime();
 // Appends one line of text to the error log (used also for failures nobody else reports, such as
 // a settings file that could not be written).
 void appendToErrorLog(const std::string& text);

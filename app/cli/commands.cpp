@@ -14,6 +14,7 @@
 
 #include "form/form.h"
 #include "app/logic/transfer_command.h"
+#include "app/logic/transfer_log.h"
 #include "console_window.h"
 #include "data_sources/data_sources.h"
 #include "jet/database.h"
@@ -23,7 +24,6 @@
 #include "sample_company.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
-#include "transfer_summary.h"
 
 namespace cli {
 
@@ -78,9 +78,6 @@ std::optional<int16_t> kindIndex(const std::string& kind) {
     return found->second;
 }
 
-const char* const kTableOfKind[] = {"Employee Master", "Data Calc", "Data Master Detail",
-                                    "Data Variant Detail"};
-
 jet::DateTime localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm t{};
@@ -121,73 +118,25 @@ class DryRunCopy {
     std::filesystem::path db_;
 };
 
-struct SummaryInput {
-    int kind;
-    bool dryRun;
-    long lines;
-    long transferred;
-    std::optional<TableSnapshot> before, after;
-    std::filesystem::path layoutDatabase;
-    std::string textFile, separator;
-    long linesRead;
-};
-
-const char* const kLayoutOfKind[] = {"iEmployee Master", "iData Calc", "iDataMasterDetail",
-                                     "iDataVariantDetail"};
-
-void printSummary(const SummaryInput& in) {
-    const std::string table = kTableOfKind[in.kind];
-    std::cout << (in.dryRun ? "Summary of a dry run (the database was not changed):\n"
-                            : "Summary:\n");
-    std::cout << "  lines read:             " << in.lines << '\n';
-    std::cout << "  lines transferred:      " << in.transferred << '\n';
-    if (!in.before || !in.after) {
-        std::cout << "  rows of [" << table << "]: unknown (the database could not be read)\n";
-        return;
-    }
-    const TableSnapshot& before = *in.before;
-    const TableSnapshot& after = *in.after;
-    std::vector<LineAmounts> lines;
-    if (in.kind != 0) {
-        lines = readLines(in.textFile, in.separator, in.linesRead, in.layoutDatabase,
-                          kLayoutOfKind[in.kind]);
-        if (static_cast<long>(lines.size()) > in.transferred) {
-            lines.resize(static_cast<size_t>(in.transferred));
-        }
-    }
-    if (in.kind == 0) {
-        const long created = after.rows - before.rows;
-        std::cout << "  employees created:      " << created << '\n';
-        std::cout << "  employees updated:      " << (in.transferred - created) << '\n';
-    } else if (in.kind == 1) {
-        // Each line first deletes all rows of its employee, then writes its non-zero amounts.
-        std::set<std::string> employees;
-        for (const LineAmounts& line : lines) employees.insert(line.employee);
-        long deleted = 0;
-        for (const std::string& employee : employees) {
-            const auto found = before.rowsByEmployee.find(employee);
-            if (found != before.rowsByEmployee.end()) deleted += found->second;
-        }
-        std::cout << "  rows deleted:           " << deleted << '\n';
-        std::cout << "  rows written:           " << (after.rows - (before.rows - deleted)) << '\n';
+// The summary of a run, from what the transfer counted as it went.
+void printSummary(const form::TransferResult& result, bool dryRun) {
+    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n" : "Summary:\n");
+    std::cout << "  lines read:             " << result.linesRead << '\n';
+    std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
+    const form::TransferCounts& counts = result.counts;
+    if (result.kind == 0) {
+        std::cout << "  employees created:      " << counts.employeesCreated << '\n';
+        std::cout << "  employees updated:      " << counts.employeesUpdated << '\n';
+    } else if (result.kind == 1) {
+        std::cout << "  rows deleted:           " << counts.rowsDeleted << '\n';
+        std::cout << "  rows written:           " << counts.rowsWritten << '\n';
     } else {
-        // Amounts go only into detail rows that exist; the others are dropped.
-        long written = 0, dropped = 0;
-        for (const LineAmounts& line : lines) {
-            for (const std::string& key : line.nonZeroKeys) {
-                if (before.payItems.count(line.employee + "|" + key)) {
-                    ++written;
-                } else {
-                    ++dropped;
-                }
-            }
-        }
-        std::cout << "  amounts written:        " << written << '\n';
-        std::cout << "  amounts dropped:        " << dropped << " (no row of that pay item)\n";
+        std::cout << "  amounts written:        " << counts.amountsWritten << '\n';
+        std::cout << "  amounts dropped:        " << counts.amountsDropped
+                  << " (no row of that pay item)\n";
     }
-    const long change = after.rows - before.rows;
-    std::cout << "  rows of [" << table << "]: " << after.rows << " (was " << before.rows << ", "
-              << (change >= 0 ? "+" : "") << change << ")\n";
+    std::printf("  time taken:             %.1f s\n", result.seconds);
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -241,10 +190,8 @@ TransferRequest resolveTransferOptions(const ParsedOptions& options,
 // The company's section of the window's settings fills what the options leave out.
 void applyCompanySettings(TransferRequest& request) {
     if (!request.companyGiven) return;
+    // A missing or unreadable settings file is no error: every value is then its default.
     const std::string ini = settings::settingsFilePath(request.settingsFolder.string());
-    if (!std::filesystem::exists(ini)) {
-        throw std::runtime_error("--company " + request.company + ": no settings file " + ini);
-    }
     const std::string& company = request.company;
     if (!request.text)
         request.text =
@@ -261,9 +208,12 @@ void requireFilesAndSeparator(TransferRequest& request) {
     if (!request.text) throw UsageError("option --text is required (or --company)");
     if (!request.db) throw UsageError("option --db is required (or --company)");
     if (!request.separator) throw UsageError("option --separator is required (or --company)");
-    // The window always holds full paths; the data folder is cut from the database path.
-    request.db = std::filesystem::absolute(*request.db).lexically_normal().string();
-    request.text = std::filesystem::absolute(*request.text).lexically_normal().string();
+    // The window holds full paths, and the data folder is cut from the database path; a path
+    // that names no file stays as typed, for the message that names it.
+    for (std::optional<std::string>* path : {&request.db, &request.text}) {
+        if (std::filesystem::exists(**path))
+            **path = std::filesystem::absolute(**path).lexically_normal().string();
+    }
 }
 
 // A dry run of an existing database works on a copy of it, removed when the copy goes.
@@ -273,7 +223,7 @@ std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
 }
 
 struct TransferRun {
-    long linesRead = 0;
+    form::TransferResult result;
     ConsoleWindow::Outcome outcome{};
 };
 
@@ -288,6 +238,7 @@ TransferRun runInConsoleWindow(const TransferRequest& request, const std::string
     form.now = localNow;
     form.globals.ProgramFolder = request.settingsFolder.string();
     form.globals.CurrentCompanyCode = request.company;
+    form.keepTransferLog = !request.dryRun;
     window.onFieldChanged = [&form](form::Field field) {
         if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
         if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
@@ -302,27 +253,24 @@ TransferRun runInConsoleWindow(const TransferRequest& request, const std::string
 
     app::cmdTransfer_Click(form, request.kind);
     window.finishProgress();
-    return TransferRun{form.iLineCount, window.outcome()};
+    return TransferRun{form.result, window.outcome()};
 }
 
 // Prints what the run changed; returns the program's exit status.
-int summarize(const TransferRequest& request, const std::string& dbPath,
-              const std::optional<TableSnapshot>& before, const TransferRun& run, int reports) {
+int summarize(const TransferRequest& request, const TransferRun& run, int reports) {
     if (run.outcome == ConsoleWindow::Outcome::Refused) {
         std::cerr << "veltra-transfer: nothing was transferred: check --text, --db and "
                      "--separator (see the message above)\n";
         return 2;
     }
-    const std::optional<TableSnapshot> after = takeSnapshot(dbPath, kTableOfKind[request.kind]);
-    const auto [lines, handed] = countLines(*request.text, run.linesRead);
-    const bool failed = run.outcome != ConsoleWindow::Outcome::Completed;
-    const long transferred = failed && handed > 0 ? handed - 1 : handed;
-    printSummary(SummaryInput{request.kind, request.dryRun, lines, transferred, before, after,
-                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb",
-                              *request.text, *request.separator, run.linesRead});
+    const form::TransferResult& result = run.result;
+    printSummary(result, request.dryRun);
+    const bool failed = result.outcome != form::TransferOutcome::Completed;
     if (failed) {
-        std::cout << "  the transfer stopped at line " << run.linesRead
+        std::cout << "  the transfer stopped at line " << result.failedLine
                   << (reports ? " (see the error report above)" : "") << '\n';
+        // The line, its column and the reason, as the window's result panel tells them.
+        for (const std::string& line : app::failureLines(result)) std::cout << "  " << line << '\n';
     }
     return failed ? 1 : 0;
 }
@@ -351,11 +299,10 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         ++reports;
         return std::make_unique<report::ConsoleErrorReport>(std::cerr);
     });
-    const std::optional<TableSnapshot> before = takeSnapshot(dbPath, kTableOfKind[request.kind]);
     const TransferRun run = runInConsoleWindow(request, dbPath);
     report::registerComponent(report::kErrorReportClassId, nullptr);
 
-    return summarize(request, dbPath, before, run, reports);
+    return summarize(request, run, reports);
 }
 
 int runSample(const std::vector<std::string>& args, const std::filesystem::path& folder) {

@@ -1,10 +1,12 @@
 #include "app/logic/transfer_command.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/logic/transfer_log.h"
 #include "data_sources/data_sources.h"
 #include "import/employee/employee_master_importer.h"
 #include "import/payroll/data_calc_importer.h"
@@ -13,6 +15,7 @@
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
 #include "report/report_error.h"
+#include "report/thai_reason.h"
 
 namespace app {
 
@@ -103,20 +106,70 @@ class LineTransaction {
     std::optional<uint64_t> savepoint_;
 };
 
-class RunningFlag {
+// Marks the transfer as running, and on every way out fills in the time taken and, for a
+// transfer that got past its tests, appends its result to the transfer log.
+class RunningTransfer {
   public:
-    explicit RunningFlag(form::Form& form) : form_(form) { form_.transferRunning = true; }
-    ~RunningFlag() { form_.transferRunning = false; }
+    RunningTransfer(form::Form& form, int16_t index) : form_(form) {
+        form_.transferRunning = true;
+        form_.stopRequested = false;
+        form_.result = {};
+        form_.result.kind = index;
+        form_.result.outcome = form::TransferOutcome::Running;
+    }
+    ~RunningTransfer() {
+        form_.transferRunning = false;
+        form_.result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        if (form_.result.outcome == form::TransferOutcome::Running) {
+            form_.result.outcome = form::TransferOutcome::None;  // refused by a test
+        } else if (form_.keepTransferLog) {
+            appendTransferLog(form_.globals.ProgramFolder, form_.result);
+        }
+    }
+    // A line begins: its importer counts afresh and notes its columns afresh.
+    void startLine() {
+        form_.lineCounts = {};
+        form_.currentColumn = {};
+    }
+    // A line was kept: its counts join the transfer's.
+    void lineKept() {
+        form::TransferCounts& total = form_.result.counts;
+        const form::TransferCounts& line = form_.lineCounts;
+        total.employeesCreated += line.employeesCreated;
+        total.employeesUpdated += line.employeesUpdated;
+        total.rowsDeleted += line.rowsDeleted;
+        total.rowsWritten += line.rowsWritten;
+        total.amountsWritten += line.amountsWritten;
+        total.amountsDropped += line.amountsDropped;
+        ++form_.result.linesTransferred;
+    }
+    void failed(form::TransferOutcome outcome, const std::string& sData) {
+        form::TransferResult& result = form_.result;
+        result.outcome = outcome;
+        result.failedLine = result.linesRead;
+        result.failedText = sData;
+        result.reason = report::thaiReason(result.errorNumber, result.errorDescription);
+        // The error's own report names only the procedure: support needs the line too.
+        for (const std::string& line : failureLines(result))
+            report::appendToErrorLog("cmdTransfer(" + std::to_string(result.kind) + "): " + line);
+    }
 
   private:
     form::Form& form_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// The line counter is 16 bits wide; the line after the last it can count ends the transfer.
+constexpr const char* kTooManyLines =
+    "ไฟล์มีเกิน 32,767 บรรทัด: บรรทัดก่อนหน้านี้โอนแล้ว โปรดแยกบรรทัดที่เหลือไว้ในไฟล์ใหม่แล้วโอนต่อ";
 
 }  // namespace
 
 void cmdTransfer_Click(form::Form& form, int16_t Index) {
+    // The window refuses such a click visibly; here it only must never start a second run.
     if (form.transferRunning) return;
-    RunningFlag running(form);
+    RunningTransfer running(form, Index);
 
     form::MainWindowPort& window = form.window;
     std::string sData;
@@ -155,17 +208,30 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         transaction.begin(form.adcDestination.connection());
 
         input.open(sTextFile);
+        form.result.fileBytes = input.fileSize();
         while (!input.atEnd()) {
+            if (form.stopRequested) {
+                transaction.commit();
+                input.close();
+                form.result.outcome = form::TransferOutcome::Stopped;
+                window.setMousePointer(form::kPointerDefault);
+                return;
+            }
             input.readLine(sData);
-            if (form.iLineCount == INT16_MAX)
+            ++form.result.linesRead;
+            form.result.bytesRead = input.bytesRead();
+            if (form.iLineCount == INT16_MAX) {
                 throw text::languageError(report::errnum::kOverflow);
+            }
             ++form.iLineCount;
             if (sData.empty()) continue;
 
             transaction.startLine();
+            running.startLine();
             if (!importLine(form, Index, sData, sDelimiter, sDbPath)) {
                 transaction.undoLine();
                 transaction.commit();
+                running.failed(form::TransferOutcome::LineFailed, sData);
                 input.close();
                 window.messageBox("การโอนข้อมูลไม่สำเร็จ กรุณาตรวจสอบข้อมูล แล้วลองใหม่", form::kMsgCritical,
                                   kind.failureTitle);
@@ -178,10 +244,12 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
                 return;
             }
             transaction.lineDone();
+            running.lineKept();
         }
 
         input.close();
         transaction.commit();
+        form.result.outcome = form::TransferOutcome::Completed;
         window.setLabelCaption(form::Label::ProcessStatus, "สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย '" + sData + "'");
         window.yield();
         window.setMousePointer(form::kPointerDefault);
@@ -191,6 +259,15 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         window.setLabelCaption(form::Label::RecordCount, "");
         window.setLabelCaption(form::Label::UseTime, "");
     } catch (...) {
+        if (form.result.outcome == form::TransferOutcome::Running) {
+            const report::RunTimeError error = report::currentError();
+            form.result.errorNumber = error.number();
+            form.result.errorDescription = error.description();
+            form.result.failedColumn = {};
+            running.failed(form::TransferOutcome::Aborted, sData);
+            if (form.iLineCount == INT16_MAX && error.number() == report::errnum::kOverflow)
+                form.result.reason = kTooManyLines;
+        }
         try {
             window.setMousePointer(form::kPointerDefault);
             input.close();

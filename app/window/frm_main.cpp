@@ -6,14 +6,19 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <cmath>
 
 #include "app/logic/transfer_command.h"
+#include "app/logic/transfer_log.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
+#include "app/window/message_box_error_report.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
+#include "app/window/thai_message_box.h"
 #include "app/window/twips.h"
 #include "data_sources/data_sources.h"
 #include "report/report_error.h"
@@ -64,9 +69,12 @@ FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
       form_(port_) {
     createControls();
     connectHandlers();
+    setPathNoticeSink([this](const QString& notice) { setNotice(kNoticePath, notice); });
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    setPathNoticeSink({});
+}
 
 void FrmMain::connectHandlers() {
     for (int16_t i = 0; i < 2; ++i) {
@@ -126,7 +134,19 @@ void FrmMain::Form_Unload() {
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
-    // Unloading is never refused.
+    if (form_.transferRunning) {
+        // Asked before the window unloads (unloading itself is never refused): the lines done
+        // stay, the rest of the file is not transferred.
+        event->ignore();
+        if (!closeAfterTransfer_ &&
+            askYesNo(this, QStringLiteral("โอนข้อมูลไป VELTRA Payroll"),
+                     QStringLiteral("กำลังโอนข้อมูลอยู่ ต้องการหยุดและปิดโปรแกรมหรือไม่?\n"
+                                    "บรรทัดที่โอนแล้วจะยังอยู่ในฐานข้อมูล บรรทัดที่เหลือจะไม่ถูกโอน"))) {
+            closeAfterTransfer_ = true;
+            form_.stopRequested = true;
+        }
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -156,15 +176,61 @@ void FrmMain::txtCompanyCode_LostFocus() {
 
 void FrmMain::cmdTransfer_Click(int16_t index) {
     // The transfer yields to the event loop once per line, so a button can be clicked again
-    // while it runs; such a click is ignored.
-    if (form_.transferRunning) return;
+    // while it runs: the buttons stay live, and such a click is refused where the user sees it.
+    if (form_.transferRunning) {
+        setNotice(kNoticeBusy, QStringLiteral("กำลังโอนข้อมูลอยู่: ยังเริ่มการโอนอื่นไม่ได้ "
+                                              "กดปุ่มอีกครั้งเมื่อการโอนนี้เสร็จ"));
+        return;
+    }
+    transferClock_.start();
+    prgTransfer_->setValue(0);
+    prgTransfer_->setFormat(QStringLiteral("%p%"));
+    prgTransfer_->show();
     app::cmdTransfer_Click(form_, index);
+    prgTransfer_->hide();
+    setNotice(kNoticeBusy, QString());
+    showResult();
+    if (closeAfterTransfer_) close();
+}
+
+void FrmMain::showTransferProgress() {
+    const form::TransferResult& result = form_.result;
+    if (!form_.transferRunning || result.fileBytes == 0) return;
+    const double share =
+        static_cast<double>(result.bytesRead) / static_cast<double>(result.fileBytes);
+    prgTransfer_->setValue(static_cast<int>(share * prgTransfer_->maximum()));
+    // The time left, at the pace so far; told once a little of the file gives the pace.
+    if (share < 0.01 || share >= 1.0) return;
+    const double left = transferClock_.elapsed() / 1000.0 * (1.0 - share) / share;
+    const long seconds = static_cast<long>(left + 0.5);
+    prgTransfer_->setFormat(seconds < 60
+                                ? QStringLiteral("%p%  เหลือ %1 วินาที").arg(seconds)
+                                : QStringLiteral("%p%  เหลือ %1 นาที").arg((seconds + 59) / 60));
+}
+
+void FrmMain::showResult() {
+    // A transfer refused by its tests ran no line: the last result stays.
+    if (form_.result.outcome == form::TransferOutcome::None) return;
+    QStringList lines;
+    for (const std::string& line : app::resultLines(form_.result)) lines << fromUtf8(line);
+    resultPanel_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void FrmMain::setNotice(Notice notice, const QString& text) {
+    notices_[notice] = text;
+    QStringList shown;
+    for (const QString& each : notices_) {
+        if (!each.isEmpty()) shown << each;
+    }
+    lblNotice_->setText(shown.join(QLatin1Char('\n')));
 }
 
 void FrmMain::txtDir_Changed(int16_t index) {
     const QString text = txtDir_[index]->text();
     if (text == lastDirText_[index]) return;
     lastDirText_[index] = text;
+    // A notice of the last path goes; the path now in the field tells its own.
+    if (index == 1) setNotice(kNoticePath, QString());
     data_sources::txtDir_Change(form_, index);
     if (index == 1) refreshGrids();
 }

@@ -10,9 +10,11 @@
 // cmdTransfer(3) is "cmdTransfer_3", lbl(0) is "lbl_0".
 //
 // Life: construct, call Form_Load(), show. Closing the window (its close box or cmdExit) runs
-// Form_Unload() once.
+// Form_Unload() once. A close asked for during a transfer is confirmed first; once confirmed,
+// the transfer stops after its current line and the window then closes as usual.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -25,6 +27,8 @@
 
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 
@@ -67,6 +71,14 @@ class FrmMain : public QWidget {
     QWidget* fieldWidget(form::Field field) const;
     QLabel* labelWidget(form::Label label) const;
     TabControl* tabControl() const { return SSTab1_; }
+    // The lasting result of the last transfer, kept until the next one ends.
+    QPlainTextEdit* resultPanel() const { return resultPanel_; }
+    // Notices that need no answer: a click refused during a transfer, a layout database that
+    // cannot be opened at the typed path.
+    QLabel* noticeLabel() const { return lblNotice_; }
+    // During a transfer: the share of the input file read and the time left.
+    QProgressBar* progressBar() const { return prgTransfer_; }
+    void showTransferProgress();
 
     // The four layout grids, in the order of their data controls.
     enum Grid { kGridEmployeeMaster, kGridDataCalc, kGridDataMasterDetail, kGridDataVariantDetail };
@@ -86,15 +98,21 @@ class FrmMain : public QWidget {
     QTableView* createGrid(int tab, const char* name, int modelIndex, bool withFormat);
     QPushButton* createTransferButton(int tab, int16_t index, int left);
     void connectHandlers();
+    void addAccessKey(QLineEdit* field, const QString& keys);
 
     // Behaviour.
     void txtDir_Changed(int16_t index);
+    enum Notice { kNoticePath, kNoticeBusy };
+    void setNotice(Notice notice, const QString& text);
+    void showResult();
     std::string settingsFile() const;
 
     QString programFolder_;
     QtMainWindowPort port_;
     form::Form form_;
     bool unloaded_ = false;
+    bool closeAfterTransfer_ = false;  // the user confirmed a close during the transfer
+    std::array<QString, 2> notices_;
 
     TabControl* SSTab1_ = nullptr;
     QLabel* lblVersion_ = nullptr;
@@ -102,6 +120,10 @@ class FrmMain : public QWidget {
     QLabel* lblRecordCount_ = nullptr;
     QLabel* lblUseTime_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
+    QLabel* lblNotice_ = nullptr;
+    QPlainTextEdit* resultPanel_ = nullptr;
+    QProgressBar* prgTransfer_ = nullptr;
+    QElapsedTimer transferClock_;
 
     QLineEdit* txtCompanyCode_ = nullptr;
     std::array<PathField*, 2> txtDir_{};

@@ -1,8 +1,12 @@
 // Construction of frmMain: every control at its place, with its initial contents. Positions are
 // the design's twips; controls on a tab are placed relative to SSTab1's top-left corner.
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "app/window/common_dialog.h"
 #include "app/window/data_control_row_store.h"
@@ -64,6 +68,8 @@ void FrmMain::createControls() {
     setWindowTitle(QStringLiteral("โอนข้อมูล *.txt เข้า VELTRA Payroll"));
     setFont(windowDefaultFont());
     setFixedSize(twipsToPixels(10875), twipsToPixels(7470));
+    // Nothing moves when the window changes size, so it offers no maximise button.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
     SSTab1_ = new TabControl(kTabsPerRow, kTabRowHeight, this);
     SSTab1_->setObjectName(QStringLiteral("SSTab1"));
@@ -89,6 +95,26 @@ void FrmMain::createControls() {
     lblUseTime_ = makeLabel(this, "lblUseTime", QString());
     lblUseTime_->setGeometry(twipsRect(150, 6800, 1380, 300));
     setTextColour(lblUseTime_, QColor(0, 0, 255));
+
+    // Beside the tabs, where the design leaves room: notices, and the lasting result of the last
+    // transfer (the status labels clear when a transfer ends).
+    lblNotice_ = makeLabel(this, "lblNotice", QString());
+    lblNotice_->setGeometry(twipsRect(8280, 480, 2475, 1080));
+    lblNotice_->setWordWrap(true);
+    setTextColour(lblNotice_, QColor(160, 0, 0));
+    resultPanel_ = new QPlainTextEdit(this);
+    resultPanel_->setObjectName(QStringLiteral("resultPanel"));
+    resultPanel_->setReadOnly(true);
+    resultPanel_->setFocusPolicy(Qt::ClickFocus);
+    resultPanel_->setGeometry(twipsRect(8280, 1980, 2475, 5140));
+    prgTransfer_ = new QProgressBar(this);
+    prgTransfer_->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer_->setGeometry(twipsRect(8280, 1620, 2475, 300));
+    prgTransfer_->setRange(0, 1000);
+    prgTransfer_->hide();
+    QFont resultFont = resultPanel_->font();
+    resultFont.setPointSizeF(resultFont.pointSizeF() * 0.9);
+    resultPanel_->setFont(resultFont);
 
     cmdExit_ = new QPushButton(QStringLiteral("ออก E&xit"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
@@ -241,6 +267,24 @@ void FrmMain::createTransferTabs() {
     txtPeriod_ = makeTextField(calc, "txtPeriod_0", QStringLiteral("4"));
     SSTab1_->placeOnTab(5, txtPeriod_, twipsRect(1965, 4980, 500, 300));
     createTransferButton(5, 1, 5760);
+
+    // Access keys of the fields below the grids; the captions keep their designed size.
+    addAccessKey(txtYear_, QStringLiteral("Alt+Y"));
+    addAccessKey(txtPeriod_, QStringLiteral("Alt+P"));
+    addAccessKey(txtBankCode_, QStringLiteral("Alt+B"));
+}
+
+void FrmMain::addAccessKey(QLineEdit* field, const QString& keys) {
+    auto* shortcut = new QShortcut(QKeySequence(keys), this);
+    connect(shortcut, &QShortcut::activated, field, [this, field] {
+        // A field on another tab brings its tab forward first.
+        for (int tab = 0; tab < SSTab1_->count(); ++tab) {
+            if (SSTab1_->page(tab)->isAncestorOf(field)) SSTab1_->setCurrentIndex(tab);
+        }
+        field->setFocus(Qt::ShortcutFocusReason);
+        field->selectAll();
+    });
+    field->setToolTip(keys);
 }
 
 }  // namespace app::window

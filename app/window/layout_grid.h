@@ -2,7 +2,8 @@
 //
 // Shows the model's columns with their captions and widths, and lets the user edit a cell in
 // place, add a row (Insert key, or the context menu) and delete the current row (Ctrl+Delete, or
-// the context menu, after a yes/no question). The model writes every change at once.
+// the context menu, after a yes/no question). The model writes every change at once. Columns
+// fit the grid's width; Tab leaves the grid.
 #pragma once
 
 #include <QTableView>
@@ -27,12 +28,15 @@ class LayoutGrid : public QTableView {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void updateGeometries() override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void applyColumnWidths();
     bool confirmDelete();
 
     LayoutTableModel* model_;
+    bool fitting_ = false;
 };
 
 }  // namespace app::window

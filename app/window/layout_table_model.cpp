@@ -101,21 +101,43 @@ bool LayoutTableModel::isEditable() const {
 
 void LayoutTableModel::reload() {
     beginResetModel();
-    rows_.clear();
-    if (store_ != nullptr && store_->isOpen()) {
-        std::vector<std::string> fields;
-        for (const GridColumn& column : columns_) fields.push_back(column.field);
-        try {
-            rows_ = store_->rows(fields);
-        } catch (const std::exception& error) {
-            rows_.clear();
-            endResetModel();
-            tell(QStringLiteral("อ่านตาราง [%1] ไม่ได้: %2")
-                     .arg(fromUtf8(store_->tableName()), errorText(error)));
-            return;
-        }
-    }
+    const std::optional<std::vector<std::vector<jet::Value>>> rows = readRows();
+    rows_ = rows ? *rows : std::vector<std::vector<jet::Value>>();
     endResetModel();
+    if (!rows) tellReadFailure();
+}
+
+std::optional<std::vector<std::vector<jet::Value>>> LayoutTableModel::readRows() {
+    if (store_ == nullptr || !store_->isOpen()) return std::vector<std::vector<jet::Value>>();
+    std::vector<std::string> fields;
+    for (const GridColumn& column : columns_) fields.push_back(column.field);
+    try {
+        return store_->rows(fields);
+    } catch (const std::exception& error) {
+        readError_ = errorText(error);
+        return std::nullopt;
+    }
+}
+
+void LayoutTableModel::tellReadFailure() {
+    tell(QStringLiteral("อ่านตาราง [%1] ไม่ได้: %2").arg(fromUtf8(store_->tableName()), readError_));
+}
+
+void LayoutTableModel::rereadAfterEdit(int row) {
+    std::optional<std::vector<std::vector<jet::Value>>> rows = readRows();
+    if (!rows || rows->size() != rows_.size()) {
+        reload();  // the table changed under the grid: show it whole
+        return;
+    }
+    // The same rows, perhaps in another order (a No was changed): the grid keeps its place and
+    // its current cell, and only the cells redraw.
+    const bool sameOrder = (*rows)[row] == rows_[row];
+    rows_ = std::move(*rows);
+    if (sameOrder) {
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    } else {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
 }
 
 int LayoutTableModel::rowCount(const QModelIndex& parent) const {
@@ -208,7 +230,7 @@ bool LayoutTableModel::setData(const QModelIndex& index, const QVariant& value, 
         return false;
     }
     // The store may order its rows anew (by No): read them back as the database holds them.
-    reload();
+    rereadAfterEdit(row);
     return true;
 }
 

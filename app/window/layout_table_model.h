@@ -16,6 +16,7 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,10 @@ class LayoutTableModel : public QAbstractTableModel {
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
   private:
+    std::optional<std::vector<std::vector<jet::Value>>> readRows();
+    void tellReadFailure();
+    // After one cell of `row` was stored: the rows again, without a reset of the view.
+    void rereadAfterEdit(int row);
     bool isWholeNumberField(int column) const;
     int columnOf(const std::string& field) const;
     void tell(const QString& message) const;
@@ -87,6 +92,7 @@ class LayoutTableModel : public QAbstractTableModel {
     LayoutRowStore* store_ = nullptr;
     std::vector<std::vector<jet::Value>> rows_;
     RefusalHandler refuse_;
+    QString readError_;
 };
 
 // Text of a cell value as the grid shows it: numbers in decimal, texts as they are, null empty.

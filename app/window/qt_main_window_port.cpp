@@ -8,6 +8,7 @@
 #include "app/window/frm_main.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
+#include "app/window/thai_message_box.h"
 
 namespace app::window {
 
@@ -83,6 +84,7 @@ void QtMainWindowPort::messageBox(const std::string& prompt, int style, const st
     fitChangedLabels();  // the labels behind the box show their whole captions
     QMessageBox box(icon, fromUtf8(title), text, QMessageBox::Ok, &window_);
     box.setObjectName(QStringLiteral("messageBox"));
+    prepareThaiMessageBox(box);
     // The hourglass belongs to the work, not to the box the user must answer.
     if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
@@ -92,6 +94,7 @@ void QtMainWindowPort::messageBox(const std::string& prompt, int style, const st
 void QtMainWindowPort::yield() {
     if (sinceYield_.isValid() && sinceYield_.elapsed() < kYieldIntervalMs) return;
     fitChangedLabels();
+    window_.showTransferProgress();
     QCoreApplication::processEvents();
     sinceYield_.start();
 }

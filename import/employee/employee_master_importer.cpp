@@ -57,6 +57,7 @@ bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const st
 
         layoutRows = &form.adcStructure.recordset();
         layout::moveToLayoutRow(*layoutRows, 2);
+        layout::noteColumn(form, *layoutRows, pieces);
         sEmpNo = layout::layoutColumn(*layoutRows, pieces);
 
         layout::showLineProgress(form, sEmpNo);
@@ -70,7 +71,8 @@ bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const st
             destination->MoveFirst();
             destination->Find(criterion);
         }
-        if (destination->EOF()) {
+        const bool created = destination->EOF();
+        if (created) {
             destination->AddNew();
             destination->setField("Employee#", sEmpNo);
         }
@@ -83,12 +85,15 @@ bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const st
         const long rowCount = layoutRows->RecordCount();
         for (long row = 0; row < rowCount; ++row) {
             const std::string toFieldName = layout::layoutToFieldName(*layoutRows);
+            layout::noteColumn(form, *layoutRows, pieces);
             applyLayoutRow(record, *layoutRows, toFieldName, pieces);
             layoutRows->MoveNext();
         }
 
+        form.currentColumn = {};  // the completion rules read no column of the line
         applyCompletionRules(record, window.fieldText(form::Field::BankCode));
         destination->Update();
+        ++(created ? form.lineCounts.employeesCreated : form.lineCounts.employeesUpdated);
 
         window.setMousePointer(form::kPointerDefault);
         return true;

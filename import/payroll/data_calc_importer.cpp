@@ -13,18 +13,21 @@ namespace {
 
 // Deletes every [Data Calc] row of the employee when the destination holds any, through a
 // connection of its own, and re-runs the destination's query so the rows disappear from it.
-void deleteEarlierRows(data::Recordset& destination, data::Connection& connection,
+// Returns the number of rows deleted.
+long deleteEarlierRows(data::Recordset& destination, data::Connection& connection,
                        const std::string& sEmpNo, const std::string& sDbPath) {
-    if (destination.RecordCount() <= 0) return;
+    if (destination.RecordCount() <= 0) return 0;
     const std::string criterion = "[Employee#]='" + sEmpNo + "'";
     layout::checkQuotable(sEmpNo, criterion);
     destination.MoveFirst();
     destination.Find(criterion);
-    if (destination.EOF()) return;
+    if (destination.EOF()) return 0;
     connection.Open(data_sources::connectionTextFor(sDbPath));
-    connection.Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='" + sEmpNo + "'");
+    const long deleted =
+        connection.Execute("DELETE * FROM [Data Calc] WHERE [Employee#]='" + sEmpNo + "'");
     connection.Close();
     destination.Requery();
+    return deleted;
 }
 
 }  // namespace
@@ -40,17 +43,19 @@ bool ImportToDataCalc(form::Form& form, const std::string& sData, const std::str
 
         data::Recordset& layoutRows = form.adcStructure.recordset();
         layout::moveToLayoutRow(layoutRows, 1);
+        layout::noteColumn(form, layoutRows, pieces);
         const std::string sEmpNo = layout::layoutColumn(layoutRows, pieces);
 
         layout::showLineProgress(form, sEmpNo);
 
         destination = &form.adcDestination.recordset();
-        deleteEarlierRows(*destination, connection, sEmpNo, sDbPath);
+        form.lineCounts.rowsDeleted += deleteEarlierRows(*destination, connection, sEmpNo, sDbPath);
 
         layoutRows.MoveFirst();
         const long rowCount = layoutRows.RecordCount();
         for (long row = 2; row <= rowCount; ++row) {
             layoutRows.MoveNext();
+            layout::noteColumn(form, layoutRows, pieces);
             const jet::Currency amount =
                 layout::amountOfColumn(layout::layoutColumn(layoutRows, pieces));
             if (amount.units == 0) continue;
@@ -66,6 +71,7 @@ bool ImportToDataCalc(form::Form& form, const std::string& sData, const std::str
             destination->setField("Code", key.code);
             destination->setField("Amount", amount);
             destination->Update();
+            ++form.lineCounts.rowsWritten;
         }
 
         window.setMousePointer(form::kPointerDefault);

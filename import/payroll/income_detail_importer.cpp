@@ -40,6 +40,7 @@ bool ImportToPMPD(form::Form& form, const std::string& sData, const std::string&
 
         data::Recordset& layoutRows = form.adcStructure.recordset();
         layout::moveToLayoutRow(layoutRows, 1);
+        layout::noteColumn(form, layoutRows, pieces);
         sEmpNo = layout::layoutColumn(layoutRows, pieces);
 
         layout::showLineProgress(form, sEmpNo);
@@ -47,6 +48,7 @@ bool ImportToPMPD(form::Form& form, const std::string& sData, const std::string&
         const long rowCount = layoutRows.RecordCount();
         for (long row = 1; row < rowCount; ++row) {
             layoutRows.MoveNext();
+            layout::noteColumn(form, layoutRows, pieces);
             amount = layout::amountOfColumn(layout::layoutColumn(layoutRows, pieces));
             if (amount.units == 0) continue;
             const layout::PayItemKey key =
@@ -54,9 +56,14 @@ bool ImportToPMPD(form::Form& form, const std::string& sData, const std::string&
             form.adcDestination.RecordSource = detailLookupStatement(sKind, sEmpNo, key);
             form.adcDestination.Refresh();
             data::Recordset& detail = form.adcDestination.recordset();
-            if (detail.EOF()) continue;
+            // An amount of a pay item the employee has no row of has nowhere to go.
+            if (detail.EOF()) {
+                ++form.lineCounts.amountsDropped;
+                continue;
+            }
             detail.setField("Amount", amount);
             detail.Update();
+            ++form.lineCounts.amountsWritten;
         }
 
         window.setMousePointer(form::kPointerDefault);

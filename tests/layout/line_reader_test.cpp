@@ -68,6 +68,24 @@ TEST(InputTextFile, StreamsLinesLongerThanItsBufferAndLineEndsAcrossBufferEdges)
     EXPECT_EQ(lines[2], "last");
 }
 
+// The progress of a transfer: bytes taken by the lines read, line ends included, across
+// buffer refills.
+TEST(InputTextFile, CountsTheBytesOfTheLinesRead) {
+    TempDir dir;
+    const std::string first(70000, 'x');
+    layout::InputTextFile file;
+    file.open(writeBytes(dir, first + "\r\nAB\rC"));
+    EXPECT_EQ(file.fileSize(), 70000u + 2 + 3 + 1);
+    EXPECT_EQ(file.bytesRead(), 0u);
+    std::string line;
+    ASSERT_TRUE(file.readLine(line));
+    EXPECT_EQ(file.bytesRead(), 70002u);
+    ASSERT_TRUE(file.readLine(line));
+    EXPECT_EQ(file.bytesRead(), 70005u);
+    ASSERT_TRUE(file.readLine(line));
+    EXPECT_EQ(file.bytesRead(), file.fileSize());
+}
+
 TEST(InputTextFile, OpeningWhatIsNoReadableFileFailsWithAFileError) {
     TempDir dir;
     layout::InputTextFile file;

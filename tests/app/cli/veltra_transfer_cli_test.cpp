@@ -402,10 +402,88 @@ TEST_F(SampleCompanyTest, CompanySettingsSupplyWhatTheOptionsLeaveOut) {
         period4 = period4 || row.at("Period") == "4";
     }
     EXPECT_TRUE(period4);
+    // No settings file is no error: the defaults are used, and the default text file, which
+    // is not there, is named as it is written (not prefixed with the current folder).
     EXPECT_EQ(run("transfer --kind calc --company Nobody --program-folder " +
                       quote((work.path() / "empty").string()),
                   &out),
               2);
+    EXPECT_NE(out.find("ไม่มีไฟล์ข้อมูล...\nC:\\Program Files\\Payroll\\Sample\\Backup\\"
+                       "ข้อมูลประวัติพนักงาน.txt\nโปรดระบุชื่อไฟล์ใหม่"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("no settings file"), std::string::npos) << out;
+}
+
+// The summary tells what the transfer did, counted as it went: on the full load every line
+// changes every row of its employee, whatever the case of the code in the file.
+TEST_F(SampleCompanyTest, TheSummaryCountsWhatWasStoredWhateverTheCaseOfTheCodes) {
+    const fs::path co = work.path() / "full";
+    std::string out;
+    ASSERT_EQ(run("sample " + quote(co.string()) + " --employees 40 --seed 3 --full", &out), 0)
+        << out;
+    auto lowerCodes = [&](const char* from, const char* to) {
+        std::string bytes;
+        for (const std::string& line : inputLines(co / from)) {
+            std::string lowered = line;
+            for (char& c : lowered) {
+                if (c == ',') break;
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            }
+            bytes += text::utf8ToWindows874(lowered) + "\r\n";
+        }
+        std::ofstream(co / to, std::ios::binary) << bytes;
+    };
+    lowerCodes("DataMasterDetail.txt", "pm-lower.txt");
+    ASSERT_EQ(transfer(co, "pm", "pm-lower.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("lines transferred:      40\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("amounts written:        320\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("amounts dropped:        0 "), std::string::npos) << out;
+
+    lowerCodes("DataCalc.txt", "calc-lower.txt");
+    ASSERT_EQ(transfer(co, "calc", "calc-lower.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("rows deleted:           400\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:           400\n"), std::string::npos) << out;
+    // Once more: the rows the first run wrote under the lower-case codes go, as many come.
+    ASSERT_EQ(transfer(co, "calc", "calc-lower.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("rows deleted:           400\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:           400\n"), std::string::npos) << out;
+
+    // Line 32,768 cannot be counted: the transfer stops there, line 1 stays transferred.
+    const std::vector<std::string> lines = inputLines(co / "DataCalc.txt");
+    std::string bytes = text::utf8ToWindows874(lines[0]) + "\r\n";
+    for (int i = 0; i < 32766; ++i) bytes += "\r\n";
+    bytes += text::utf8ToWindows874(lines[1]) + "\r\n";
+    std::ofstream(co / "long.txt", std::ios::binary) << bytes;
+    EXPECT_EQ(transfer(co, "calc", "long.txt", "", &out), 1) << out;
+    EXPECT_NE(out.find("lines read:             32768\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("lines transferred:      1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows deleted:           10\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows written:           10\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("the transfer stopped at line 32768"), std::string::npos) << out;
+    // Each transfer left one record in the transfer log beside the program.
+    const std::string log = readFile(work.path() / "transfers.log");
+    size_t records = 0;
+    for (size_t at = log.find("\n\n"); at != std::string::npos; at = log.find("\n\n", at + 2))
+        ++records;
+    EXPECT_EQ(records, 4u) << log;
+}
+
+TEST_F(SampleCompanyTest, AFailedLineIsToldWithItsColumnAndValue) {
+    const fs::path co = freshCopy();
+    const std::vector<std::string> lines = inputLines(co / "DataCalc.txt");
+    std::vector<std::string> columns = splitColumns(lines[0]);
+    columns[3] = "12x";
+    std::string bad;
+    for (size_t i = 0; i < columns.size(); ++i) bad += (i ? "," : "") + columns[i];
+    std::ofstream(co / "Bad.txt", std::ios::binary)
+        << text::utf8ToWindows874(lines[1]) + "\r\n" + text::utf8ToWindows874(bad) + "\r\n";
+    std::string out;
+    EXPECT_EQ(transfer(co, "calc", "Bad.txt", "", &out), 1) << out;
+    EXPECT_NE(out.find("lines transferred:      1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("บรรทัดที่ 2: '" + bad + "'"), std::string::npos) << out;
+    EXPECT_NE(out.find("คอลัมน์: แถวที่ 4 ของรูปแบบ, ฟิลด์ I0103, ค่า '12x'"), std::string::npos) << out;
+    EXPECT_NE(out.find("สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"), std::string::npos) << out;
 }
 
 }  // namespace

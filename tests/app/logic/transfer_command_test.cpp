@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/logic/transfer_log.h"
 #include "import/transfer_fixture.h"
 
 namespace testing_support {
@@ -205,6 +206,106 @@ TEST_F(TransferCommandTest, AnUnopenableDatabaseIsReportedByOpenAdcAndEveryLineF
     EXPECT_EQ(contexts[0], "OpenAdc(Data Calc)");
     EXPECT_EQ(contexts[1], "ImportToDataCalc()");
     EXPECT_EQ(messageTitles(), Lines{"โอนข้อมูล [Data Calc]"});
+}
+
+// The result of a transfer is counted as it runs: what was stored, not what the file seems to ask.
+TEST_F(TransferCommandTest, TheResultCountsWhatTheLinesStoredAndIsLogged) {
+    execute(dbPath,
+            "INSERT INTO [Data Calc] ([Employee#], [Year], [Period], [Type for], [Type], [Code], "
+            "[Amount]) VALUES ('E002', 2566, 12, 'I', '01', '01', 7)");
+    execute(dbPath,
+            "INSERT INTO [Data Calc] ([Employee#], [Year], [Period], [Type for], [Type], [Code], "
+            "[Amount]) VALUES ('E002', 2566, 12, 'I', '01', '02', 8)");
+    // A code in another case finds the same rows, as the database compares texts.
+    writeInput("E001,100,,-5\r\n\r\ne002,0,2,\r\n");
+    form.globals.ProgramFolder = dir.path().string();
+    click(1);
+    const form::TransferResult& result = form.result;
+    EXPECT_EQ(result.outcome, form::TransferOutcome::Completed);
+    EXPECT_EQ(result.linesRead, 3);
+    EXPECT_EQ(result.linesTransferred, 2);
+    EXPECT_EQ(result.counts.rowsDeleted, 2);
+    EXPECT_EQ(result.counts.rowsWritten, 3);
+    EXPECT_EQ(result.counts.amountsDropped, 0);
+    EXPECT_EQ(calcRows().size(), 3u);
+    const Lines lines = app::resultLines(result);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "โอนข้อมูล [Data Calc]: โอนข้อมูลเสร็จเรียบร้อย");
+    EXPECT_EQ(lines[1], "อ่าน 3 บรรทัด, โอนแล้ว 2 บรรทัด");
+    EXPECT_EQ(lines[2], "ลบแถวเดิม 2 แถว, เขียนแถวใหม่ 3 แถว");
+
+    // One record per transfer, appended; a refused transfer is none.
+    window.fields[form::Field::Delimiter] = "";
+    click(1);
+    EXPECT_EQ(form.result.outcome, form::TransferOutcome::None);
+    const std::string log = readFile(dir / "transfers.log");
+    EXPECT_NE(log.find("  ลบแถวเดิม 2 แถว, เขียนแถวใหม่ 3 แถว\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("โอนข้อมูล [Data Calc]"), log.rfind("โอนข้อมูล [Data Calc]"));
+}
+
+TEST_F(TransferCommandTest, AFailedLineIsToldByNumberTextColumnValueAndThaiReason) {
+    writeInput("E001,100,,\r\n\r\nE002,5,abc,\r\nE003,1\r\n");
+    click(1);
+    const form::TransferResult& result = form.result;
+    EXPECT_EQ(result.outcome, form::TransferOutcome::LineFailed);
+    EXPECT_EQ(result.linesRead, 3);
+    EXPECT_EQ(result.linesTransferred, 1);
+    // The failed line's deletion and first amount were undone, so they are not counted.
+    EXPECT_EQ(result.counts.rowsWritten, 1);
+    EXPECT_EQ(result.failedLine, 3);
+    EXPECT_EQ(result.failedText, "E002,5,abc,");
+    EXPECT_EQ(result.failedColumn.layoutNo, 3);
+    EXPECT_EQ(result.failedColumn.fieldName, "I0102");
+    EXPECT_EQ(result.failedColumn.value, "abc");
+    EXPECT_EQ(result.errorNumber, 13);
+    EXPECT_EQ(app::failureLines(result),
+              (Lines{"บรรทัดที่ 3: 'E002,5,abc,'", "คอลัมน์: แถวที่ 3 ของรูปแบบ, ฟิลด์ I0102, ค่า 'abc'",
+                     "สาเหตุ: ชนิดข้อมูลไม่ตรงกัน: ค่านี้แปลงเป็นตัวเลขหรือวันที่ไม่ได้"}));
+}
+
+TEST_F(TransferCommandTest, EmployeesAreCountedCreatedOrUpdated) {
+    setLayout("iEmployee Master", {{2, "Employee#", 1, ""}, {3, "First name", 2, ""}});
+    writeInput("E001,สมชาย\r\nE002,สมหญิง\r\n");
+    click(0);
+    EXPECT_EQ(form.result.counts.employeesCreated, 2);
+    EXPECT_EQ(form.result.counts.employeesUpdated, 0);
+    writeInput("E001,สมปอง\r\nE003,สมศรี\r\n");
+    click(0);
+    EXPECT_EQ(form.result.counts.employeesCreated, 1);
+    EXPECT_EQ(form.result.counts.employeesUpdated, 1);
+    EXPECT_EQ(app::resultLines(form.result)[2], "พนักงานใหม่ 1 คน, ปรับปรุง 1 คน");
+}
+
+TEST_F(TransferCommandTest, TheLine32768EndsTheResultWithTheLinesBeforeItKept) {
+    std::string bytes = "E1,1,,\r\n";
+    for (int i = 0; i < 32766; ++i) bytes += "\r\n";
+    bytes += "E9,1\r\n";
+    writeInput(bytes);
+    click(1);
+    const form::TransferResult& result = form.result;
+    EXPECT_EQ(result.outcome, form::TransferOutcome::Aborted);
+    EXPECT_EQ(result.linesRead, 32768);
+    EXPECT_EQ(result.linesTransferred, 1);
+    EXPECT_EQ(result.counts.rowsWritten, 1);
+    EXPECT_EQ(result.failedLine, 32768);
+    EXPECT_EQ(result.failedText, "E9,1");
+    EXPECT_NE(result.reason.find("32,767"), std::string::npos) << result.reason;
+    EXPECT_EQ(calcRows(), Lines{"E1|2567|1|I|01|01|1"});
+}
+
+TEST_F(TransferCommandTest, AStopRequestEndsTheTransferAfterTheCurrentLine) {
+    writeInput("E001,1,,\r\nE002,2,,\r\nE003,3,,\r\n");
+    window.onYield = [&] { form.stopRequested = true; };
+    click(1);
+    EXPECT_EQ(form.result.outcome, form::TransferOutcome::Stopped);
+    EXPECT_EQ(form.result.linesTransferred, 1);
+    EXPECT_TRUE(window.messages.empty());  // the window is closing: nothing to answer
+    EXPECT_EQ(calcRows(), Lines{"E001|2567|1|I|01|01|1"});
+    EXPECT_FALSE(form.transferRunning);
+    // The next transfer starts afresh.
+    window.onYield = nullptr;
+    click(1);
+    EXPECT_EQ(form.result.outcome, form::TransferOutcome::Completed);
 }
 
 }  // namespace

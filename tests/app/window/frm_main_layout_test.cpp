@@ -165,7 +165,7 @@ TEST_F(FrmMainLayout, NoControlOverlapsAnotherOrLeavesItsPage) {
         }
     }
     QList<QWidget*> outside = window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    EXPECT_EQ(outside.size(), 6);
+    EXPECT_EQ(outside.size(), 9);
     for (int i = 0; i < outside.size(); ++i) {
         EXPECT_TRUE(window.rect().contains(outside[i]->geometry())) << name(outside[i]);
         for (int j = i + 1; j < outside.size(); ++j) {

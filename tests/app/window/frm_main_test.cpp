@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -115,6 +118,15 @@ class FrmMainTest : public ::testing::Test {
         QTest::keyClicks(field, code);
         QTest::keyClick(field, Qt::Key_Tab);
         EXPECT_FALSE(field->hasFocus());
+    }
+
+    // The payroll folder of makePayrollFolder with calc.txt holding `input`, the files of company
+    // "Sample". An engine failure throws out of the test, failing it.
+    void makeSampleCompany(const fs::path& payroll, const std::string& input) {
+        makePayrollFolder(payroll);
+        std::ofstream(payroll / "calc.txt", std::ios::binary) << input;
+        writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
+        writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
     }
 
     TempDir folder;
@@ -349,15 +361,9 @@ TEST_F(FrmMainTest, GridEditsAreWrittenToImportDataAndBadOnesRefused) {
     EXPECT_EQ(stored, expected);
 }
 
-TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsIgnored) {
+TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly) {
     const fs::path payroll = folder / "payroll";
-    makePayrollFolder(payroll);
-    {
-        std::ofstream input(payroll / "calc.txt", std::ios::binary);
-        input << "E001,15000,250\r\nE002,12000,0\r\n";
-    }
-    writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
-    writeIni("Sample", "TextFilePath", (payroll / "calc.txt").string());
+    makeSampleCompany(payroll, "E001,15000,250\r\nE002,12000,0\r\n");
     FrmMain window(q(folder.path().string()));
     window.Form_Load();
     window.show();
@@ -366,11 +372,15 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsIgnored) {
 
     // While the transfer yields to the event loop, the same button is clicked again.
     int nestedClicks = 0;
-    QString countDuringTransfer;
+    QString countDuringTransfer, noticeAfterClick;
+    bool otherButtonLive = false, progressShown = false;
     QTimer::singleShot(0, &window, [&] {
         ++nestedClicks;
         countDuringTransfer = text(window, "lblRecordCount");
+        otherButtonLive = control<QPushButton>(window, "cmdTransfer_2")->isEnabled();
+        progressShown = window.progressBar()->isVisible() && window.progressBar()->value() > 0;
         button->click();
+        noticeAfterClick = window.noticeLabel()->text();
     });
     QString statusAtCompletion;
     closer.setOnBox([&](const window_testing::SeenBox&) {
@@ -379,6 +389,20 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsIgnored) {
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(nestedClicks, 1);
     EXPECT_FALSE(countDuringTransfer.isEmpty()) << "the labels show the progress";
+    EXPECT_TRUE(otherButtonLive) << "the buttons stay enabled during a transfer";
+    EXPECT_TRUE(progressShown) << "the share of the file read";
+    EXPECT_FALSE(window.progressBar()->isVisible());
+    EXPECT_TRUE(noticeAfterClick.startsWith(QStringLiteral("กำลังโอนข้อมูลอยู่")))
+        << noticeAfterClick.toStdString();
+    EXPECT_TRUE(window.noticeLabel()->text().isEmpty()) << "the notice goes with the transfer";
+    // The result stays after the status labels cleared.
+    EXPECT_EQ(text(window, "lblProcessStatus"), QString());
+    const QString result = window.resultPanel()->toPlainText();
+    EXPECT_TRUE(result.contains(QStringLiteral("โอนข้อมูล [Data Calc]: โอนข้อมูลเสร็จเรียบร้อย")))
+        << result.toStdString();
+    EXPECT_TRUE(result.contains(QStringLiteral("อ่าน 2 บรรทัด, โอนแล้ว 2 บรรทัด")))
+        << result.toStdString();
+    EXPECT_TRUE(result.contains(QStringLiteral("เขียนแถวใหม่ 3 แถว"))) << result.toStdString();
     EXPECT_FALSE(window.form().transferRunning);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // One transfer ran, with its one completion message: the non-zero amounts of both lines.
@@ -440,6 +464,142 @@ TEST_F(FrmMainTest, PortShowsBoxesInThreeStylesAndSetsBusyPointerAndLabels) {
     EXPECT_NE(std::find(contexts.begin(), contexts.end(), "txtDir(1)_Change"), contexts.end());
     port.setCurrentTab(6);
     EXPECT_EQ(port.currentTab(), 6);
+}
+
+// The window's own error report component, with errors.log beside the program.
+class FrmMainReportTest : public FrmMainTest {
+  protected:
+    void SetUp() override { app::window::registerMessageBoxErrorReport(); }
+    long loggedReports(const std::string& context) {
+        const std::string log = testing_support::readFile(folder / "errors.log");
+        long count = 0;
+        for (size_t at = log.find(context); at != std::string::npos; at = log.find(context, at + 1))
+            ++count;
+        return count;
+    }
+};
+
+TEST_F(FrmMainReportTest, TheFirstStartShowsNoBoxAndTellsTheMissingLayoutsOnce) {
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    EXPECT_TRUE(closer.seen().empty());
+    EXPECT_EQ(text(window, "txtDir_1"), QString::fromUtf8(settings::kDefaultMelvarFilePath));
+    const QString notice = window.noticeLabel()->text();
+    EXPECT_TRUE(notice.startsWith(
+        QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") +
+        QDir::toNativeSeparators(QStringLiteral("C:/Program Files/Payroll/Sample/Data"))))
+        << notice.toStdString();
+    EXPECT_EQ(notice.count(QStringLiteral("ไม่พบ")), 1);
+    // Each opening (the path change and the start-up's own) is in the log.
+    EXPECT_EQ(loggedReports("OpenLayoutTable()"), 2);
+}
+
+TEST_F(FrmMainReportTest, ABadPathTypedLetterByLetterIsToldOnceAndLoggedEveryTime) {
+    const fs::path payroll = folder / "payroll";
+    makePayrollFolder(payroll);
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    auto* field = control<app::window::PathField>(window, "txtDir_1");
+    field->setText(QString());
+    const QString typed = QStringLiteral("/nowhere/co/Melvar.mdb");
+    QTest::keyClicks(field, typed);
+    ASSERT_EQ(field->text(), typed);
+    EXPECT_TRUE(closer.seen().empty()) << "no box while typing";
+    EXPECT_EQ(window.noticeLabel()->text().count(QStringLiteral("ไม่พบ")), 1);
+    EXPECT_TRUE(window.noticeLabel()->text().startsWith(
+        QStringLiteral("ไม่พบ ImportData.mdb ในโฟลเดอร์ ") +
+        QDir::toNativeSeparators(QStringLiteral("/nowhere/co"))))
+        << window.noticeLabel()->text().toStdString();
+    // Every change of the field still opened the layouts and reported its failure: the emptied
+    // field and the first ten letters are too short for a database path.
+    EXPECT_EQ(loggedReports("txtDir(1)_Change"), 11);
+    EXPECT_GE(loggedReports("OpenLayoutTable()"), 12 + 2);
+    // A path whose folder holds the layouts clears the notice.
+    field->setText(q((payroll / "Melvar.mdb").string()));
+    EXPECT_TRUE(window.noticeLabel()->text().isEmpty());
+}
+
+TEST_F(FrmMainTest, AFailedLineLeavesItsLineColumnAndReasonInTheResult) {
+    const fs::path payroll = folder / "payroll";
+    makeSampleCompany(payroll, "E001,15000,250\r\nE002,12x,0\r\n");
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    window.show();
+    window.cmdTransfer_Click(1);
+    ASSERT_EQ(closer.seen().size(), 1u);
+    EXPECT_EQ(closer.seen()[0].title, QStringLiteral("โอนข้อมูล [Data Calc]"));
+    const QString result = window.resultPanel()->toPlainText();
+    for (const char* part :
+         {"โอนข้อมูลไม่สำเร็จที่บรรทัด 2", "อ่าน 2 บรรทัด, โอนแล้ว 1 บรรทัด", "บรรทัดที่ 2: 'E002,12x,0'",
+          "คอลัมน์: แถวที่ 2 ของรูปแบบ, ฟิลด์ IEN01, ค่า '12x'", "สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"}) {
+        EXPECT_TRUE(result.contains(QString::fromUtf8(part))) << part << "\n"
+                                                              << result.toStdString();
+    }
+    const std::string log = testing_support::readFile(folder / "transfers.log");
+    EXPECT_NE(log.find("บรรทัดที่ 2: 'E002,12x,0'"), std::string::npos) << log;
+    const std::string errors = testing_support::readFile(folder / "errors.log");
+    EXPECT_NE(errors.find("cmdTransfer(1): บรรทัดที่ 2: 'E002,12x,0'"), std::string::npos) << errors;
+    window.hide();
+}
+
+TEST_F(FrmMainTest, ClosingDuringATransferAsksAndIfConfirmedStopsAfterTheLine) {
+    const fs::path payroll = folder / "payroll";
+    makeSampleCompany(payroll, "E001,15000,250\r\nE002,12000,0\r\n");
+    for (const bool confirm : {false, true}) {
+        FrmMain window(q(folder.path().string()));
+        window.Form_Load();
+        window.show();
+        window.tabControl()->setCurrentIndex(5);
+        QTimer::singleShot(0, &window, [&] { window.close(); });
+        closer.setOnBox([&](const window_testing::SeenBox& box) {
+            auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (confirm && question && box.icon == QMessageBox::Question)
+                question->setDefaultButton(QMessageBox::Yes);
+        });
+        const size_t boxesBefore = closer.seen().size();
+        window.cmdTransfer_Click(1);
+        ASSERT_GT(closer.seen().size(), boxesBefore);
+        EXPECT_EQ(closer.seen()[boxesBefore].icon, QMessageBox::Question);
+        EXPECT_EQ(closer.seen()[boxesBefore].title, QStringLiteral("โอนข้อมูลไป VELTRA Payroll"));
+        EXPECT_FALSE(window.form().transferRunning);
+        if (!confirm) {
+            // Not confirmed: the transfer ran to its end and the window stays.
+            EXPECT_TRUE(window.isVisible());
+            EXPECT_EQ(window.form().result.outcome, form::TransferOutcome::Completed);
+            EXPECT_EQ(readIni("Settings", "SSTab1"), "<absent>");
+            window.hide();
+            continue;
+        }
+        // Confirmed: line 1 stays, line 2 never ran, and the window unloaded as usual.
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(window.form().result.outcome, form::TransferOutcome::Stopped);
+        EXPECT_EQ(window.form().result.linesTransferred, 1);
+        EXPECT_EQ(closer.seen().size(), boxesBefore + 1) << "no completion message";
+        EXPECT_EQ(readIni("Settings", "SSTab1"), "5");
+    }
+    closer.setOnBox({});
+}
+
+TEST_F(FrmMainTest, YearPeriodAndBankCodeHaveAccessKeys) {
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const struct {
+        Qt::Key key;
+        const char* field;
+        int tab;
+    } keys[] = {
+        {Qt::Key_Y, "txtYear_0", 5}, {Qt::Key_P, "txtPeriod_0", 5}, {Qt::Key_B, "txtBankCode", 1}};
+    for (const auto& k : keys) {
+        window.tabControl()->setCurrentIndex(0);
+        QTest::keyClick(&window, k.key, Qt::AltModifier);
+        EXPECT_TRUE(control(window, k.field)->hasFocus()) << k.field;
+        EXPECT_EQ(window.tabControl()->currentIndex(), k.tab) << k.field;
+    }
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    window.hide();
 }
 
 TEST_F(FrmMainTest, MessageBoxErrorReportShowsTheFiveValues) {

@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <map>
 
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "app/window/layout_grid.h"
 #include "app/window/layout_table_model.h"
@@ -176,7 +180,7 @@ TEST_F(LayoutTableModelTest, AddedRowsTakeTheNextNoAndStayOutOfTheFileDeletedRow
 
 TEST_F(LayoutTableModelTest, GridKeysAddRowsAndDeleteOnlyWhenConfirmed) {
     app::window::LayoutGrid grid(&model);
-    grid.resize(400, 200);
+    grid.resize(520, 200);
     EXPECT_EQ(grid.columnWidth(1), 185);
     grid.setCurrentIndex(model.index(0, 0));
     QTest::keyClick(&grid, Qt::Key_Insert);
@@ -198,6 +202,46 @@ TEST_F(LayoutTableModelTest, GridKeysAddRowsAndDeleteOnlyWhenConfirmed) {
     model.reload();
     EXPECT_FALSE(grid.addRow()) << "no table, no rows to add";
     EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+// Filling a long layout cell by cell: the grid stays where the user is.
+TEST_F(LayoutTableModelTest, AnEditKeepsTheCurrentCellAndTheScrollPosition) {
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(model.insertRows(model.rowCount(), 1));
+    QWidget form;
+    auto* grid = new app::window::LayoutGrid(&model, &form);
+    auto* after = new QLineEdit(&form);
+    grid->setGeometry(0, 0, 480, 200);
+    after->setGeometry(0, 210, 100, 20);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    grid->setFocus();
+    grid->setCurrentIndex(model.index(30, 2));
+    grid->scrollTo(model.index(30, 2));
+    const int scrolled = grid->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    grid->edit(model.index(30, 2));
+    auto* editor = grid->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("IXX31"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the delegate commits by a queued call
+    EXPECT_EQ(cell(30, 2), QStringLiteral("IXX31"));
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(grid->currentIndex(), model.index(30, 2));
+    EXPECT_EQ(grid->verticalScrollBar()->value(), scrolled);
+
+    // The scroll bar takes room, and the position column still shows whole.
+    const int last = model.columnCount() - 1;
+    EXPECT_LE(grid->columnViewportPosition(last) + grid->columnWidth(last),
+              grid->viewport()->width());
+
+    // Tab leaves the grid for the next control; arrows walk the cells.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_TRUE(after->hasFocus());
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// The lasting result of a transfer: the Thai text the window's result panel shows, and the
+// transfer log (transfers.log beside the program) that keeps one record per transfer.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "form/transfer_result.h"
+
+namespace app {
+
+// The result as lines of Thai text: the outcome, the counts of the kind, the time taken and,
+// for a transfer that stopped on a line, that line, its column and the reason.
+std::vector<std::string> resultLines(const form::TransferResult& result);
+// Of a transfer that stopped on a line: the line, its column and the reason; else nothing.
+std::vector<std::string> failureLines(const form::TransferResult& result);
+
+// Appends the result to transfers.log in `folder` (UTF-8): a line with the date and time, the
+// lines of resultLines indented, and a blank line. Writing the log never disturbs the program.
+void appendTransferLog(const std::filesystem::path& folder, const form::TransferResult& result);
+
+}  // namespace app
