@@ -254,6 +254,18 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     db = std::filesystem::absolute(*db).lexically_normal().string();
     text = std::filesystem::absolute(*text).lexically_normal().string();
 
+    // What an interrupted writer left beside the databases is put right before anything reads
+    // them (a dry run copies the database as its last transfer left it).
+    const std::filesystem::path layouts = std::filesystem::path(*db).parent_path() / "ImportData.mdb";
+    for (const std::filesystem::path& file : {std::filesystem::path(*db), layouts}) {
+        if (!std::filesystem::is_regular_file(file)) continue;
+        const jet::RecoveryReport found = jet::Database::recover(file);
+        if (found.outcome == jet::RecoveryReport::Outcome::NoJournal && !found.staleLockRemoved)
+            continue;
+        std::cerr << "veltra-transfer: " << jet::Database::describe(file, found) << '\n';
+        if (found.outcome == jet::RecoveryReport::Outcome::SetAside) return 2;
+    }
+
     const bool dryRun = options.flag("--dry-run");
     std::unique_ptr<DryRunCopy> copy;
     std::string dbPath = *db;

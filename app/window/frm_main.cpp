@@ -97,6 +97,15 @@ void FrmMain::Form_Load() {
             links::ReadINI(settingsFile(), "Settings", "CompanyCode", "Sample");
         txtCompanyCode_->setText(fromUtf8(form_.globals.CurrentCompanyCode));
 
+        // Before any grid reads a database: what an interrupted transfer left is put right.
+        bool setAside = false;
+        const std::string recovered =
+            links::recoverDatabases(settingsFile(), form_.globals.CurrentCompanyCode, setAside);
+        if (!recovered.empty()) {
+            port_.messageBox(recovered, setAside ? kMsgCritical : kMsgOkOnly,
+                             "VELTRA Transfer: database recovery");
+        }
+
         links::ReadDefaultINI(form_);
         links::OpenLayoutTable(form_);
         refreshGrids();

@@ -24,4 +24,10 @@ void txtDir_Change(app::Form& form, int16_t index);
 void OpenLayoutTable(app::Form& form);
 void cmdTransfer_Click(app::Form& form, int16_t index);
 
+// Puts right what an interrupted transfer left beside the company's payroll database (as its
+// settings name it) and the layout database in its folder. Returns what a person should read:
+// empty when there was nothing to say; `failed` when a journal had to be set aside.
+std::string recoverDatabases(const std::string& settingsFile, const std::string& company,
+                             bool& failed);
+
 }  // namespace app::window::links
