@@ -437,3 +437,46 @@ TEST(PagerCreate, NewFileGrowsByCommit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Access opens no file past 2 GB: growth beyond it is refused before anything is written. The
+// file is made 2 GB long sparsely, so the test writes next to nothing.
+TEST(PagerLimits, GrowthPast2GBIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    const std::string original = readFile(db);
+    fs::resize_file(db, jet::kMaxFileSize - 4096);
+    {
+        auto pager = Pager::open(db, OpenMode::ReadWrite);
+        pager->begin();
+        EXPECT_EQ(pager->append(), jet::kMaxFileSize / 4096 - 1) << "the last page still fits";
+        try {
+            pager->append();
+            ADD_FAILURE() << "the file grew past 2 GB";
+        } catch (const jet::Error& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find("'" + db.string() + "'"), std::string::npos) << what;
+            EXPECT_NE(what.find("2 GB"), std::string::npos) << what;
+            EXPECT_NE(what.find("2147483648 bytes"), std::string::npos) << what;
+        }
+        pager->rollback();
+    }
+    // Through the engine: a new table needs pages, and nothing of it reaches the file.
+    fs::resize_file(db, jet::kMaxFileSize);
+    {
+        auto database = jet::Database::open(db, OpenMode::ReadWrite);
+        const size_t tables = database->tableNames().size();
+        jet::TableDefinition definition{"Grown", {{"Name", jet::ColumnType::Text, 50}}, {}};
+        EXPECT_THROW(database->createTable(definition), jet::Error);
+        EXPECT_EQ(database->tableNames().size(), tables);
+    }
+    EXPECT_EQ(fs::file_size(db), jet::kMaxFileSize);
+    EXPECT_FALSE(fs::exists(journalOf(db)));
+    std::ifstream in(db, std::ios::binary);
+    std::string head(original.size(), '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    EXPECT_EQ(head, original);
+}
+
+}  // namespace
