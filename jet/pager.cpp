@@ -136,6 +136,11 @@ void syncFile(int fd, const fs::path& path) {
     if (::fsync(fd) != 0) throwIo(path, "cannot sync");
 }
 
+// Makes a file's contents durable; its size too only when the size is needed to reach them.
+void syncData(int fd, const fs::path& path) {
+    if (::fdatasync(fd) != 0) throwIo(path, "cannot sync");
+}
+
 // Makes a file's creation or removal durable.
 void syncFolder(const fs::path& file) {
     int fd = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -732,10 +737,13 @@ private:
             }
             writePages(dirty_.begin(), appended, written);
             fault(FaultPoint::FileSync, syncs++);
-            syncFile(fd_, path_);
+            syncData(fd_, path_);
+            // The journal goes at once, without waiting for the folder: should its removal be
+            // lost with the power, the journal comes back beside a file that reads as after
+            // the commit, and the next open keeps it. The next commit's journal syncs the
+            // folder before it touches the file.
             fault(FaultPoint::JournalDelete, 0);
             if (::unlink(journalPath.c_str()) != 0) throwIo(journalPath, "cannot remove the journal");
-            syncFolder(journalPath);
         } catch (...) {
             if (journalWritten) {
                 try {
