@@ -877,9 +877,8 @@ FileKey keyOf(int fd, const fs::path& path) {
     return FileKey{st.st_dev, st.st_ino, ::getpid()};
 }
 
-}  // namespace
-
-std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
+// Opens an existing database file for reading; `key` receives its identity.
+int openExisting(const fs::path& path, FileKey& key) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
@@ -892,13 +891,20 @@ std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
         ::close(fd);
         throw Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
     }
-    FileKey key;
     try {
         key = keyOf(fd, path);
     } catch (...) {
         ::close(fd);
         throw;
     }
+    return fd;
+}
+
+}  // namespace
+
+std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
+    FileKey key;
+    int fd = openExisting(path, key);
 
     std::lock_guard<std::mutex> guard(registryMutex);
     std::erase_if(registry(), [](const auto& entry) { return entry.second.expired(); });
@@ -931,21 +937,8 @@ RecoveryReport Pager::recover(const fs::path& path) {
     const bool hadLockFile = fs::exists(lockFile);
     if (!fs::exists(report.journal) && !hadLockFile) return report;
     {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == ENOENT) {
-                throw Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
-            }
-            throwIo(path, "cannot open");
-        }
         FileKey key;
-        try {
-            key = keyOf(fd, path);
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-        ::close(fd);
+        ::close(openExisting(path, key));
         std::lock_guard<std::mutex> guard(registryMutex);
         auto found = registry().find(key);
         if (found != registry().end() && !found->second.expired()) {

@@ -115,8 +115,8 @@ class TransferTest : public ::testing::Test {
                 dir_.path().string()};
     }
 
-    // Runs the program; kills it after `killAfter` unless negative. Returns the wait status.
-    static int run(const std::vector<std::string>& args, int killAfterMicros = -1) {
+    // Starts the program with its output thrown away.
+    static pid_t start(const std::vector<std::string>& args) {
         const pid_t pid = ::fork();
         if (pid == 0) {
             std::vector<char*> argv;
@@ -128,6 +128,12 @@ class TransferTest : public ::testing::Test {
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
+        return pid;
+    }
+
+    // Runs the program; kills it after `killAfter` unless negative. Returns the wait status.
+    static int run(const std::vector<std::string>& args, int killAfterMicros = -1) {
+        const pid_t pid = start(args);
         if (killAfterMicros >= 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(killAfterMicros));
             ::kill(pid, SIGKILL);
@@ -141,17 +147,7 @@ class TransferTest : public ::testing::Test {
     // returns whether it was killed, or false when it ended first.
     template <typename Evidence>
     static bool runUntil(const std::vector<std::string>& args, Evidence evidence) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            std::vector<char*> argv;
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, 1);
-            ::dup2(devnull, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+        const pid_t pid = start(args);
         int status = 0;
         while (::waitpid(pid, &status, WNOHANG) == 0) {
             if (evidence()) {
