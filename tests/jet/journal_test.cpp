@@ -339,4 +339,34 @@ TEST(JournalBinding, RecoverReportsAndNeedsTheFileAndFolder) {
     EXPECT_EQ(readFile(db), finished);
 }
 
+// jetdb recovers before every command and says so on standard error; `jetdb recover` does only
+// that and tells what it found.
+TEST(JournalBinding, JetdbRecoversFirstAndSaysSo) {
+    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    const std::string original = readFile(db);
+    const std::string quotedDb = "'" + db.string() + "'";
+    int status = 0;
+    EXPECT_EQ(testing_support::runCommand(jetdb + " recover " + quotedDb, &status),
+              "'" + db.string() + "': no journal\n");
+    EXPECT_EQ(status, 0);
+
+    killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
+    std::string err = testing_support::runCommand(jetdb + " tables " + quotedDb + " 2>&1 >/dev/null",
+                                                  &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(err.find("played back"), std::string::npos) << err;
+    EXPECT_EQ(readFile(db), original);
+
+    commitChange(db, 0xCD);
+    killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
+    writeFile(db, original);
+    const std::string out = testing_support::runCommand(jetdb + " recover " + quotedDb, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("does not belong to"), std::string::npos) << out;
+    EXPECT_NE(out.find(setAsideOf(db).string()), std::string::npos) << out;
+    EXPECT_EQ(readFile(db), original);
+}
+
 }  // namespace

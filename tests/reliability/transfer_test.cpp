@@ -260,8 +260,21 @@ TEST_F(TransferTest, ARestoredBackupIsNotRewrittenByALeftoverJournal) {
     }
     ASSERT_TRUE(left) << "no kill landed inside the commit";
     fs::copy_file(backup, db_, fs::copy_options::overwrite_existing);
+    const std::string hot = testing_support::readFile(journal);
 
+    // The transfer program refuses to go on, names both files, and leaves the backup alone.
     int status = 0;
+    std::string command;
+    for (const auto& a : transferArgs(calc, dir_ / calc.input)) command += quote(a) + " ";
+    std::string said = testing_support::runCommand(command + "2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 2) << said;
+    EXPECT_NE(said.find("does not belong to '" + db_.string() + "'"), std::string::npos) << said;
+    EXPECT_EQ(testing_support::readFile(db_), backupBytes);
+    EXPECT_TRUE(fs::exists(journal.string() + "-unmatched"));
+
+    // So does every jetdb command, read-only ones included.
+    fs::remove(journal.string() + "-unmatched");
+    std::ofstream(journal, std::ios::binary) << hot;
     const std::string out = testing_support::runCommand(
         quote(kJetdb) + " export " + quote(db_) + " 'Data Calc' 2>&1 >/dev/null", &status);
     EXPECT_EQ(status, 1) << out;
