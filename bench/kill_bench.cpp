@@ -5,9 +5,9 @@
 // file is before or after, and that recovery never changed a file other programs saw whole.
 //
 // Run by hand from the build folder:
-//   bench/kill_bench [--employees 10000] [--kills 15] [--dir DIR]
-// Each kill waits for the journal to appear, then a random 0 to 400 ms (a benchmark may wait for
-// a time; the tests wait for evidence), so kills spread over the commit's steps.
+//   bench/kill_bench [--employees 10000] [--kills 15] [--max-ms 400] [--dir DIR]
+// Each kill waits for the journal to appear, then a random 0 to max-ms milliseconds (a benchmark
+// may wait for a time; the tests wait for evidence), so kills spread over the commit's steps.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -116,12 +116,13 @@ void copyFolder(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int employees = 10000, kills = 15;
+    int employees = 10000, kills = 15, maxMs = 400;
     fs::path dir = fs::temp_directory_path() / "veltra-kill-bench";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--employees") employees = std::atoi(argv[i + 1]);
         else if (option == "--kills") kills = std::atoi(argv[i + 1]);
+        else if (option == "--max-ms") maxMs = std::atoi(argv[i + 1]);
         else if (option == "--dir") dir = argv[i + 1];
     }
     gBuild = fs::canonical(fs::path(argv[0]).parent_path() / "..");
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < kills; ++k) {
             copyFolder(sample, work);
             const auto delay =
-                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 400000)(random));
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, maxMs * 1000)(random));
             if (!runAndKill(transferArgs(work, kind), journal, delay) || !fs::exists(journal))
                 continue;  // ended first, or died before its journal: not inside the commit
             ++landed;
