@@ -935,10 +935,10 @@ RecoveryReport Pager::recover(const fs::path& path) {
     report.journal = journalPathFor(path);
     const fs::path lockFile = lockFilePathFor(path);
     const bool hadLockFile = fs::exists(lockFile);
-    if (!fs::exists(report.journal) && !hadLockFile) return report;
     {
         FileKey key;
-        ::close(openExisting(path, key));
+        ::close(openExisting(path, key));  // no such file: said so, whatever lies beside it
+        if (!fs::exists(report.journal) && !hadLockFile) return report;
         std::lock_guard<std::mutex> guard(registryMutex);
         auto found = registry().find(key);
         if (found != registry().end() && !found->second.expired()) {

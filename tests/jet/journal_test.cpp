@@ -351,6 +351,10 @@ TEST(JournalBinding, JetdbRecoversFirstAndSaysSo) {
     EXPECT_EQ(testing_support::runCommand(jetdb + " recover " + quotedDb, &status),
               "'" + db.string() + "': no journal\n");
     EXPECT_EQ(status, 0);
+    const std::string missing = testing_support::runCommand(
+        jetdb + " recover '" + (dir / "missing.mdb").string() + "' 2>&1", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(missing.find("no such database file"), std::string::npos) << missing;
 
     killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
     std::string err = testing_support::runCommand(jetdb + " tables " + quotedDb + " 2>&1 >/dev/null",
