@@ -408,8 +408,9 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
                 wholeInRange(numberForColumn(value), -2147483648.0, 2147483647.0)));
         case T::Currency: {
             if (value.is<jet::Currency>()) return value;
-            if (value.is<std::string>()) {
-                auto c = parseCurrency(value.as<std::string>());
+            if (value.is<std::string>() || value.is<jet::Decimal>()) {
+                auto c = parseCurrency(value.is<jet::Decimal>() ? value.as<jet::Decimal>().toString()
+                                                                 : value.as<std::string>());
                 if (!c) throw makeError(Fault::TypeMismatch);
                 return jet::Value(*c);
             }
@@ -445,6 +446,11 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
         }
         case T::Decimal: {
             if (value.is<jet::Decimal>()) return value;
+            if (value.is<std::string>()) {
+                // Every digit as written; the column's precision decides what fits.
+                if (auto exact = jet::Decimal::parse(trimBlanks(value.as<std::string>())))
+                    return jet::Value(*exact);
+            }
             return jet::Value(decimalFrom(numberForColumn(value), column.scale));
         }
         case T::Binary:

@@ -169,6 +169,11 @@ jet::Value evaluate(const sql::Expr& e, const ColumnReader& read) {
                     return jet::Value(!v.isNull());
                 default: {  // Neg
                     if (v.isNull()) return v;
+                    if (v.is<jet::Decimal>()) {  // a long literal keeps every digit
+                        jet::Decimal d = v.as<jet::Decimal>();
+                        d.negative = !d.negative;
+                        return jet::Value(d);
+                    }
                     auto n = numericValue(v);
                     if (!n) throw makeError(Fault::CriteriaMismatch);
                     return jet::Value(-*n);

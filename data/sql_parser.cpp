@@ -1,6 +1,7 @@
 // Recursive-descent parser of the Jet SQL subset (see data/sql.h).
 #include "data/sql_parser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -53,6 +54,16 @@ jet::Value numberValue(const std::string& text) {
     if (integral && text.size() <= 10) {
         long long v = std::strtoll(text.c_str(), nullptr, 10);
         if (v <= INT32_MAX) return jet::Value(static_cast<int32_t>(v));
+    }
+    // More digits than a double holds exactly: the literal keeps every one of them, for a
+    // Decimal or Currency column to take as written.
+    const size_t significant =
+        text.find_first_of("eE") == std::string::npos
+            ? text.size() - std::count(text.begin(), text.end(), '.') -
+                  std::min(text.find_first_not_of("0."), text.size())
+            : 0;
+    if (significant > 15) {
+        if (auto exact = jet::Decimal::parse(text)) return jet::Value(*exact);
     }
     return jet::Value(std::strtod(text.c_str(), nullptr));
 }

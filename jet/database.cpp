@@ -367,6 +367,48 @@ Value Table::read(RowId id, int columnPosition) const {
 Database::Database(std::unique_ptr<DatabaseImpl> impl) : impl_(std::move(impl)) {}
 Database::~Database() = default;
 
+RecoveryReport Database::recover(const fs::path& path) { return Pager::recover(path); }
+
+std::string Database::describe(const fs::path& path, const RecoveryReport& report) {
+    const std::string file = "'" + path.string() + "'";
+    const std::string journal = "'" + report.journal.string() + "'";
+    std::string line;
+    using Outcome = RecoveryReport::Outcome;
+    switch (report.outcome) {
+        case Outcome::NoJournal:
+            line = file + ": no journal";
+            break;
+        case Outcome::Incomplete:
+            line = file + ": removed " + journal +
+                   ", the journal of a change that stopped before it touched the file";
+            break;
+        case Outcome::NothingToDo:
+            line = file + ": removed " + journal +
+                   "; the interrupted change had not touched the file";
+            break;
+        case Outcome::Finished:
+            line = file + ": the interrupted change had been written whole; kept it and removed " +
+                   journal;
+            break;
+        case Outcome::PlayedBack:
+            line = file + ": played back " + journal +
+                   "; the file is as it was before the interrupted change";
+            break;
+        case Outcome::SetAside:
+            line = journal + " does not belong to " + file + " (" + report.reason +
+                   "); set it aside as '" + report.setAsideAs.string() +
+                   "' and left the file as it is. If the database was restored from a backup or "
+                   "replaced on purpose, open it again; otherwise check it or restore a backup "
+                   "before using it";
+            break;
+    }
+    if (report.staleLockRemoved) {
+        line += (report.outcome == Outcome::NoJournal ? "; " : "; also ");
+        line += "removed a lock file nobody held";
+    }
+    return line;
+}
+
 std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     std::error_code ec;
     fs::path canonical = fs::canonical(path, ec);

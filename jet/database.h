@@ -37,6 +37,23 @@ namespace jet {
 class DatabaseImpl;
 class TableImpl;
 
+// What was found beside a database file and done about it, before opening it.
+struct RecoveryReport {
+    enum class Outcome {
+        NoJournal,    // nothing left by an interrupted change
+        Incomplete,   // a journal cut short (its commit never touched the file): removed
+        NothingToDo,  // the interrupted commit had not touched the file: journal removed
+        Finished,     // the interrupted commit had reached the file whole: kept, journal removed
+        PlayedBack,   // the file was put back as it was before the interrupted commit
+        SetAside,     // the journal is not this file's: renamed to setAsideAs, file untouched
+    };
+    Outcome outcome = Outcome::NoJournal;
+    std::filesystem::path journal;     // where the journal lay
+    std::filesystem::path setAsideAs;  // for SetAside
+    std::string reason;                // for SetAside: what does not match
+    bool staleLockRemoved = false;     // a lock file (.ldb) nobody held was removed
+};
+
 // A handle to one table of an open database. It is valid only while its Database object lives:
 // keep the shared_ptr that open() returned for as long as the Table is used.
 class Table {
@@ -108,6 +125,13 @@ public:
     // Creates a new, empty Jet 4 database (Access 2000 format, General sort order). Fails if the
     // file exists.
     static std::shared_ptr<Database> create(const std::filesystem::path& path);
+    // Puts right what an interrupted writer left beside the file (see RecoveryReport) without
+    // reading the database itself. Opening for writing does the same; a journal that is set aside
+    // makes that open fail, while recover() reports it. Throws ReadOnly or InUse when the file
+    // cannot be taken for writing now (a read-only folder, a live writer).
+    static RecoveryReport recover(const std::filesystem::path& path);
+    // One line for a person saying what recover() found and did.
+    static std::string describe(const std::filesystem::path& path, const RecoveryReport& report);
 
     ~Database();
 

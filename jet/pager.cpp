@@ -1,13 +1,21 @@
 // The pager: page cache, transactions with savepoints, the rollback journal and file locking.
 //
 // How a commit survives a crash. The database file is only ever changed between two moments:
-//   1. the journal <file>.jnl holds the original contents of every page the commit changes and
-//      the page count before it, ends with a checksum, and is synced (file and folder);
+//   1. the journal <file>.jnl holds the original contents of every page the commit changes, the
+//      page counts before and after it and digests of every written page in both states (see
+//      jet/journal.h), and is synced (file and folder);
 //   2. the journal is deleted after the changed pages were written and the file synced.
-// Deleting the journal is the commit point. Whoever opens the file while a valid journal lies
-// beside it copies the journal's pages back and cuts the file to its old length: the file is
-// then exactly as it was at the last commit. A journal that fails its checksum was never
-// complete, so the database was not touched yet; it is simply removed.
+// Whoever opens the file while a complete journal lies beside it judges the file against it: if
+// every journaled page reads as before or as after the commit, the journal's pages are copied
+// back and the file cut to its old length (or, when the commit had reached the file whole or not
+// at all, the journal is simply removed). A file that matches neither state is not the journal's
+// (a restored backup, another database): the journal is renamed aside, the file is left alone
+// and the open fails saying so. A journal cut short was never complete, so the database was not
+// touched yet; it is removed.
+//
+// The commit writes the pages it appends first, while no existing page has changed, then every
+// changed page in one pass in file order, syncs once and removes the journal at once: the time
+// in which other programs can see a half-written file is kept to that last pass.
 //
 // Transactions keep every changed page in memory until commit. Savepoints use an undo log: the
 // first write to a page after a savepoint records the page's previous contents (or that it was
@@ -36,7 +44,9 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "jet/coding.h"
 #include "jet/error.h"
+#include "jet/journal.h"
 
 namespace jet {
 
@@ -47,12 +57,6 @@ namespace {
 constexpr uint32_t kJet3PageSize = 2048;
 constexpr uint32_t kJet4PageSize = 4096;
 constexpr size_t kVersionOffset = 0x14;
-
-// Journal layout: header, then entries (u32 page number + page bytes), then a trailer.
-constexpr char kJournalMagic[8] = {'V', 'J', 'N', 'L', 'P', 'G', '0', '1'};
-constexpr char kJournalEnd[8] = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
-constexpr size_t kJournalHeaderSize = 24;  // magic, page size, page count, entry count, zero
-constexpr size_t kJournalTrailerSize = 16;  // checksum u64, end magic
 
 // Memory for committed pages kept after use, whatever the size of the file. Together with the
 // pages a transaction changes (kept until it commits) and the journal that commit builds, this
@@ -66,31 +70,6 @@ std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 [[noreturn]] void throwIo(const fs::path& path, const std::string& what) {
     throw Error(ErrorCode::Io, quoted(path) + ": " + what + ": " + std::strerror(errno));
-}
-
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint64_t get64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
-
-// FNV-1a: only needs to tell a complete journal from a torn one.
-uint64_t checksum(const uint8_t* data, size_t size) {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (size_t i = 0; i < size; ++i) {
-        h ^= data[i];
-        h *= 0x100000001b3ull;
-    }
-    return h;
 }
 
 fs::path journalPathFor(const fs::path& path) {
@@ -162,6 +141,11 @@ void syncFile(int fd, const fs::path& path) {
     if (::fsync(fd) != 0) throwIo(path, "cannot sync");
 }
 
+// Makes a file's contents durable; its size too only when the size is needed to reach them.
+void syncData(int fd, const fs::path& path) {
+    if (::fdatasync(fd) != 0) throwIo(path, "cannot sync");
+}
+
 // Makes a file's creation or removal durable.
 void syncFolder(const fs::path& file) {
     int fd = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -211,73 +195,130 @@ void requireWritable(const fs::path& path) {
     }
 }
 
-// The original pages and length recorded in a journal.
-struct Journal {
-    uint32_t pageSize = 0;
-    uint32_t pageCount = 0;
-    std::map<uint32_t, PageBuffer> pages;
-};
-
-// Reads a journal; nullopt when it is missing, torn or not ours (never applied).
-std::optional<Journal> readJournal(const fs::path& journalPath) {
-    int fd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
+// Reads a whole small file; nullopt when it does not exist.
+std::optional<std::vector<uint8_t>> readWholeFile(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
-        throwIo(journalPath, "cannot open the journal");
+        throwIo(path, "cannot open the journal");
     }
     std::vector<uint8_t> bytes;
     try {
-        off_t size = fileSize(fd, journalPath);
-        bytes.resize(size_t(size));
-        if (size > 0) readExactly(fd, bytes.data(), bytes.size(), 0, journalPath);
+        bytes.resize(size_t(fileSize(fd, path)));
+        if (!bytes.empty()) readExactly(fd, bytes.data(), bytes.size(), 0, path);
     } catch (...) {
         ::close(fd);
         throw;
     }
     ::close(fd);
-    if (bytes.size() < kJournalHeaderSize + kJournalTrailerSize) return std::nullopt;
-    if (std::memcmp(bytes.data(), kJournalMagic, 8) != 0) return std::nullopt;
-    const uint8_t* trailer = bytes.data() + bytes.size() - kJournalTrailerSize;
-    if (std::memcmp(trailer + 8, kJournalEnd, 8) != 0) return std::nullopt;
-    if (get64(trailer) != checksum(bytes.data(), bytes.size() - kJournalTrailerSize)) {
-        return std::nullopt;
-    }
-    Journal j;
-    j.pageSize = get32(bytes.data() + 8);
-    j.pageCount = get32(bytes.data() + 12);
-    uint32_t entries = get32(bytes.data() + 16);
-    if (j.pageSize != kJet3PageSize && j.pageSize != kJet4PageSize) return std::nullopt;
-    size_t entrySize = 4 + size_t(j.pageSize);
-    if (bytes.size() != kJournalHeaderSize + entries * entrySize + kJournalTrailerSize) {
-        return std::nullopt;
-    }
-    const uint8_t* p = bytes.data() + kJournalHeaderSize;
-    for (uint32_t i = 0; i < entries; ++i, p += entrySize) {
-        j.pages[get32(p)] = PageBuffer(p + 4, p + entrySize);
-    }
-    return j;
+    return bytes;
 }
 
-// Puts the journal's pages back into the database and cuts it to its old length, then syncs and
-// removes the journal. Returns false when there was no valid journal (a torn one is removed).
-bool playBackJournal(int fd, const fs::path& path) {
-    fs::path journalPath = journalPathFor(path);
-    std::optional<Journal> journal = readJournal(journalPath);
-    if (journal) {
-        for (const auto& [page, bytes] : journal->pages) {
-            if (page >= journal->pageCount) continue;
-            writeExactly(fd, bytes.data(), bytes.size(), off_t(page) * journal->pageSize, path);
-        }
-        if (::ftruncate(fd, off_t(journal->pageCount) * journal->pageSize) != 0) {
-            throwIo(path, "cannot restore the file's length");
-        }
-        syncFile(fd, path);
-    }
+// A journal beside a database, read and judged against the file as it is now.
+struct JournalFinding {
+    std::vector<uint8_t> bytes;
+    journal::Decoded decoded;  // points into bytes: a finding is never copied
+    journal::Verdict verdict;  // for a Complete journal
+};
+
+std::unique_ptr<JournalFinding> examineJournal(int fd, const fs::path& path) {
+    std::optional<std::vector<uint8_t>> bytes = readWholeFile(journalPathFor(path));
+    if (!bytes) return nullptr;
+    auto finding = std::make_unique<JournalFinding>();
+    finding->bytes = std::move(*bytes);
+    finding->decoded = journal::decode(finding->bytes);
+    if (finding->decoded.shape != journal::Shape::Complete) return finding;
+    const journal::Journal& j = finding->decoded.journal;
+    const uint64_t size = uint64_t(fileSize(fd, path));
+    finding->verdict = journal::judge(j, size, [&](uint32_t page, uint8_t* out) {
+        const uint64_t offset = uint64_t(page) * j.pageSize;
+        if (offset + j.pageSize > size) return false;
+        readExactly(fd, out, j.pageSize, off_t(offset), path);
+        return true;
+    });
+    return finding;
+}
+
+void removeJournal(const fs::path& journalPath) {
     if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
         throwIo(journalPath, "cannot remove the journal");
     }
     syncFolder(journalPath);
-    return journal.has_value();
+}
+
+// A free name beside the journal that says it was not played back: <file>.jnl-unmatched[-N].
+fs::path setAsideNameFor(const fs::path& journalPath) {
+    for (int n = 1;; ++n) {
+        fs::path candidate = journalPath;
+        candidate += n == 1 ? std::string("-unmatched") : "-unmatched-" + std::to_string(n);
+        if (!fs::exists(candidate)) return candidate;
+    }
+}
+
+// Acts on what lies beside the file (open for writing on `fd`): see the file's opening comment.
+// `keepFinished` false makes a commit that reached the file whole be undone as well (a failed
+// commit of this process, which its caller rolls back).
+RecoveryReport recoverJournal(int fd, const fs::path& path, bool keepFinished) {
+    using Outcome = RecoveryReport::Outcome;
+    RecoveryReport report;
+    report.journal = journalPathFor(path);
+    std::unique_ptr<JournalFinding> finding = examineJournal(fd, path);
+    if (!finding) return report;
+    if (finding->decoded.shape == journal::Shape::Incomplete) {
+        removeJournal(report.journal);
+        report.outcome = Outcome::Incomplete;
+        return report;
+    }
+    const journal::Verdict& verdict = finding->verdict;
+    switch (verdict.action) {
+        case journal::Action::SetAside:
+            report.outcome = Outcome::SetAside;
+            report.reason = finding->decoded.shape == journal::Shape::Foreign
+                                ? "it is not a journal this program can read"
+                                : verdict.reason;
+            report.setAsideAs = setAsideNameFor(report.journal);
+            if (::rename(report.journal.c_str(), report.setAsideAs.c_str()) != 0) {
+                throwIo(report.journal, "cannot set the journal aside");
+            }
+            syncFolder(report.journal);
+            return report;
+        case journal::Action::NothingToDo:
+            report.outcome = Outcome::NothingToDo;
+            break;
+        case journal::Action::Finished:
+            if (keepFinished) {
+                syncFile(fd, path);  // the pages may still be only in the system's cache
+                report.outcome = Outcome::Finished;
+                break;
+            }
+            [[fallthrough]];
+        case journal::Action::PlayBack: {
+            const journal::Journal& j = finding->decoded.journal;
+            for (const journal::Entry& e : j.entries) {
+                if (e.original)
+                    writeExactly(fd, e.original, j.pageSize, off_t(e.page) * j.pageSize, path);
+            }
+            if (::ftruncate(fd, off_t(j.pageCountBefore) * j.pageSize) != 0) {
+                throwIo(path, "cannot restore the file's length");
+            }
+            syncFile(fd, path);
+            report.outcome = Outcome::PlayedBack;
+            break;
+        }
+    }
+    removeJournal(report.journal);
+    return report;
+}
+
+Error setAsideError(const fs::path& path, const RecoveryReport& report) {
+    return Error(ErrorCode::Corrupt,
+                 quoted(report.journal) + ", the journal of an interrupted change, does not belong to " +
+                     quoted(path) + " as the file is now (" + report.reason +
+                     "). It was not played back: the database was left as it is and the journal "
+                     "was kept as " + quoted(report.setAsideAs) +
+                     ". If the database was restored from a backup or replaced on purpose, open it "
+                     "again; otherwise check it or restore it from a backup before using it, and "
+                     "keep the set-aside journal for whoever looks into it.");
 }
 
 class FilePager;
@@ -344,7 +385,10 @@ public:
             throw inUse();
         }
         try {
-            if (playBackJournal(fd_, path_)) cache_.clear();
+            recovery_ = recoverJournal(fd_, path_, true);
+            if (recovery_.outcome == RecoveryReport::Outcome::SetAside)
+                throw setAsideError(path_, recovery_);
+            if (recovery_.outcome != RecoveryReport::Outcome::NoJournal) cache_.clear();
             versions_.clear();
             overlay_.clear();
             overlayPageCount_.reset();
@@ -359,6 +403,14 @@ public:
             throw;
         }
         writable_ = true;
+    }
+
+    // Takes the file as a writer would, only to deal with what lies beside it.
+    RecoveryReport takeForRecovery() {
+        requireWritable(path_);
+        takeLockFile();
+        if (!tryLockExclusive(fd_, path_)) throw inUse();
+        return recoverJournal(fd_, path_, true);
     }
 
     // For a new, empty file.
@@ -415,6 +467,13 @@ public:
 
     uint32_t append() override {
         requireTransaction("add a page");
+        if (uint64_t(pageCount_ + 1) * pageSize_ > kMaxFileSize) {
+            throw Error(ErrorCode::Io,
+                        quoted(path_) + ": the database cannot grow past 2 GB, the largest file "
+                        "Access opens; it holds " + std::to_string(uint64_t(pageCount_) * pageSize_) +
+                        " bytes. Nothing of this change was written; compact the database or "
+                        "move data out of it first.");
+        }
         uint32_t page = pageCount_++;
         forgetVersion(page);
         if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
@@ -536,6 +595,9 @@ public:
     void setFaultHook(FaultHook hook) override { hook_ = std::move(hook); }
     void setCommitObserver(CommitObserver observer) override { observer_ = std::move(observer); }
 
+    // What opening for writing found beside the file.
+    const RecoveryReport& recovery() const { return recovery_; }
+
 private:
     struct DirtyPage {
         std::shared_ptr<PageBuffer> buffer;
@@ -617,7 +679,7 @@ private:
              std::memcmp(head + 4, "Standard ACE DB", 16) != 0)) {
             throw Error(ErrorCode::NotADatabase, quoted(path_) + ": not an Access database");
         }
-        pageSize_ = get32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
+        pageSize_ = getU32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
         committedPageCount_ = pageCount_ = overlayPageCount_
                                                ? *overlayPageCount_
                                                : uint32_t(size / off_t(pageSize_));
@@ -628,20 +690,38 @@ private:
     }
 
     // A reader cannot repair the file, but it can see it as it was committed: the journal's
-    // pages stand in for the file's.
+    // pages stand in for the file's. A journal that is not the file's is refused, as a writer
+    // would refuse it, but left where it is.
     void overlayJournalForReading() {
-        std::optional<Journal> journal = readJournal(journalPathFor(path_));
-        if (!journal) return;
-        overlay_ = std::move(journal->pages);
-        overlayPageCount_ = journal->pageCount;
+        std::unique_ptr<JournalFinding> finding = examineJournal(fd_, path_);
+        if (!finding || finding->decoded.shape == journal::Shape::Incomplete) return;
+        if (finding->verdict.action == journal::Action::SetAside) {
+            RecoveryReport report;
+            report.journal = journalPathFor(path_);
+            report.reason = finding->decoded.shape == journal::Shape::Foreign
+                                ? "it is not a journal this program can read"
+                                : finding->verdict.reason;
+            throw Error(ErrorCode::Corrupt,
+                        quoted(report.journal) + ", the journal of an interrupted change, does not "
+                        "belong to " + quoted(path_) + " as the file is now (" + report.reason +
+                        "). Open the database for writing with this program to set the journal "
+                        "aside; the database itself is left as it is.");
+        }
+        if (finding->verdict.action != journal::Action::PlayBack) return;
+        const journal::Journal& j = finding->decoded.journal;
+        for (const journal::Entry& e : j.entries) {
+            if (e.original) overlay_[e.page] = PageBuffer(e.original, e.original + j.pageSize);
+        }
+        overlayPageCount_ = j.pageCountBefore;
     }
 
     void fault(FaultPoint point, uint64_t count) {
         if (hook_) hook_(point, count);
     }
 
-    // Journal, sync, pages, sync, remove journal. On failure, the file is put back from the
-    // journal at once when possible; otherwise the journal stays for the next open.
+    // Journal, sync, appended pages, sync, changed pages, sync, remove journal. On failure, the
+    // file is put back from the journal at once when possible; otherwise the journal stays for
+    // the next open.
     void writeOut() {
         fs::path journalPath = journalPathFor(path_);
         bool journalWritten = false;
@@ -662,33 +742,30 @@ private:
             ::close(jfd);
             syncFolder(journalPath);
 
-            // In file order, neighbours in one call.
-            std::vector<std::pair<uint32_t, const uint8_t*>> pages;
-            pages.reserve(dirty_.size());
-            for (const auto& [page, d] : dirty_) pages.emplace_back(page, d.buffer->data());
-            std::sort(pages.begin(), pages.end());
-            constexpr size_t kMaxRun = 256;
+            // Appended pages lie past the file's old end, where no page refers yet: writing and
+            // syncing them first leaves only the changed pages for the time in which another
+            // program can see a half-written file.
             uint64_t written = 0;
-            std::vector<const uint8_t*> run;
-            for (size_t i = 0; i < pages.size();) {
-                run.clear();
-                const uint32_t first = pages[i].first;
-                while (i < pages.size() && run.size() < kMaxRun &&
-                       pages[i].first == first + run.size()) {
-                    fault(FaultPoint::PageWrite, written++);
-                    run.push_back(pages[i++].second);
-                }
-                writeRun(fd_, run, pageSize_, off_t(first) * pageSize_, path_);
+            uint64_t syncs = 0;
+            const auto appended = dirty_.lower_bound(committedPageCount_);
+            if (appended != dirty_.end()) {
+                writePages(appended, dirty_.end(), written);
+                fault(FaultPoint::FileSync, syncs++);
+                syncFile(fd_, path_);
             }
-            fault(FaultPoint::FileSync, 0);
-            syncFile(fd_, path_);
+            writePages(dirty_.begin(), appended, written);
+            fault(FaultPoint::FileSync, syncs++);
+            syncData(fd_, path_);
+            // The journal goes at once, without waiting for the folder: should its removal be
+            // lost with the power, the journal comes back beside a file that reads as after
+            // the commit, and the next open keeps it. The next commit's journal syncs the
+            // folder before it touches the file.
             fault(FaultPoint::JournalDelete, 0);
             if (::unlink(journalPath.c_str()) != 0) throwIo(journalPath, "cannot remove the journal");
-            syncFolder(journalPath);
         } catch (...) {
             if (journalWritten) {
                 try {
-                    playBackJournal(fd_, path_);
+                    recoverJournal(fd_, path_, false);
                 } catch (...) {
                     // The journal stays beside the file and the next open restores it. Until
                     // then no further commit may run: its journal would replace this one.
@@ -697,36 +774,45 @@ private:
             }
             throw;
         }
+        fault(FaultPoint::Committed, 0);
     }
 
-    std::vector<uint8_t> buildJournal() const {
-        uint32_t entries = 0;
-        for (const auto& entry : dirty_) {
-            if (entry.first < committedPageCount_) ++entries;
-        }
-        size_t entrySize = 4 + size_t(pageSize_);
-        std::vector<uint8_t> out(kJournalHeaderSize + entries * entrySize + kJournalTrailerSize);
-        std::memcpy(out.data(), kJournalMagic, 8);
-        put32(out.data() + 8, pageSize_);
-        put32(out.data() + 12, committedPageCount_);
-        put32(out.data() + 16, entries);
-        uint8_t* p = out.data() + kJournalHeaderSize;
-        for (const auto& entry : dirty_) {
-            uint32_t page = entry.first;
-            if (page >= committedPageCount_) continue;
-            put32(p, page);
-            // The committed contents: the cache holds them, or the file still does.
-            auto it = cache_.find(page);
-            if (it != cache_.end()) {
-                std::memcpy(p + 4, it->second.page->data(), pageSize_);
-            } else {
-                readExactly(fd_, p + 4, pageSize_, off_t(page) * pageSize_, path_);
+    // Writes dirty pages [from, to) in file order, neighbours in one call.
+    void writePages(std::map<uint32_t, DirtyPage>::const_iterator from,
+                    std::map<uint32_t, DirtyPage>::const_iterator to, uint64_t& written) {
+        constexpr size_t kMaxRun = 1024;  // the most parts one call takes (IOV_MAX)
+        std::vector<const uint8_t*> run;
+        while (from != to) {
+            run.clear();
+            const uint32_t first = from->first;
+            while (from != to && run.size() < kMaxRun && from->first == first + run.size()) {
+                fault(FaultPoint::PageWrite, written++);
+                run.push_back(from->second.buffer->data());
+                ++from;
             }
-            p += entrySize;
+            writeRun(fd_, run, pageSize_, off_t(first) * pageSize_, path_);
         }
-        put64(p, checksum(out.data(), size_t(p - out.data())));
-        std::memcpy(p + 8, kJournalEnd, 8);
-        return out;
+    }
+
+    // Every written page before and after the commit, and page 0 as it stands when the commit
+    // leaves it alone: the file's header binds even a commit that only appends.
+    std::vector<uint8_t> buildJournal() {
+        std::vector<PageRef> before;  // keeps the pages read from the file alive
+        std::vector<journal::ChangedPage> pages;
+        pages.reserve(dirty_.size() + 1);
+        if (committedPageCount_ > 0 && !dirty_.contains(0)) {
+            before.push_back(committed(0));
+            pages.push_back({0, before.back()->data(), before.back()->data()});
+        }
+        for (const auto& [page, d] : dirty_) {
+            const uint8_t* original = nullptr;
+            if (page < committedPageCount_) {
+                before.push_back(committed(page));
+                original = before.back()->data();
+            }
+            pages.push_back({page, original, d.buffer->data()});
+        }
+        return journal::encode(pageSize_, committedPageCount_, pageCount_, pages);
     }
 
     // Access's lock file: refuse when another program holds it, else hold it ourselves.
@@ -764,6 +850,7 @@ private:
     int lockFd_ = -1;
     fs::path lockFilePath_;
     bool writable_ = false;
+    RecoveryReport recovery_;
     uint32_t pageSize_ = kJet4PageSize;
     uint32_t committedPageCount_ = 0;
     uint32_t pageCount_ = 0;
@@ -836,9 +923,8 @@ FileKey keyOf(int fd, const fs::path& path) {
     return FileKey{st.st_dev, st.st_ino, ::getpid()};
 }
 
-}  // namespace
-
-std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
+// Opens an existing database file for reading; `key` receives its identity.
+int openExisting(const fs::path& path, FileKey& key) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
@@ -851,13 +937,20 @@ std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
         ::close(fd);
         throw Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
     }
-    FileKey key;
     try {
         key = keyOf(fd, path);
     } catch (...) {
         ::close(fd);
         throw;
     }
+    return fd;
+}
+
+}  // namespace
+
+std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
+    FileKey key;
+    int fd = openExisting(path, key);
 
     std::lock_guard<std::mutex> guard(registryMutex);
     std::erase_if(registry(), [](const auto& entry) { return entry.second.expired(); });
@@ -881,6 +974,33 @@ std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
     pager->initialise(mode);
     registry()[key] = pager;
     return pager;
+}
+
+RecoveryReport Pager::recover(const fs::path& path) {
+    RecoveryReport report;
+    report.journal = journalPathFor(path);
+    const fs::path lockFile = lockFilePathFor(path);
+    const bool hadLockFile = fs::exists(lockFile);
+    {
+        FileKey key;
+        ::close(openExisting(path, key));  // no such file: said so, whatever lies beside it
+        if (!fs::exists(report.journal) && !hadLockFile) return report;
+        std::lock_guard<std::mutex> guard(registryMutex);
+        auto found = registry().find(key);
+        if (found != registry().end() && !found->second.expired()) {
+            return report;  // open in this process: whatever lay there was dealt with then
+        }
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EROFS) requireWritable(path);
+        throwIo(path, "cannot open for writing");
+    }
+    FilePager pager(path, fd);
+    report = pager.takeForRecovery();
+    // Closing the pager removes the lock file it took over.
+    report.staleLockRemoved = hadLockFile;
+    return report;
 }
 
 std::shared_ptr<Pager> Pager::create(const fs::path& path, uint32_t pageSize) {

@@ -7,9 +7,10 @@
 // Transactions: writes are only allowed between begin() and commit()/rollback(). A written page
 // is copied into the transaction and changed in memory; nothing reaches the file before commit().
 // commit(): write the original contents of every page about to change to the journal
-// (<file>.jnl beside the database), sync it, write the pages, sync the file, delete the journal.
-// Opening a file that has a journal beside it first copies the journal's pages back (a crash in
-// the middle of a commit) and deletes the journal.
+// (<file>.jnl beside the database, bound to the file: see jet/journal.h), sync it, write the
+// pages, sync the file, delete the journal. Opening a file that has a journal beside it first
+// judges the journal against the file: it plays it back (a crash in the middle of a commit), or
+// sets it aside when the file is not the one it was written for (and the open fails).
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,12 @@ namespace jet {
 using PageBuffer = std::vector<uint8_t>;
 using PageRef = std::shared_ptr<const PageBuffer>;  // stays valid while held
 
-// Points of a commit at which the fault hook is called (tests stop or fail there).
-enum class FaultPoint { JournalWrite, JournalSync, PageWrite, FileSync, JournalDelete };
+// Points of a commit at which the fault hook is called (tests stop or fail there). Committed is
+// only reported, once the journal is gone: benchmarks time a commit's steps with it.
+enum class FaultPoint { JournalWrite, JournalSync, PageWrite, FileSync, JournalDelete, Committed };
+
+// The desktop product refuses files past 2 GB; the pager never lets a file grow beyond it.
+constexpr uint64_t kMaxFileSize = uint64_t(1) << 31;
 
 class Pager {
 public:
@@ -34,6 +39,10 @@ public:
     static std::shared_ptr<Pager> open(const std::filesystem::path& path, OpenMode mode);
     // Creates a new file of `pageSize`-byte pages, with no pages yet; fails if it exists.
     static std::shared_ptr<Pager> create(const std::filesystem::path& path, uint32_t pageSize);
+    // Deals with what an interrupted writer left beside the file: judges and plays back or sets
+    // aside its journal, removes a lock file nobody holds. Opens nothing when there is neither a
+    // journal nor a lock file. Throws ReadOnly or InUse when it cannot take the file for writing.
+    static RecoveryReport recover(const std::filesystem::path& path);
     virtual ~Pager() = default;
 
     virtual const std::filesystem::path& path() const = 0;

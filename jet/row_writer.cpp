@@ -87,6 +87,17 @@ Bytes encodeText(const Column& column, const std::string& utf8, const std::strin
                             fieldName(table, column) + " holds " + std::to_string(limit) +
                             " characters; the value has " + std::to_string(utf16->size()) + ".)");
         }
+        if (column.isFixed()) {
+            // Fixed length, as Access keeps it: two bytes a character, padded with spaces (a
+            // shorter text, the empty one too, then reads back and is found as Access finds it).
+            Bytes out(fixedSize(column), 0);
+            for (size_t i = 0; i + 1 < out.size(); i += 2) {
+                const char16_t unit = i / 2 < utf16->size() ? (*utf16)[i / 2] : u' ';
+                out[i] = uint8_t(unit & 0xFF);
+                out[i + 1] = uint8_t(unit >> 8);
+            }
+            return out;
+        }
         return encodeJet4Text(*utf16, column.extraFlags & 0x01);
     }
     return encodeJet4Text(*utf16, utf16->size() <= kMemoCompressionLimit);

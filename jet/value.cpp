@@ -141,4 +141,33 @@ std::string Decimal::toString() const {
     return out;
 }
 
+std::optional<Decimal> Decimal::parse(std::string_view text) {
+    Decimal out;
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) out.negative = text[i++] == '-';
+    unsigned __int128 magnitude = 0;
+    int digits = 0;
+    bool point = false, any = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9') return std::nullopt;
+        any = true;
+        if (point) ++out.scale;
+        if (magnitude == 0 && c == '0') {
+            if (out.scale > 28) return std::nullopt;
+            continue;  // leading zeros hold no digit of the value
+        }
+        if (++digits > 28 || out.scale > 28) return std::nullopt;
+        magnitude = magnitude * 10 + unsigned(c - '0');
+    }
+    if (!any) return std::nullopt;
+    out.hi = uint64_t(magnitude >> 64);
+    out.lo = uint64_t(magnitude);
+    return out;
+}
+
 }  // namespace jet

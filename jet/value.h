@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -78,6 +80,9 @@ struct Decimal {
     uint8_t scale = 0;
     friend bool operator==(const Decimal&, const Decimal&) = default;
     std::string toString() const;  // plain decimal text, "-12.340" keeps the scale's digits
+    // Plain decimal text ("-12.340", "17", ".5"; no exponent, no blanks) kept digit for digit;
+    // nullopt when it is not such a text or holds more than 28 digits.
+    static std::optional<Decimal> parse(std::string_view text);
 };
 
 using Bytes = std::vector<uint8_t>;

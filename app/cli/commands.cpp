@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "form/form.h"
+#include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "console_window.h"
@@ -290,6 +291,11 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     TransferRequest request = resolveTransferOptions(options, folder);
     applyCompanySettings(request);
     requireFilesAndSeparator(request);
+    // Put right what an interrupted writer left before anything reads the databases (a dry run
+    // copies the database as its last transfer left it).
+    const app::RecoveryNotice recovered = app::recoverDatabases(*request.db);
+    if (!recovered.text.empty()) std::cerr << "veltra-transfer: " << recovered.text;
+    if (recovered.setAside) return 2;
     const std::unique_ptr<DryRunCopy> copy = dryRunCopyFor(request);
     const std::string dbPath = copy ? copy->database().string() : *request.db;
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "app/window/common_dialog.h"
@@ -107,6 +108,15 @@ void FrmMain::Form_Load() {
         form_.globals.CurrentCompanyCode =
             settings::ReadINI(settingsFile(), "Settings", "CompanyCode", "Sample");
         txtCompanyCode_->setText(fromUtf8(form_.globals.CurrentCompanyCode));
+
+        // Before any grid reads a database: what an interrupted transfer left is put right.
+        const app::RecoveryNotice recovered = app::recoverDatabases(
+            settings::ReadINI(settingsFile(), form_.globals.CurrentCompanyCode, "MelvarFilePath",
+                              settings::kDefaultMelvarFilePath));
+        if (!recovered.text.empty()) {
+            port_.messageBox(recovered.text, recovered.setAside ? form::kMsgCritical : form::kMsgOkOnly,
+                             "VELTRA Transfer: database recovery");
+        }
 
         settings::ReadDefaultINI(form_);
         data_sources::OpenLayoutTable(form_);

@@ -5,6 +5,9 @@
 //   jetdb check FILE            every index against its rows
 //   jetdb space FILE            pages by kind and table, free bytes, what a compact would save
 //   jetdb sql FILE [STATEMENT]  the data layer's SQL
+//   jetdb recover FILE          only what an interrupted writer left beside the file
+// Every command first deals with what an interrupted writer left beside the file, when it may
+// write the folder, and says so on standard error.
 // Exit status 0 on success; otherwise one line on standard error and status 1 (2 for usage).
 #include <charconv>
 #include <cstdio>
@@ -30,7 +33,7 @@ __attribute__((weak)) int sqlFallback(const std::vector<std::string>&) {
 
 void usage() {
     std::cerr << "usage: jetdb tables FILE | schema FILE [TABLE] | export FILE TABLE | check FILE"
-                 " | space FILE | sql FILE [STATEMENT]\n";
+                 " | space FILE | sql FILE [STATEMENT] | recover FILE\n";
 }
 
 int tables(const std::string& file) {
@@ -197,6 +200,27 @@ int space(const std::string& file) {
                 "data pages its packed rows no longer need (index pages not counted)\n",
                 saved, mb(saved * pageSize), total ? 100.0 * double(saved) / double(total) : 0);
     return 0;
+
+// Before a command: recovery where this process may write; where it may not (a read-only
+// folder, a live writer) the command reads the file as its last commit left it. False when a
+// journal was set aside: the command does not run, as an open for writing would fail.
+bool recoverFirst(const std::string& file) {
+    try {
+        const jet::RecoveryReport report = jet::Database::recover(file);
+        if (report.outcome != jet::RecoveryReport::Outcome::NoJournal || report.staleLockRemoved)
+            std::cerr << "jetdb: " << jet::Database::describe(file, report) << '\n';
+        return report.outcome != jet::RecoveryReport::Outcome::SetAside;
+    } catch (const jet::Error& e) {
+        if (e.code() != jet::ErrorCode::ReadOnly && e.code() != jet::ErrorCode::InUse) throw;
+    }
+    return true;
+}
+
+// Status 0: nothing to do or put right; 1: a journal that does not belong was set aside.
+int recover(const std::string& file) {
+    const jet::RecoveryReport report = jet::Database::recover(file);
+    std::cout << jet::Database::describe(file, report) << '\n';
+    return report.outcome == jet::RecoveryReport::Outcome::SetAside ? 1 : 0;
 }
 
 }  // namespace
@@ -213,6 +237,8 @@ int main(int argc, char** argv) {
     }
     const std::string& command = args[0];
     try {
+        if (command == "recover" && args.size() == 2) return recover(args[1]);
+        if (args.size() >= 2 && command != "recover" && !recoverFirst(args[1])) return 1;
         if (command == "tables" && args.size() == 2) return tables(args[1]);
         if (command == "schema" && (args.size() == 2 || args.size() == 3))
             return schema(args[1], args.size() == 3 ? &args[2] : nullptr);

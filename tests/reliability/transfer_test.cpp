@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -24,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kProgram = fs::path(VELTRA_BINARY_DIR) / "app" / "veltra-transfer";
+const fs::path kJetdb = fs::path(VELTRA_BINARY_DIR) / "jetdb";
 
 struct Kind {
     const char* option;
@@ -58,6 +60,33 @@ std::string dumpAndAudit(const fs::path& db) {
     return dump;
 }
 
+// The user tables as another program sees the file on disk now, before this program opens it
+// again: the file alone is read (no journal beside it) by mdb-export and by `jetdb check`.
+// Empty when either finds it unreadable.
+std::string seenByOthers(const fs::path& db, const fs::path& scratch) {
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    const fs::path copy = scratch / db.filename();
+    fs::copy_file(db, copy);
+    int status = 0;
+    testing_support::runCommand(quote(kJetdb) + " check " + quote(copy) + " >/dev/null 2>&1",
+                                &status);
+    if (status != 0) return {};
+    std::vector<std::string> tables;
+    try {
+        tables = jet::Database::open(copy, jet::OpenMode::ReadOnly)->tableNames();
+    } catch (const jet::Error&) {
+        return {};
+    }
+    std::string dump;
+    for (const auto& table : tables) {
+        dump += testing_support::runCommand("mdb-export " + quote(copy) + " '" + table + "' 2>&1",
+                                            &status);
+        if (status != 0) return {};
+    }
+    return dump;
+}
+
 class TransferTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -86,8 +115,8 @@ class TransferTest : public ::testing::Test {
                 dir_.path().string()};
     }
 
-    // Runs the program; kills it after `killAfter` unless negative. Returns the wait status.
-    static int run(const std::vector<std::string>& args, int killAfterMicros = -1) {
+    // Starts the program with its output thrown away.
+    static pid_t start(const std::vector<std::string>& args) {
         const pid_t pid = ::fork();
         if (pid == 0) {
             std::vector<char*> argv;
@@ -99,6 +128,12 @@ class TransferTest : public ::testing::Test {
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
+        return pid;
+    }
+
+    // Runs the program; kills it after `killAfter` unless negative. Returns the wait status.
+    static int run(const std::vector<std::string>& args, int killAfterMicros = -1) {
+        const pid_t pid = start(args);
         if (killAfterMicros >= 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(killAfterMicros));
             ::kill(pid, SIGKILL);
@@ -106,6 +141,22 @@ class TransferTest : public ::testing::Test {
         int status = 0;
         ::waitpid(pid, &status, 0);
         return status;
+    }
+
+    // Runs the program and kills it as soon as `evidence` holds (checked as fast as it can be);
+    // returns whether it was killed, or false when it ended first.
+    template <typename Evidence>
+    static bool runUntil(const std::vector<std::string>& args, Evidence evidence) {
+        const pid_t pid = start(args);
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (evidence()) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                return true;
+            }
+        }
+        return false;
     }
 
     void restorePristine() {
@@ -138,6 +189,103 @@ TEST_F(TransferTest, AKilledTransferLeavesTheDatabaseBeforeOrAfterIt) {
         }
     }
     std::printf("[ reliability ] %d transfers killed, the database intact\n", kills);
+}
+
+// Killed inside its commit, a transfer leaves a file that other programs see as before or after
+// it, or torn for as long as nobody recovers it; this program's next open never undoes a
+// transfer other programs already saw finished, and always ends before or after it.
+TEST_F(TransferTest, AKillInsideTheCommitIsSeenTheSameByEveryReader) {
+    int seen[3] = {0, 0, 0};  // before, after, torn
+    const std::string before = dumpAndAudit(db_);
+    const std::vector<const Kind*> kinds = {&kKinds[0], &kKinds[1], &kKinds[2]};
+    for (const Kind* kind : kinds) {
+        restorePristine();
+        ASSERT_EQ(run(transferArgs(*kind, dir_ / kind->input)), 0) << kind->option;
+        const std::string after = dumpAndAudit(db_);
+        const fs::path journal = db_.string() + ".jnl";
+        const uintmax_t size = fs::file_size(pristine_);
+        fs::file_time_type written;
+        // Evidence of three moments of the commit: its journal appears; the file is first
+        // written; the file grows.
+        const std::function<bool()> moments[] = {
+            [&] { return fs::exists(journal); },
+            [&] {
+                std::error_code ec;
+                return fs::last_write_time(db_, ec) != written;
+            },
+            [&] {
+                std::error_code ec;
+                return fs::file_size(db_, ec) > size;
+            }};
+        for (const auto& evidence : moments) {
+            restorePristine();
+            written = fs::last_write_time(db_);
+            if (!runUntil(transferArgs(*kind, dir_ / kind->input), evidence)) continue;
+            const std::string others = seenByOthers(db_, dir_ / "others");
+            const int state = others == before ? 0 : others == after ? 1 : 2;
+            ++seen[state];
+            const std::string ours = dumpAndAudit(db_);  // recovers
+            EXPECT_TRUE(ours == before || ours == after) << kind->option;
+            if (state != 2) {
+                EXPECT_EQ(ours, others) << kind->option << ": recovery changed a file other "
+                                        << "programs saw whole";
+            }
+        }
+    }
+    std::printf("[ reliability ] kills inside the commit seen by other programs: %d before, "
+                "%d after, %d torn\n", seen[0], seen[1], seen[2]);
+}
+
+// A clerk restores a backup over a database whose transfer was killed inside its commit: the
+// leftover journal must not turn the backup into the crashed file.
+TEST_F(TransferTest, ARestoredBackupIsNotRewrittenByALeftoverJournal) {
+    const fs::path backup = dir_ / "backup.mdb";
+    const fs::path journal = db_.string() + ".jnl";
+    const Kind& calc = kKinds[1];
+    fs::copy_file(db_, backup);  // the backup, then yesterday's transfer
+    ASSERT_EQ(run(transferArgs(calc, dir_ / calc.input)), 0);
+    const fs::path yesterday = dir_ / "yesterday.mdb";
+    fs::copy_file(db_, yesterday);
+    const std::string backupBytes = testing_support::readFile(backup);
+    const uintmax_t size = fs::file_size(db_);
+    bool left = false;
+    for (int attempt = 0; attempt < 20 && !left; ++attempt) {
+        fs::remove(journal);
+        fs::copy_file(yesterday, db_, fs::copy_options::overwrite_existing);
+        runUntil(transferArgs(calc, dir_ / calc.input), [&] {
+            std::error_code ec;
+            return fs::file_size(db_, ec) > size;
+        });
+        left = fs::exists(journal);
+    }
+    ASSERT_TRUE(left) << "no kill landed inside the commit";
+    fs::copy_file(backup, db_, fs::copy_options::overwrite_existing);
+    const std::string hot = testing_support::readFile(journal);
+
+    // The transfer program refuses to go on, names both files, and leaves the backup alone.
+    int status = 0;
+    std::string command;
+    for (const auto& a : transferArgs(calc, dir_ / calc.input)) command += quote(a) + " ";
+    std::string said = testing_support::runCommand(command + "2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 2) << said;
+    EXPECT_NE(said.find("does not belong to '" + db_.string() + "'"), std::string::npos) << said;
+    EXPECT_EQ(testing_support::readFile(db_), backupBytes);
+    EXPECT_TRUE(fs::exists(journal.string() + "-unmatched"));
+
+    // So does every jetdb command, read-only ones included.
+    fs::remove(journal.string() + "-unmatched");
+    std::ofstream(journal, std::ios::binary) << hot;
+    const std::string out = testing_support::runCommand(
+        quote(kJetdb) + " export " + quote(db_) + " 'Data Calc' 2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(out.find("does not belong to"), std::string::npos) << out;
+    EXPECT_EQ(testing_support::readFile(db_), backupBytes);
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_TRUE(fs::exists(journal.string() + "-unmatched"));
+    testing_support::runCommand(quote(kJetdb) + " export " + quote(db_) + " 'Data Calc' >/dev/null",
+                                &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(testing_support::readFile(db_), backupBytes);
 }
 
 TEST_F(TransferTest, HostileInputFilesNeverCrashOrDamage) {

@@ -622,3 +622,25 @@ TEST_F(FrmMainTest, MessageBoxErrorReportShowsTheFiveValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// Before any grid reads the databases of the settings, what an interrupted writer left beside
+// them is dealt with: here a journal that is not the payroll file's is set aside, and said so.
+TEST_F(FrmMainTest, AtStartAJournalThatIsNotTheDatabasesIsSetAsideAndSaidSo) {
+    const fs::path payroll = folder / "payroll";
+    if (!makePayrollFolder(payroll)) GTEST_SKIP() << "the engine cannot write rows yet";
+    const fs::path journal = payroll / "Melvar.mdb.jnl";
+    std::ofstream(journal, std::ios::binary) << "a journal of some other program";
+    writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    ASSERT_EQ(closer.seen().size(), 1u);
+    EXPECT_EQ(closer.seen()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(closer.seen()[0].text.contains(QStringLiteral("does not belong to")));
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_TRUE(fs::exists(payroll / "Melvar.mdb.jnl-unmatched"));
+    EXPECT_EQ(control<QTableView>(window, "grdiDataCalc")->model()->rowCount(), 4);
+}
+
+}  // namespace
