@@ -18,25 +18,22 @@
 // database file and on Access's lock file <name>.ldb (created when missing, removed on close).
 // Another process wanting to write finds either locked and is refused with InUse. Locks are
 // per open file (OFD locks), so reading the file elsewhere in this process cannot drop them.
+// The locks cover a byte range past any page (jet/file.h), so readers are never stopped.
 #include "jet/pager.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 
+#include "jet/coding.h"
 #include "jet/error.h"
+#include "jet/file.h"
+#include "jet/path_text.h"
 
 namespace jet {
 
@@ -57,26 +54,7 @@ constexpr size_t kJournalTrailerSize = 16;  // checksum u64, end magic
 // Page versions come from one clock for every pager, so no two pages ever share one.
 std::atomic<uint64_t> versionClock{0};
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-[[noreturn]] void throwIo(const fs::path& path, const std::string& what) {
-    throw Error(ErrorCode::Io, quoted(path) + ": " + what + ": " + std::strerror(errno));
-}
-
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void put64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint64_t get64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return v;
-}
+std::string quoted(const fs::path& path) { return "'" + utf8FromPath(path) + "'"; }
 
 // FNV-1a: only needs to tell a complete journal from a torn one.
 uint64_t checksum(const uint8_t* data, size_t size) {
@@ -105,102 +83,15 @@ fs::path folderOf(const fs::path& path) {
     return parent.empty() ? fs::path(".") : parent;
 }
 
-void readExactly(int fd, uint8_t* out, size_t size, off_t offset, const fs::path& path) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, out + done, size - done, offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throwIo(path, "cannot read");
-        }
-        if (n == 0) {
-            throw Error(ErrorCode::Corrupt, quoted(path) + ": the file ends in the middle of a page");
-        }
-        done += size_t(n);
-    }
-}
-
-void writeExactly(int fd, const uint8_t* data, size_t size, off_t offset, const fs::path& path) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throwIo(path, "cannot write");
-        }
-        done += size_t(n);
-    }
-}
-
-// Writes pages that lie one after another in the file with one call (a short write is finished
-// page by page).
-void writeRun(int fd, const std::vector<const uint8_t*>& pages, uint32_t pageSize, off_t offset,
-              const fs::path& path) {
-    std::vector<iovec> parts(pages.size());
-    for (size_t i = 0; i < pages.size(); ++i)
-        parts[i] = iovec{const_cast<uint8_t*>(pages[i]), pageSize};
-    ssize_t n;
-    do {
-        n = ::pwritev(fd, parts.data(), int(parts.size()), offset);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) throwIo(path, "cannot write");
-    size_t done = size_t(n);
-    for (size_t i = 0; i < pages.size(); ++i) {
-        const size_t start = i * pageSize;
-        if (done >= start + pageSize) continue;
-        const size_t skip = done > start ? done - start : 0;
-        writeExactly(fd, pages[i] + skip, pageSize - skip, offset + off_t(start + skip), path);
-    }
-}
-
-void syncFile(int fd, const fs::path& path) {
-    if (::fsync(fd) != 0) throwIo(path, "cannot sync");
-}
-
-// Makes a file's creation or removal durable.
-void syncFolder(const fs::path& file) {
-    int fd = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;  // some file systems refuse; the file's own sync still happened
-    ::fsync(fd);
-    ::close(fd);
-}
-
-off_t fileSize(int fd, const fs::path& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
-    return st.st_size;
-}
-
-// Exclusive lock on the whole file, held by this open file description. False when another
-// process (or another open of the file) holds a conflicting lock.
-bool tryLockExclusive(int fd, const fs::path& path) {
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;
-#ifdef F_OFD_SETLK
-    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
-#else
-    if (::fcntl(fd, F_SETLK, &fl) == 0) return true;
-#endif
-    if (errno == EAGAIN || errno == EACCES) return false;
-    throwIo(path, "cannot lock");
-}
-
-bool hasWriteBit(const struct stat& st) { return st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH); }
-
 // A read-only file or folder is refused before anything else, even for a user the operating
 // system would let write (the journal and lock file need the folder; the flag means "keep").
 void requireWritable(const fs::path& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && (!hasWriteBit(st) || ::access(path.c_str(), W_OK) != 0)) {
+    if (markedReadOnly(path)) {
         throw Error(ErrorCode::ReadOnly,
                     quoted(path) + ": the file is read-only; it cannot be opened for writing");
     }
     fs::path folder = folderOf(path);
-    if (::stat(folder.c_str(), &st) != 0) throwIo(folder, "cannot examine the folder");
-    if (!hasWriteBit(st) || ::access(folder.c_str(), W_OK) != 0) {
+    if (markedReadOnly(folder)) {
         throw Error(ErrorCode::ReadOnly, quoted(path) + ": the folder " + quoted(folder) +
                                              " is read-only; the database cannot be written there");
     }
@@ -215,32 +106,27 @@ struct Journal {
 
 // Reads a journal; nullopt when it is missing, torn or not ours (never applied).
 std::optional<Journal> readJournal(const fs::path& journalPath) {
-    int fd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throwIo(journalPath, "cannot open the journal");
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(journalPath, FileMode::Read, failure, message);
+    if (!file) {
+        if (failure == OpenFailure::NotFound) return std::nullopt;
+        throw Error(ErrorCode::Io, quoted(journalPath) + ": cannot open the journal: " + message);
     }
-    std::vector<uint8_t> bytes;
-    try {
-        off_t size = fileSize(fd, journalPath);
-        bytes.resize(size_t(size));
-        if (size > 0) readExactly(fd, bytes.data(), bytes.size(), 0, journalPath);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    std::vector<uint8_t> bytes(size_t(file.size()));
+    if (!bytes.empty()) file.readAt(bytes.data(), bytes.size(), 0);
+    file.close();
     if (bytes.size() < kJournalHeaderSize + kJournalTrailerSize) return std::nullopt;
     if (std::memcmp(bytes.data(), kJournalMagic, 8) != 0) return std::nullopt;
     const uint8_t* trailer = bytes.data() + bytes.size() - kJournalTrailerSize;
     if (std::memcmp(trailer + 8, kJournalEnd, 8) != 0) return std::nullopt;
-    if (get64(trailer) != checksum(bytes.data(), bytes.size() - kJournalTrailerSize)) {
+    if (getU64(trailer) != checksum(bytes.data(), bytes.size() - kJournalTrailerSize)) {
         return std::nullopt;
     }
     Journal j;
-    j.pageSize = get32(bytes.data() + 8);
-    j.pageCount = get32(bytes.data() + 12);
-    uint32_t entries = get32(bytes.data() + 16);
+    j.pageSize = getU32(bytes.data() + 8);
+    j.pageCount = getU32(bytes.data() + 12);
+    uint32_t entries = getU32(bytes.data() + 16);
     if (j.pageSize != kJet3PageSize && j.pageSize != kJet4PageSize) return std::nullopt;
     size_t entrySize = 4 + size_t(j.pageSize);
     if (bytes.size() != kJournalHeaderSize + entries * entrySize + kJournalTrailerSize) {
@@ -248,31 +134,52 @@ std::optional<Journal> readJournal(const fs::path& journalPath) {
     }
     const uint8_t* p = bytes.data() + kJournalHeaderSize;
     for (uint32_t i = 0; i < entries; ++i, p += entrySize) {
-        j.pages[get32(p)] = PageBuffer(p + 4, p + entrySize);
+        j.pages[getU32(p)] = PageBuffer(p + 4, p + entrySize);
     }
     return j;
 }
 
 // Puts the journal's pages back into the database and cuts it to its old length, then syncs and
 // removes the journal. Returns false when there was no valid journal (a torn one is removed).
-bool playBackJournal(int fd, const fs::path& path) {
+bool playBackJournal(File& file, const fs::path& path) {
     fs::path journalPath = journalPathFor(path);
     std::optional<Journal> journal = readJournal(journalPath);
     if (journal) {
         for (const auto& [page, bytes] : journal->pages) {
             if (page >= journal->pageCount) continue;
-            writeExactly(fd, bytes.data(), bytes.size(), off_t(page) * journal->pageSize, path);
+            file.writeAt(bytes.data(), bytes.size(), uint64_t(page) * journal->pageSize);
         }
-        if (::ftruncate(fd, off_t(journal->pageCount) * journal->pageSize) != 0) {
-            throwIo(path, "cannot restore the file's length");
-        }
-        syncFile(fd, path);
+        file.truncate(uint64_t(journal->pageCount) * journal->pageSize);
+        file.sync();
     }
-    if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
-        throwIo(journalPath, "cannot remove the journal");
-    }
+    removeFile(journalPath, "cannot remove the journal");
     syncFolder(journalPath);
     return journal.has_value();
+}
+
+Error openError(const fs::path& path, OpenFailure failure, const std::string& message) {
+    switch (failure) {
+        case OpenFailure::NotFound:
+            return Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
+        case OpenFailure::Folder:
+            return Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
+        case OpenFailure::InUse:
+            return Error(ErrorCode::InUse,
+                         quoted(path) + ": database is in use by another program");
+        default: return Error(ErrorCode::Io, quoted(path) + ": cannot open: " + message);
+    }
+}
+
+File openForWriting(const fs::path& path) {
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::ReadWrite, failure, message);
+    if (file) return file;
+    if (failure == OpenFailure::Denied) requireWritable(path);
+    if (failure == OpenFailure::Denied || failure == OpenFailure::Other) {
+        throw Error(ErrorCode::Io, quoted(path) + ": cannot open for writing: " + message);
+    }
+    throw openError(path, failure, message);
 }
 
 class FilePager;
@@ -280,12 +187,9 @@ class FilePager;
 // One pager per file per process: keyed by the file's identity, so different spellings of a
 // path share it. The process id is part of the key so that a forked child opens its own.
 struct FileKey {
-    dev_t device;
-    ino_t inode;
-    pid_t process;
-    friend bool operator<(const FileKey& a, const FileKey& b) {
-        return std::tie(a.device, a.inode, a.process) < std::tie(b.device, b.inode, b.process);
-    }
+    FileId file;
+    uint64_t process;
+    friend auto operator<=>(const FileKey&, const FileKey&) = default;
 };
 
 std::mutex registryMutex;
@@ -296,13 +200,10 @@ std::map<FileKey, std::weak_ptr<FilePager>>& registry() {
 
 class FilePager final : public Pager {
 public:
-    FilePager(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    FilePager(fs::path path, File file) : path_(std::move(path)), file_(std::move(file)) {}
 
     // The registry entry expires with the pager and is swept by the next open.
-    ~FilePager() override {
-        if (fd_ >= 0) ::close(fd_);
-        releaseLockFile();
-    }
+    ~FilePager() override { releaseLockFile(); }
 
     // Opens the file read-only or read-write. Locks come first, then recovery, then page 0.
     void initialise(OpenMode mode) {
@@ -317,29 +218,25 @@ public:
     // A second open for writing of a file this process already reads.
     void upgradeToWriter() {
         if (writable_) return;
-        int rw = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-        if (rw < 0) throwIo(path_, "cannot open for writing");
-        int ro = fd_;
-        fd_ = rw;
+        File rw = openForWriting(path_);
+        std::swap(file_, rw);
         try {
             becomeWriter();
         } catch (...) {
-            fd_ = ro;
-            ::close(rw);
+            std::swap(file_, rw);
             throw;
         }
-        ::close(ro);
     }
 
     void becomeWriter() {
         requireWritable(path_);
         takeLockFile();
-        if (!tryLockExclusive(fd_, path_)) {
+        if (!file_.tryLock()) {
             releaseLockFile();
             throw inUse();
         }
         try {
-            if (playBackJournal(fd_, path_)) cache_.clear();
+            if (playBackJournal(file_, path_)) cache_.clear();
             versions_.clear();
             overlay_.clear();
             overlayPageCount_.reset();
@@ -360,7 +257,7 @@ public:
     void initialiseNew(uint32_t pageSize) {
         requireWritable(path_);
         takeLockFile();
-        if (!tryLockExclusive(fd_, path_)) {
+        if (!file_.tryLock()) {
             releaseLockFile();
             throw inUse();
         }
@@ -575,20 +472,20 @@ private:
         if (ov != overlay_.end()) {
             *buffer = ov->second;
         } else {
-            readExactly(fd_, buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
+            file_.readAt(buffer->data(), pageSize_, uint64_t(page) * pageSize_);
         }
         cache_.emplace(page, buffer);
         return buffer;
     }
 
     void learnPageSize() {
-        off_t size = fileSize(fd_, path_);
+        const uint64_t size = file_.size();
         uint8_t head[kVersionOffset + 4] = {};
         auto ov = overlay_.find(0);
         if (ov != overlay_.end()) {
             std::memcpy(head, ov->second.data(), sizeof head);
-        } else if (size >= off_t(sizeof head)) {
-            readExactly(fd_, head, sizeof head, 0, path_);
+        } else if (size >= sizeof head) {
+            file_.readAt(head, sizeof head, 0);
         } else {
             throw Error(ErrorCode::NotADatabase,
                         quoted(path_) + ": not an Access database (the file is too short)");
@@ -599,10 +496,10 @@ private:
              std::memcmp(head + 4, "Standard ACE DB", 16) != 0)) {
             throw Error(ErrorCode::NotADatabase, quoted(path_) + ": not an Access database");
         }
-        pageSize_ = get32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
+        pageSize_ = getU32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
         committedPageCount_ = pageCount_ = overlayPageCount_
                                                ? *overlayPageCount_
-                                               : uint32_t(size / off_t(pageSize_));
+                                               : uint32_t(size / pageSize_);
         if (pageCount_ == 0) {
             throw Error(ErrorCode::NotADatabase,
                         quoted(path_) + ": not an Access database (the file is too short)");
@@ -630,18 +527,13 @@ private:
         try {
             fault(FaultPoint::JournalWrite, 0);
             std::vector<uint8_t> journal = buildJournal();
-            int jfd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (jfd < 0) throwIo(journalPath, "cannot create the journal");
+            File jfile = File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
             journalWritten = true;  // from here on the journal may need cleaning up
-            try {
-                writeExactly(jfd, journal.data(), journal.size(), 0, journalPath);
-                fault(FaultPoint::JournalSync, 0);
-                syncFile(jfd, journalPath);
-            } catch (...) {
-                ::close(jfd);
-                throw;
-            }
-            ::close(jfd);
+            jfile.truncate(0);
+            jfile.writeAt(journal.data(), journal.size(), 0);
+            fault(FaultPoint::JournalSync, 0);
+            jfile.sync();
+            jfile.close();
             syncFolder(journalPath);
 
             // In file order, neighbours in one call.
@@ -660,17 +552,17 @@ private:
                     fault(FaultPoint::PageWrite, written++);
                     run.push_back(pages[i++].second);
                 }
-                writeRun(fd_, run, pageSize_, off_t(first) * pageSize_, path_);
+                file_.writeAt(run, pageSize_, uint64_t(first) * pageSize_);
             }
             fault(FaultPoint::FileSync, 0);
-            syncFile(fd_, path_);
+            file_.sync();
             fault(FaultPoint::JournalDelete, 0);
-            if (::unlink(journalPath.c_str()) != 0) throwIo(journalPath, "cannot remove the journal");
+            removeFile(journalPath, "cannot remove the journal");
             syncFolder(journalPath);
         } catch (...) {
             if (journalWritten) {
                 try {
-                    playBackJournal(fd_, path_);
+                    playBackJournal(file_, path_);
                 } catch (...) {
                     // The journal stays beside the file and the next open restores it. Until
                     // then no further commit may run: its journal would replace this one.
@@ -689,24 +581,24 @@ private:
         size_t entrySize = 4 + size_t(pageSize_);
         std::vector<uint8_t> out(kJournalHeaderSize + entries * entrySize + kJournalTrailerSize);
         std::memcpy(out.data(), kJournalMagic, 8);
-        put32(out.data() + 8, pageSize_);
-        put32(out.data() + 12, committedPageCount_);
-        put32(out.data() + 16, entries);
+        putU32(out.data() + 8, pageSize_);
+        putU32(out.data() + 12, committedPageCount_);
+        putU32(out.data() + 16, entries);
         uint8_t* p = out.data() + kJournalHeaderSize;
         for (const auto& entry : dirty_) {
             uint32_t page = entry.first;
             if (page >= committedPageCount_) continue;
-            put32(p, page);
+            putU32(p, page);
             // The committed contents: the cache holds them, or the file still does.
             auto it = cache_.find(page);
             if (it != cache_.end()) {
                 std::memcpy(p + 4, it->second->data(), pageSize_);
             } else {
-                readExactly(fd_, p + 4, pageSize_, off_t(page) * pageSize_, path_);
+                file_.readAt(p + 4, pageSize_, uint64_t(page) * pageSize_);
             }
             p += entrySize;
         }
-        put64(p, checksum(out.data(), size_t(p - out.data())));
+        putU64(p, checksum(out.data(), size_t(p - out.data())));
         std::memcpy(p + 8, kJournalEnd, 8);
         return out;
     }
@@ -714,37 +606,36 @@ private:
     // Access's lock file: refuse when another program holds it, else hold it ourselves.
     void takeLockFile() {
         fs::path ldb = lockFilePathFor(path_);
-        bool existed = fs::exists(ldb);
-        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) throwIo(ldb, "cannot open the lock file");
-        if (!tryLockExclusive(fd, ldb)) {
-            ::close(fd);
-            throw inUse();
-        }
-        if (!existed || fileSize(fd, ldb) == 0) {
+        OpenFailure failure;
+        std::string message;
+        File file = File::open(ldb, FileMode::OpenAlways, failure, message);
+        if (!file && failure == OpenFailure::InUse) throw inUse();
+        if (!file) throw Error(ErrorCode::Io, quoted(ldb) + ": cannot open the lock file: " + message);
+        if (!file.tryLock()) throw inUse();
+        if (file.size() == 0) {
             // One 64-byte record: computer name, then user name, each NUL-padded to 32 bytes.
             uint8_t record[64] = {};
-            char host[32] = {};
-            ::gethostname(host, sizeof host - 1);
-            std::memcpy(record, host, std::strlen(host));
+            const std::string host = computerName().substr(0, 31);
+            std::memcpy(record, host.data(), host.size());
             std::memcpy(record + 32, "Admin", 5);
-            writeExactly(fd, record, sizeof record, 0, ldb);
+            file.writeAt(record, sizeof record, 0);
         }
-        lockFd_ = fd;
-        lockFilePath_ = ldb;
+        lockFile_ = std::move(file);
     }
 
     void releaseLockFile() {
-        if (lockFd_ < 0) return;
-        ::unlink(lockFilePath_.c_str());
-        ::close(lockFd_);
-        lockFd_ = -1;
+        if (!lockFile_) return;
+        try {
+            lockFile_.removeWhileOpen();
+        } catch (const Error&) {
+            // A lock file left behind blocks nobody: its lock goes with the handle.
+        }
+        lockFile_.close();
     }
 
     fs::path path_;
-    int fd_;
-    int lockFd_ = -1;
-    fs::path lockFilePath_;
+    File file_;
+    File lockFile_;
     bool writable_ = false;
     uint32_t pageSize_ = kJet4PageSize;
     uint32_t committedPageCount_ = 0;
@@ -784,54 +675,34 @@ private:
     FaultHook hook_;
 };
 
-FileKey keyOf(int fd, const fs::path& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
-    return FileKey{st.st_dev, st.st_ino, ::getpid()};
-}
+FileKey keyOf(const File& file) { return FileKey{file.identity(), currentProcessId()}; }
 
 }  // namespace
 
 std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            throw Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
-        }
-        throwIo(path, "cannot open");
-    }
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::Read, failure, message);
+    if (!file) throw openError(path, failure, message);
+    if (file.isFolder()) {
         throw Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
     }
-    FileKey key;
-    try {
-        key = keyOf(fd, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    const FileKey key = keyOf(file);
 
     std::lock_guard<std::mutex> guard(registryMutex);
     std::erase_if(registry(), [](const auto& entry) { return entry.second.expired(); });
     auto found = registry().find(key);
     if (found != registry().end()) {
         if (auto existing = found->second.lock()) {
-            ::close(fd);
             if (mode == OpenMode::ReadWrite) existing->upgradeToWriter();
             return existing;
         }
     }
     if (mode == OpenMode::ReadWrite) {
-        ::close(fd);
-        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EACCES || errno == EROFS) requireWritable(path);
-            throwIo(path, "cannot open for writing");
-        }
+        file.close();
+        file = openForWriting(path);
     }
-    auto pager = std::make_shared<FilePager>(path, fd);
+    auto pager = std::make_shared<FilePager>(path, std::move(file));
     pager->initialise(mode);
     registry()[key] = pager;
     return pager;
@@ -842,25 +713,22 @@ std::shared_ptr<Pager> Pager::create(const fs::path& path, uint32_t pageSize) {
         throw Error(ErrorCode::Unsupported,
                     quoted(path) + ": only Jet 4 databases (4096-byte pages) can be created");
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (errno == EEXIST) {
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::CreateNew, failure, message);
+    if (!file) {
+        if (failure == OpenFailure::Exists) {
             throw Error(ErrorCode::InvalidDefinition, quoted(path) + ": the file already exists");
         }
-        throwIo(path, "cannot create");
+        throw Error(ErrorCode::Io, quoted(path) + ": cannot create: " + message);
     }
-    FileKey key;
-    try {
-        key = keyOf(fd, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    auto pager = std::make_shared<FilePager>(path, fd);
+    const FileKey key = keyOf(file);
+    auto pager = std::make_shared<FilePager>(path, std::move(file));
     try {
         pager->initialiseNew(pageSize);
     } catch (...) {
-        ::unlink(path.c_str());
+        pager.reset();
+        removeFile(path, "cannot remove");
         throw;
     }
     std::lock_guard<std::mutex> guard(registryMutex);
