@@ -23,6 +23,7 @@
 #include "jet/create_support.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/local_time.h"
 #include "jet/tdef_writer.h"
 
 namespace jet::create {
@@ -90,8 +91,7 @@ PageBuffer databaseHeaderPage(double creationDate) {
 
 double oleDateNow() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTime(now);
     // Days from 1899-12-30 to the civil date, then the time of day.
     int y = local.tm_year + 1900, m = local.tm_mon + 1, d = local.tm_mday;
     y -= m <= 2;

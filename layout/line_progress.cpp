@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "jet/local_time.h"
 #include "layout/elapsed_time.h"
 
 namespace layout {
@@ -27,8 +28,7 @@ jet::DateTime currentDateTime() {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = jet::localTime(seconds);
     const int64_t days = daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
                          daysFromCivil(1899, 12, 30);
     const double secondOfDay =

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <new>
 
+#include "jet/local_time.h"
+
 namespace report {
 
 namespace {
@@ -37,8 +39,7 @@ ErrorLog& errorLog() {
 
 std::string localDateTime() {
     const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    const std::tm parts = jet::localTime(now);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;
