@@ -5,6 +5,7 @@
 #include "data/errors.h"
 #include "data/executor.h"
 #include "data/sql.h"
+#include "jet/path_text.h"
 
 namespace data {
 namespace {
@@ -62,7 +63,7 @@ ConnectionInfo parseConnectionText(const std::string& connectionText) {
     for (char& c : path) {
         if (c == '\\') c = '/';
     }
-    info.dataSource = path;
+    info.dataSource = jet::pathFromUtf8(path);
     return info;
 }
 
@@ -87,7 +88,7 @@ void Connection::Open(const std::string& connectionText) {
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadOnly);
         }
     } catch (const jet::Error& e) {
-        throw fromJetError(e, info.dataSource.string());
+        throw fromJetError(e, jet::utf8FromPath(info.dataSource));
     }
 }
 

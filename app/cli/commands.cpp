@@ -1,7 +1,5 @@
 #include "commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -19,6 +17,10 @@
 #include "console_window.h"
 #include "data/data_sources.h"
 #include "jet/database.h"
+#include "jet/file_system.h"
+#include "jet/local_time.h"
+#include "jet/path_text.h"
+#include "jet/program.h"
 #include "options.h"
 #include "report/console_error_report.h"
 #include "report/report_error.h"
@@ -28,6 +30,9 @@
 #include "transfer_summary.h"
 
 namespace cli {
+
+using jet::pathFromUtf8;
+using jet::utf8FromPath;
 
 const char* const kTransferHelp =
     "Usage: veltra-transfer transfer --kind KIND --text FILE --db FILE --separator SEP\n"
@@ -85,8 +90,7 @@ const char* const kTableOfKind[] = {"Employee Master", "Data Calc", "Data Master
 
 jet::DateTime localNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = jet::localTime(now);
     // Days since 1899-12-30 of the civil date, then the time of day as a fraction.
     const int y = t.tm_year + 1900 - (t.tm_mon + 1 <= 2 ? 1 : 0);
     const int m = t.tm_mon + 1;
@@ -103,13 +107,7 @@ jet::DateTime localNow() {
 class DryRunCopy {
   public:
     explicit DryRunCopy(const std::filesystem::path& db) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "veltra-dry-run-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            throw std::runtime_error("cannot create a folder for the dry run in " +
-                                     std::filesystem::temp_directory_path().string());
-        }
-        folder_ = pattern;
+        folder_ = jet::makeTemporaryFolder("veltra-dry-run");
         db_ = folder_ / db.filename();
         std::filesystem::copy_file(db, db_);
         const auto layouts = db.parent_path() / "ImportData.mdb";
@@ -156,7 +154,7 @@ void printSummary(const SummaryInput& in) {
     const TableSnapshot& after = *in.after;
     std::vector<LineAmounts> lines;
     if (in.kind != 0) {
-        lines = readLines(in.textFile, in.separator, in.linesRead, in.layoutDatabase,
+        lines = readLines(pathFromUtf8(in.textFile), in.separator, in.linesRead, in.layoutDatabase,
                           kLayoutOfKind[in.kind]);
         if (static_cast<long>(lines.size()) > in.transferred) {
             lines.resize(static_cast<size_t>(in.transferred));
@@ -199,13 +197,6 @@ void printSummary(const SummaryInput& in) {
 
 }  // namespace
 
-std::filesystem::path programFolder(const char* argv0) {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) return self.parent_path();
-    return std::filesystem::absolute(argv0 ? argv0 : ".").parent_path();
-}
-
 int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& folder) {
     const ParsedOptions options =
         parseOptions(args,
@@ -226,7 +217,8 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         throw UsageError("option --kind must be employee, calc, pm or pd, not '" + *kindText + "'");
     }
     const std::filesystem::path settingsFolder =
-        options.value("--program-folder").value_or(folder.string());
+        options.value("--program-folder") ? pathFromUtf8(*options.value("--program-folder"))
+                                          : folder;
 
     // The company's section of the window's settings first; options given here win.
     std::optional<std::string> text = options.value("--text");
@@ -234,8 +226,8 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     std::optional<std::string> separator = options.value("--separator");
     const std::string company = options.value("--company").value_or(settings::kDefaultCompanyCode);
     if (options.value("--company")) {
-        const std::string ini = settings::settingsFilePath(settingsFolder.string());
-        if (!std::filesystem::exists(ini)) {
+        const std::string ini = settings::settingsFilePath(utf8FromPath(settingsFolder));
+        if (!std::filesystem::exists(pathFromUtf8(ini))) {
             throw std::runtime_error("--company " + company + ": no settings file " + ini);
         }
         if (!text)
@@ -251,15 +243,15 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     if (!separator) throw UsageError("option --separator is required (or --company)");
 
     // The window always holds full paths; the data folder is cut from the database path.
-    db = std::filesystem::absolute(*db).lexically_normal().string();
-    text = std::filesystem::absolute(*text).lexically_normal().string();
+    db = utf8FromPath(std::filesystem::absolute(pathFromUtf8(*db)).lexically_normal());
+    text = utf8FromPath(std::filesystem::absolute(pathFromUtf8(*text)).lexically_normal());
 
     const bool dryRun = options.flag("--dry-run");
     std::unique_ptr<DryRunCopy> copy;
     std::string dbPath = *db;
-    if (dryRun && std::filesystem::is_regular_file(*db)) {
-        copy = std::make_unique<DryRunCopy>(*db);
-        dbPath = copy->database().string();
+    if (dryRun && std::filesystem::is_regular_file(pathFromUtf8(*db))) {
+        copy = std::make_unique<DryRunCopy>(pathFromUtf8(*db));
+        dbPath = utf8FromPath(copy->database());
     }
 
     report::setErrorLogFolder(settingsFolder);
@@ -270,18 +262,18 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     });
 
     const std::string table = kTableOfKind[*kind];
-    const std::optional<TableSnapshot> before = takeSnapshot(dbPath, table);
+    const std::optional<TableSnapshot> before = takeSnapshot(pathFromUtf8(dbPath), table);
     long linesRead = 0;
     ConsoleWindow::Outcome outcome;
     {
-        const bool terminal = isatty(STDOUT_FILENO);
+        const bool terminal = jet::program::outputIsConsole();
         app::Form* formPointer = nullptr;
         ConsoleWindow window(std::cout, terminal,
                              [&] { return formPointer ? formPointer->iLineCount : 0L; });
         app::Form form(window);
         formPointer = &form;
         form.now = localNow;
-        form.globals.ProgramFolder = settingsFolder.string();
+        form.globals.ProgramFolder = utf8FromPath(settingsFolder);
         form.globals.CurrentCompanyCode = company;
         window.onFieldChanged = [&form](app::Field field) {
             if (field == app::Field::TextFile) app::txtDir_Change(form, 0);
@@ -307,12 +299,12 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
                      "--separator (see the message above)\n";
         return 2;
     }
-    const std::optional<TableSnapshot> after = takeSnapshot(dbPath, table);
-    const auto [lines, handed] = countLines(*text, linesRead);
+    const std::optional<TableSnapshot> after = takeSnapshot(pathFromUtf8(dbPath), table);
+    const auto [lines, handed] = countLines(pathFromUtf8(*text), linesRead);
     const bool failed = outcome != ConsoleWindow::Outcome::Completed;
     const long transferred = failed && handed > 0 ? handed - 1 : handed;
     printSummary(SummaryInput{*kind, dryRun, lines, transferred, before, after,
-                              std::filesystem::path(dbPath).parent_path() / "ImportData.mdb", *text,
+                              pathFromUtf8(dbPath).parent_path() / "ImportData.mdb", *text,
                               *separator, linesRead});
     if (failed) {
         std::cout << "  the transfer stopped at line " << linesRead
@@ -342,15 +334,16 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         size.seed = static_cast<uint64_t>(parseNumber("--seed", *s, 0, 2147483647L));
     }
     size.full = options.flag("--full");
-    const std::filesystem::path target = std::filesystem::absolute(options.positional.front());
+    const std::filesystem::path target =
+        std::filesystem::absolute(pathFromUtf8(options.positional.front()));
     for (const char* name : {"Melvar.mdb", "ImportData.mdb"}) {
         if (std::filesystem::exists(target / name)) {
-            throw std::runtime_error((target / name).string() +
+            throw std::runtime_error(utf8FromPath(target / name) +
                                      " exists already; choose an empty folder");
         }
     }
     const SampleCounts counts = writeSampleCompany(target, size);
-    std::cout << "Sample company written to " << target.string() << ":\n"
+    std::cout << "Sample company written to " << utf8FromPath(target) << ":\n"
               << "  Melvar.mdb: " << counts.employeesInDatabase << " employees, "
               << counts.dataCalcRows << " [Data Calc] rows, " << counts.masterDetailRows
               << " [Data Master Detail] rows, " << counts.variantDetailRows
@@ -361,12 +354,12 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
               << "\")\n";
     if (options.flag("--write-settings")) {
         const std::string settingsFolder =
-            options.value("--program-folder").value_or(folder.string());
+            options.value("--program-folder").value_or(utf8FromPath(folder));
         const std::string ini = settings::settingsFilePath(settingsFolder);
-        report::setErrorLogFolder(settingsFolder);
+        report::setErrorLogFolder(pathFromUtf8(settingsFolder));
         settings::WriteINI(ini, "Settings", "CompanyCode", settings::kDefaultCompanyCode);
-        settings::WriteINI(ini, "Sample", "TextFilePath", (target / kSampleEmployeeFile).string());
-        settings::WriteINI(ini, "Sample", "MelvarFilePath", (target / "Melvar.mdb").string());
+        settings::WriteINI(ini, "Sample", "TextFilePath", utf8FromPath(target / kSampleEmployeeFile));
+        settings::WriteINI(ini, "Sample", "MelvarFilePath", utf8FromPath(target / "Melvar.mdb"));
         settings::WriteINI(ini, "Sample", "Delimiter", kSampleSeparator);
         std::cout << "  settings: company Sample in " << ini << '\n';
     }

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/path_text.h"
+#include "jet/program.h"
 #include "jet/tools/csv.h"
 #include "jet/tools/jetdb_commands.h"
 
@@ -28,7 +30,7 @@ void usage() {
 }
 
 int tables(const std::string& file) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     for (const auto& name : db->tableNames()) std::cout << name << '\n';
     return 0;
 }
@@ -67,7 +69,7 @@ void describe(const jet::Table& table) {
 }
 
 int schema(const std::string& file, const std::string* tableName) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     if (tableName) {
         describe(db->table(*tableName));
         return 0;
@@ -77,7 +79,7 @@ int schema(const std::string& file, const std::string* tableName) {
 }
 
 int exportTable(const std::string& file, const std::string& tableName) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     jet::Table table = db->table(tableName);
     std::string line;
     for (size_t i = 0; i < table.columns().size(); ++i)
@@ -96,7 +98,7 @@ int exportTable(const std::string& file, const std::string& tableName) {
 }
 
 int check(const std::string& file) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     auto problems = db->check([](const std::string& line) { std::cout << line << '\n'; });
     for (const auto& p : problems) std::cout << "FAULT " << p << '\n';
     if (!problems.empty()) {
@@ -114,7 +116,8 @@ __attribute__((weak)) int jetdbSqlCommand(const std::vector<std::string>& args) 
 }
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    jet::program::setUpConsole();
+    std::vector<std::string> args = jet::program::arguments(argc, argv);
     if (args.empty()) {
         usage();
         return 2;
