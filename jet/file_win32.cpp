@@ -100,10 +100,14 @@ File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     DWORD disposition = OPEN_EXISTING;
     if (mode != FileMode::Read) {
-        access |= GENERIC_WRITE | DELETE;
+        access |= GENERIC_WRITE;
         share = FILE_SHARE_READ | FILE_SHARE_DELETE;
         if (mode == FileMode::CreateNew) disposition = CREATE_NEW;
-        if (mode == FileMode::OpenAlways) disposition = OPEN_ALWAYS;
+        // Journals and lock files: removed by this handle when done (removeWhileOpen).
+        if (mode == FileMode::OpenAlways) {
+            disposition = OPEN_ALWAYS;
+            access |= DELETE;
+        }
     }
     File file;
     const std::wstring name = systemPath(path);

