@@ -3,6 +3,10 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -16,6 +20,13 @@ std::string childRoleValue(const std::string& role, const std::vector<std::strin
 namespace {
 
 HANDLE handleOf(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+// Test output as on every system (no CR added): ctest reads the test lists from it, and roles
+// answer through it.
+[[maybe_unused]] const bool binaryOutput = [] {
+    _setmode(_fileno(stdout), _O_BINARY);
+    return true;
+}();
 
 std::wstring wide(const std::string& utf8) { return jet::pathFromUtf8(utf8).wstring(); }
 
