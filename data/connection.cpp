@@ -81,10 +81,11 @@ void Connection::Open(const std::string& connectionText) {
         try {
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadWrite);
         } catch (const jet::Error& e) {
-            if (e.code() != jet::ErrorCode::ReadOnly && e.code() != jet::ErrorCode::InUse &&
-                e.code() != jet::ErrorCode::Unsupported)
+            if (e.code() != jet::ErrorCode::ReadOnly && e.code() != jet::ErrorCode::Unsupported)
                 throw;
-            // A file we may not write is still read, as the provider does.
+            // A file we may not write is still read, as the provider does. A file another
+            // program writes is refused ("already opened exclusively"), before anything of a
+            // transfer is written, rather than read while it changes under us.
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadOnly);
         }
     } catch (const jet::Error& e) {
