@@ -7,6 +7,22 @@
 
 namespace jet {
 
+File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
+    other.handle_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        path_ = std::move(other.path_);
+        handle_ = other.handle_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+File::~File() { close(); }
+
 File File::open(const std::filesystem::path& path, FileMode mode, const char* what) {
     OpenFailure failure;
     std::string message;

@@ -29,22 +29,6 @@ int fdOf(intptr_t handle) { return int(handle); }
 
 }  // namespace
 
-File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
-    other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        path_ = std::move(other.path_);
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
-File::~File() { close(); }
-
 File::operator bool() const { return handle_ >= 0; }
 
 void File::close() {

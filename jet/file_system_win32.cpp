@@ -1,7 +1,4 @@
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "jet/windows_error.h"  // first: windows.h
 
 #include <algorithm>
 
@@ -14,18 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lastError() {
-    const DWORD code = GetLastError();
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ')) --n;
-    std::string out = n ? utf8FromPath(fs::path(std::wstring(text, n)))
-                        : "system error " + std::to_string(code);
-    if (text) LocalFree(text);
-    return out;
-}
+std::string lastError() { return windowsErrorText(GetLastError()); }
 
 }  // namespace
 

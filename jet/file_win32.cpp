@@ -9,13 +9,9 @@
 //
 // Windows locks are mandatory: a lock over pages would stop every other reader. The lock lies
 // past any page a Jet file can have, where nobody reads.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "jet/windows_error.h"  // first: windows.h
 
 #include <algorithm>
-
 #include <string>
 
 #include "jet/error.h"
@@ -32,24 +28,8 @@ constexpr uint64_t kLockOffset = uint64_t(1) << 40;
 
 HANDLE handleOf(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-std::string systemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out;
-    if (n && text) {
-        while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ')) --n;
-        out = utf8FromPath(fs::path(std::wstring(text, n)));
-    } else {
-        out = "system error " + std::to_string(code);
-    }
-    if (text) LocalFree(text);
-    return out;
-}
-
 [[noreturn]] void throwIo(const fs::path& path, const char* what, DWORD code) {
-    throw Error(ErrorCode::Io, "'" + utf8FromPath(path) + "': " + what + ": " + systemMessage(code));
+    throw Error(ErrorCode::Io, "'" + utf8FromPath(path) + "': " + what + ": " + windowsErrorText(code));
 }
 
 OVERLAPPED at(uint64_t offset) {
@@ -71,22 +51,6 @@ std::wstring systemPath(const fs::path& path) {
 }
 
 }  // namespace
-
-File::File(File&& other) noexcept : path_(std::move(other.path_)), handle_(other.handle_) {
-    other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        path_ = std::move(other.path_);
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
-File::~File() { close(); }
 
 File::operator bool() const { return handle_ != -1; }
 
@@ -135,7 +99,7 @@ File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::
             }
             default: failure = OpenFailure::Other; break;
         }
-        message = systemMessage(code);
+        message = windowsErrorText(code);
         return file;
     }
     file.path_ = path;

@@ -15,17 +15,7 @@ esac
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest)
 [ "$mode" = test ] && packages+=(wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash tools/setup.sh "${packages[@]}"
 
 build="${BUILD_DIR:-build-windows}"
 tests=OFF
@@ -41,8 +31,8 @@ echo "Windows programs: $build/jetdb.exe $build/app/veltra-transfer.exe"
 
 # A wine prefix of the build's own, started once and kept running while the tests run.
 export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wine}" WINEDEBUG=-all
-wineboot -i >/dev/null 2>&1 || true
-wineserver -p
-trap 'wineserver -k || true' EXIT
+wineserver -p 2>/dev/null || true  # already running for this prefix: fine
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wineboot -i >/dev/null 2>&1
 cd "$build"
 ctest --output-on-failure -j "$(nproc)"
