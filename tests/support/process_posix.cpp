@@ -26,7 +26,7 @@ std::string runCommand(const std::string& command, int* status) {
 }
 
 std::string runProgram(const std::string& name, const std::vector<std::string>& args,
-                       int* status, Output output) {
+                       int* status, Output output, const std::filesystem::path& input) {
     const std::string program = std::string(VELTRA_BINARY_DIR) + "/" + name;
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -37,6 +37,11 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     if (pid < 0) throw std::runtime_error("cannot run " + program);
     if (pid == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
+        if (!input.empty()) {
+            const int in = ::open(input.c_str(), O_RDONLY);
+            if (in < 0) ::_exit(126);
+            ::dup2(in, STDIN_FILENO);
+        }
         ::dup2(output == Output::Errors ? null : fds[1], STDOUT_FILENO);
         ::dup2(output == Output::Standard ? null : fds[1], STDERR_FILENO);
         ::close(fds[0]);

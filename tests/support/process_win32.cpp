@@ -48,7 +48,7 @@ std::wstring quotedArgument(const std::wstring& arg) {
 }  // namespace
 
 std::string runProgram(const std::string& name, const std::vector<std::string>& args,
-                       int* status, Output output) {
+                       int* status, Output output, const std::filesystem::path& input) {
     const std::wstring program =
         jet::pathFromUtf8(std::string(VELTRA_BINARY_DIR) + "/" + name + ".exe").wstring();
     std::wstring commandLine = quotedArgument(program);
@@ -62,7 +62,10 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE in = input.empty() ? INVALID_HANDLE_VALUE
+                              : CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                            OPEN_EXISTING, 0, nullptr);
+    startup.hStdInput = in != INVALID_HANDLE_VALUE ? in : GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = output == Output::Errors ? null : writeEnd;
     startup.hStdError = output == Output::Standard ? null : writeEnd;
     PROCESS_INFORMATION info{};
@@ -70,6 +73,7 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
                                         TRUE, 0, nullptr, nullptr, &startup, &info);
     CloseHandle(writeEnd);
     CloseHandle(null);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
     if (!started) {
         CloseHandle(readEnd);
         throw std::runtime_error("cannot run " + name);

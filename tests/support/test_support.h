@@ -38,9 +38,11 @@ std::string runCommand(const std::string& command, int* status = nullptr);
 // Which of a program's outputs runProgram returns (the other is dropped).
 enum class Output { Standard, Errors, Both };
 // Runs one of the project's programs (`name` as built: "jetdb") with `args`, no shell between,
-// and returns what it wrote; `status` receives the exit status.
+// and returns what it wrote; `status` receives the exit status. `input`, when given, is the
+// file it reads as its standard input.
 std::string runProgram(const std::string& name, const std::vector<std::string>& args,
-                       int* status = nullptr, Output output = Output::Standard);
+                       int* status = nullptr, Output output = Output::Standard,
+                       const std::filesystem::path& input = {});
 // Whole contents of a file.
 std::string readFile(const std::filesystem::path& path);
 // The lines of a text, without their line ends; a last line without one counts too.
