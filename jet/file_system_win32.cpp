@@ -1,6 +1,10 @@
 #include "jet/windows_error.h"  // first: windows.h
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "jet/file_system.h"
 #include "jet/path_text.h"
@@ -15,7 +19,26 @@ std::string lastError() { return windowsErrorText(GetLastError()); }
 
 }  // namespace
 
-std::FILE* openForReading(const fs::path& path) { return _wfopen(path.c_str(), L"rb"); }
+// Shared like a file on POSIX: others may still write, rename or remove the file while it is
+// read (fopen would refuse them all).
+std::FILE* openForReading(const fs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "rb");
+    if (file == nullptr) _close(fd);
+    return file;
+}
 
 std::string replaceFileContents(const fs::path& path, const std::string& bytes) {
     fs::path temp = path;
