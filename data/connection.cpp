@@ -5,6 +5,7 @@
 #include "data/errors.h"
 #include "data/executor.h"
 #include "data/sql.h"
+#include "jet/path_text.h"
 
 namespace data {
 namespace {
@@ -72,7 +73,7 @@ ConnectionInfo parseConnectionText(const std::string& connectionText) {
     for (char& c : path) {
         if (c == '\\') c = '/';
     }
-    info.dataSource = path;
+    info.dataSource = jet::pathFromUtf8(path);
     return info;
 }
 
@@ -90,14 +91,15 @@ void Connection::Open(const std::string& connectionText) {
         try {
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadWrite);
         } catch (const jet::Error& e) {
-            if (e.code() != jet::ErrorCode::ReadOnly && e.code() != jet::ErrorCode::InUse &&
-                e.code() != jet::ErrorCode::Unsupported)
+            if (e.code() != jet::ErrorCode::ReadOnly && e.code() != jet::ErrorCode::Unsupported)
                 throw;
-            // A file we may not write is still read, as the provider does.
+            // A file we may not write is still read, as the provider does. A file another
+            // program writes is refused ("already opened exclusively"), before anything of a
+            // transfer is written, rather than read while it changes under us.
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadOnly);
         }
     } catch (const jet::Error& e) {
-        throw fromJetError(e, info.dataSource.string());
+        throw fromJetError(e, jet::utf8FromPath(info.dataSource));
     }
 }
 

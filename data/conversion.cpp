@@ -9,6 +9,7 @@
 
 #include "data/errors.h"
 #include "jet/int128.h"
+#include "jet/local_time.h"
 
 namespace data {
 namespace {
@@ -471,8 +472,7 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
 
 double currentOleDate(bool withTime) {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = jet::localTime(now);
     jet::CivilDateTime c;
     c.year = local.tm_year + 1900;
     c.month = local.tm_mon + 1;

@@ -28,6 +28,7 @@
 
 #include "jet/error.h"
 #include "jet/open_mode.h"
+#include "jet/recovery_report.h"
 #include "jet/row_id.h"
 #include "jet/schema.h"
 #include "jet/value.h"
@@ -37,22 +38,6 @@ namespace jet {
 class DatabaseImpl;
 class TableImpl;
 
-// What was found beside a database file and done about it, before opening it.
-struct RecoveryReport {
-    enum class Outcome {
-        NoJournal,    // nothing left by an interrupted change
-        Incomplete,   // a journal cut short (its commit never touched the file): removed
-        NothingToDo,  // the interrupted commit had not touched the file: journal removed
-        Finished,     // the interrupted commit had reached the file whole: kept, journal removed
-        PlayedBack,   // the file was put back as it was before the interrupted commit
-        SetAside,     // the journal is not this file's: renamed to setAsideAs, file untouched
-    };
-    Outcome outcome = Outcome::NoJournal;
-    std::filesystem::path journal;     // where the journal lay
-    std::filesystem::path setAsideAs;  // for SetAside
-    std::string reason;                // for SetAside: what does not match
-    bool staleLockRemoved = false;     // a lock file (.ldb) nobody held was removed
-};
 
 // A handle to one table of an open database. It is valid only while its Database object lives:
 // keep the shared_ptr that open() returned for as long as the Table is used.

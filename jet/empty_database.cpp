@@ -23,6 +23,7 @@
 #include "jet/error.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
+#include "jet/local_time.h"
 #include "jet/tdef_writer.h"
 #include "jet/value.h"
 
@@ -67,8 +68,7 @@ PageBuffer databaseHeaderPage(double creationDate) {
 
 double oleDateNow() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTime(now);
     // Days from 1899-12-30 to the civil date, then the time of day.
     int64_t days = daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
                    daysFromCivil(1899, 12, 30);

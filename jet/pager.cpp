@@ -26,27 +26,23 @@
 // database file and on Access's lock file <name>.ldb (created when missing, removed on close).
 // Another process wanting to write finds either locked and is refused with InUse. Locks are
 // per open file (OFD locks), so reading the file elsewhere in this process cannot drop them.
+// The locks cover a byte range past any page (jet/file.h), so readers are never stopped.
 #include "jet/pager.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 
 #include "jet/coding.h"
 #include "jet/error.h"
+#include "jet/file.h"
 #include "jet/journal.h"
+#include "jet/path_text.h"
 
 namespace jet {
 
@@ -66,11 +62,7 @@ constexpr size_t kCleanCacheBytes = size_t(32) << 20;
 // Page versions come from one clock for every pager, so no two pages ever share one.
 std::atomic<uint64_t> versionClock{0};
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-[[noreturn]] void throwIo(const fs::path& path, const std::string& what) {
-    throw Error(ErrorCode::Io, quoted(path) + ": " + what + ": " + std::strerror(errno));
-}
+std::string quoted(const fs::path& path) { return "'" + utf8FromPath(path) + "'"; }
 
 fs::path journalPathFor(const fs::path& path) {
     fs::path p = path;
@@ -89,107 +81,15 @@ fs::path folderOf(const fs::path& path) {
     return parent.empty() ? fs::path(".") : parent;
 }
 
-void readExactly(int fd, uint8_t* out, size_t size, off_t offset, const fs::path& path) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, out + done, size - done, offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throwIo(path, "cannot read");
-        }
-        if (n == 0) {
-            throw Error(ErrorCode::Corrupt, quoted(path) + ": the file ends in the middle of a page");
-        }
-        done += size_t(n);
-    }
-}
-
-void writeExactly(int fd, const uint8_t* data, size_t size, off_t offset, const fs::path& path) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throwIo(path, "cannot write");
-        }
-        done += size_t(n);
-    }
-}
-
-// Writes pages that lie one after another in the file with one call (a short write is finished
-// page by page).
-void writeRun(int fd, const std::vector<const uint8_t*>& pages, uint32_t pageSize, off_t offset,
-              const fs::path& path) {
-    std::vector<iovec> parts(pages.size());
-    for (size_t i = 0; i < pages.size(); ++i)
-        parts[i] = iovec{const_cast<uint8_t*>(pages[i]), pageSize};
-    ssize_t n;
-    do {
-        n = ::pwritev(fd, parts.data(), int(parts.size()), offset);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) throwIo(path, "cannot write");
-    size_t done = size_t(n);
-    for (size_t i = 0; i < pages.size(); ++i) {
-        const size_t start = i * pageSize;
-        if (done >= start + pageSize) continue;
-        const size_t skip = done > start ? done - start : 0;
-        writeExactly(fd, pages[i] + skip, pageSize - skip, offset + off_t(start + skip), path);
-    }
-}
-
-void syncFile(int fd, const fs::path& path) {
-    if (::fsync(fd) != 0) throwIo(path, "cannot sync");
-}
-
-// Makes a file's contents durable; its size too only when the size is needed to reach them.
-void syncData(int fd, const fs::path& path) {
-    if (::fdatasync(fd) != 0) throwIo(path, "cannot sync");
-}
-
-// Makes a file's creation or removal durable.
-void syncFolder(const fs::path& file) {
-    int fd = ::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;  // some file systems refuse; the file's own sync still happened
-    ::fsync(fd);
-    ::close(fd);
-}
-
-off_t fileSize(int fd, const fs::path& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
-    return st.st_size;
-}
-
-// Exclusive lock on the whole file, held by this open file description. False when another
-// process (or another open of the file) holds a conflicting lock.
-bool tryLockExclusive(int fd, const fs::path& path) {
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;
-#ifdef F_OFD_SETLK
-    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
-#else
-    if (::fcntl(fd, F_SETLK, &fl) == 0) return true;
-#endif
-    if (errno == EAGAIN || errno == EACCES) return false;
-    throwIo(path, "cannot lock");
-}
-
-bool hasWriteBit(const struct stat& st) { return st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH); }
-
 // A read-only file or folder is refused before anything else, even for a user the operating
 // system would let write (the journal and lock file need the folder; the flag means "keep").
 void requireWritable(const fs::path& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && (!hasWriteBit(st) || ::access(path.c_str(), W_OK) != 0)) {
+    if (markedReadOnly(path)) {
         throw Error(ErrorCode::ReadOnly,
                     quoted(path) + ": the file is read-only; it cannot be opened for writing");
     }
     fs::path folder = folderOf(path);
-    if (::stat(folder.c_str(), &st) != 0) throwIo(folder, "cannot examine the folder");
-    if (!hasWriteBit(st) || ::access(folder.c_str(), W_OK) != 0) {
+    if (markedReadOnly(folder)) {
         throw Error(ErrorCode::ReadOnly, quoted(path) + ": the folder " + quoted(folder) +
                                              " is read-only; the database cannot be written there");
     }
@@ -197,20 +97,15 @@ void requireWritable(const fs::path& path) {
 
 // Reads a whole small file; nullopt when it does not exist.
 std::optional<std::vector<uint8_t>> readWholeFile(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throwIo(path, "cannot open the journal");
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::Read, failure, message);
+    if (!file) {
+        if (failure == OpenFailure::NotFound) return std::nullopt;
+        throw Error(ErrorCode::Io, quoted(path) + ": cannot open the journal: " + message);
     }
-    std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(size_t(fileSize(fd, path)));
-        if (!bytes.empty()) readExactly(fd, bytes.data(), bytes.size(), 0, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    std::vector<uint8_t> bytes(size_t(file.size()));
+    if (!bytes.empty()) file.readAt(bytes.data(), bytes.size(), 0);
     return bytes;
 }
 
@@ -221,7 +116,7 @@ struct JournalFinding {
     journal::Verdict verdict;  // for a Complete journal
 };
 
-std::unique_ptr<JournalFinding> examineJournal(int fd, const fs::path& path) {
+std::unique_ptr<JournalFinding> examineJournal(const File& file, const fs::path& path) {
     std::optional<std::vector<uint8_t>> bytes = readWholeFile(journalPathFor(path));
     if (!bytes) return nullptr;
     auto finding = std::make_unique<JournalFinding>();
@@ -229,20 +124,18 @@ std::unique_ptr<JournalFinding> examineJournal(int fd, const fs::path& path) {
     finding->decoded = journal::decode(finding->bytes);
     if (finding->decoded.shape != journal::Shape::Complete) return finding;
     const journal::Journal& j = finding->decoded.journal;
-    const uint64_t size = uint64_t(fileSize(fd, path));
+    const uint64_t size = file.size();
     finding->verdict = journal::judge(j, size, [&](uint32_t page, uint8_t* out) {
         const uint64_t offset = uint64_t(page) * j.pageSize;
         if (offset + j.pageSize > size) return false;
-        readExactly(fd, out, j.pageSize, off_t(offset), path);
+        file.readAt(out, j.pageSize, offset);
         return true;
     });
     return finding;
 }
 
 void removeJournal(const fs::path& journalPath) {
-    if (::unlink(journalPath.c_str()) != 0 && errno != ENOENT) {
-        throwIo(journalPath, "cannot remove the journal");
-    }
+    removeFile(journalPath, "cannot remove the journal");
     syncFolder(journalPath);
 }
 
@@ -255,14 +148,14 @@ fs::path setAsideNameFor(const fs::path& journalPath) {
     }
 }
 
-// Acts on what lies beside the file (open for writing on `fd`): see the file's opening comment.
+// Acts on what lies beside the file (open for writing as `file`): see the file's opening comment.
 // `keepFinished` false makes a commit that reached the file whole be undone as well (a failed
 // commit of this process, which its caller rolls back).
-RecoveryReport recoverJournal(int fd, const fs::path& path, bool keepFinished) {
+RecoveryReport recoverJournal(File& file, const fs::path& path, bool keepFinished) {
     using Outcome = RecoveryReport::Outcome;
     RecoveryReport report;
     report.journal = journalPathFor(path);
-    std::unique_ptr<JournalFinding> finding = examineJournal(fd, path);
+    std::unique_ptr<JournalFinding> finding = examineJournal(file, path);
     if (!finding) return report;
     if (finding->decoded.shape == journal::Shape::Incomplete) {
         removeJournal(report.journal);
@@ -277,8 +170,9 @@ RecoveryReport recoverJournal(int fd, const fs::path& path, bool keepFinished) {
                                 ? "it is not a journal this program can read"
                                 : verdict.reason;
             report.setAsideAs = setAsideNameFor(report.journal);
-            if (::rename(report.journal.c_str(), report.setAsideAs.c_str()) != 0) {
-                throwIo(report.journal, "cannot set the journal aside");
+            if (std::error_code moved; fs::rename(report.journal, report.setAsideAs, moved), moved) {
+                throw Error(ErrorCode::Io, quoted(report.journal) +
+                                               ": cannot set the journal aside: " + moved.message());
             }
             syncFolder(report.journal);
             return report;
@@ -287,7 +181,7 @@ RecoveryReport recoverJournal(int fd, const fs::path& path, bool keepFinished) {
             break;
         case journal::Action::Finished:
             if (keepFinished) {
-                syncFile(fd, path);  // the pages may still be only in the system's cache
+                file.sync();  // the pages may still be only in the system's cache
                 report.outcome = Outcome::Finished;
                 break;
             }
@@ -296,12 +190,10 @@ RecoveryReport recoverJournal(int fd, const fs::path& path, bool keepFinished) {
             const journal::Journal& j = finding->decoded.journal;
             for (const journal::Entry& e : j.entries) {
                 if (e.original)
-                    writeExactly(fd, e.original, j.pageSize, off_t(e.page) * j.pageSize, path);
+                    file.writeAt(e.original, j.pageSize, uint64_t(e.page) * j.pageSize);
             }
-            if (::ftruncate(fd, off_t(j.pageCountBefore) * j.pageSize) != 0) {
-                throwIo(path, "cannot restore the file's length");
-            }
-            syncFile(fd, path);
+            file.truncate(uint64_t(j.pageCountBefore) * j.pageSize);
+            file.sync();
             report.outcome = Outcome::PlayedBack;
             break;
         }
@@ -321,17 +213,39 @@ Error setAsideError(const fs::path& path, const RecoveryReport& report) {
                      "keep the set-aside journal for whoever looks into it.");
 }
 
+Error openError(const fs::path& path, OpenFailure failure, const std::string& message) {
+    switch (failure) {
+        case OpenFailure::NotFound:
+            return Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
+        case OpenFailure::Folder:
+            return Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
+        case OpenFailure::InUse:
+            return Error(ErrorCode::InUse,
+                         quoted(path) + ": database is in use by another program");
+        default: return Error(ErrorCode::Io, quoted(path) + ": cannot open: " + message);
+    }
+}
+
+File openForWriting(const fs::path& path) {
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::ReadWrite, failure, message);
+    if (file) return file;
+    if (failure == OpenFailure::Denied) requireWritable(path);
+    if (failure == OpenFailure::Denied || failure == OpenFailure::Other) {
+        throw Error(ErrorCode::Io, quoted(path) + ": cannot open for writing: " + message);
+    }
+    throw openError(path, failure, message);
+}
+
 class FilePager;
 
 // One pager per file per process: keyed by the file's identity, so different spellings of a
 // path share it. The process id is part of the key so that a forked child opens its own.
 struct FileKey {
-    dev_t device;
-    ino_t inode;
-    pid_t process;
-    friend bool operator<(const FileKey& a, const FileKey& b) {
-        return std::tie(a.device, a.inode, a.process) < std::tie(b.device, b.inode, b.process);
-    }
+    FileId file;
+    uint64_t process;
+    friend auto operator<=>(const FileKey&, const FileKey&) = default;
 };
 
 std::mutex registryMutex;
@@ -342,13 +256,10 @@ std::map<FileKey, std::weak_ptr<FilePager>>& registry() {
 
 class FilePager final : public Pager {
 public:
-    FilePager(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    FilePager(fs::path path, File file) : path_(std::move(path)), file_(std::move(file)) {}
 
     // The registry entry expires with the pager and is swept by the next open.
-    ~FilePager() override {
-        if (fd_ >= 0) ::close(fd_);
-        releaseLockFile();
-    }
+    ~FilePager() override { releaseLockFile(); }
 
     // Opens the file read-only or read-write. Locks come first, then recovery, then page 0.
     void initialise(OpenMode mode) {
@@ -363,29 +274,25 @@ public:
     // A second open for writing of a file this process already reads.
     void upgradeToWriter() {
         if (writable_) return;
-        int rw = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-        if (rw < 0) throwIo(path_, "cannot open for writing");
-        int ro = fd_;
-        fd_ = rw;
+        File rw = openForWriting(path_);
+        std::swap(file_, rw);
         try {
             becomeWriter();
         } catch (...) {
-            fd_ = ro;
-            ::close(rw);
+            std::swap(file_, rw);
             throw;
         }
-        ::close(ro);
     }
 
     void becomeWriter() {
         requireWritable(path_);
         takeLockFile();
-        if (!tryLockExclusive(fd_, path_)) {
+        if (!file_.tryLock()) {
             releaseLockFile();
             throw inUse();
         }
         try {
-            recovery_ = recoverJournal(fd_, path_, true);
+            recovery_ = recoverJournal(file_, path_, true);
             if (recovery_.outcome == RecoveryReport::Outcome::SetAside)
                 throw setAsideError(path_, recovery_);
             if (recovery_.outcome != RecoveryReport::Outcome::NoJournal) cache_.clear();
@@ -409,15 +316,15 @@ public:
     RecoveryReport takeForRecovery() {
         requireWritable(path_);
         takeLockFile();
-        if (!tryLockExclusive(fd_, path_)) throw inUse();
-        return recoverJournal(fd_, path_, true);
+        if (!file_.tryLock()) throw inUse();
+        return recoverJournal(file_, path_, true);
     }
 
     // For a new, empty file.
     void initialiseNew(uint32_t pageSize) {
         requireWritable(path_);
         takeLockFile();
-        if (!tryLockExclusive(fd_, path_)) {
+        if (!file_.tryLock()) {
             releaseLockFile();
             throw inUse();
         }
@@ -654,7 +561,7 @@ private:
         if (ov != overlay_.end()) {
             *buffer = ov->second;
         } else {
-            readExactly(fd_, buffer->data(), pageSize_, off_t(page) * pageSize_, path_);
+            file_.readAt(buffer->data(), pageSize_, uint64_t(page) * pageSize_);
         }
         cache_.emplace(page, CachedPage{buffer, ++useClock_});
         trimCache();
@@ -662,13 +569,13 @@ private:
     }
 
     void learnPageSize() {
-        off_t size = fileSize(fd_, path_);
+        const uint64_t size = file_.size();
         uint8_t head[kVersionOffset + 4] = {};
         auto ov = overlay_.find(0);
         if (ov != overlay_.end()) {
             std::memcpy(head, ov->second.data(), sizeof head);
-        } else if (size >= off_t(sizeof head)) {
-            readExactly(fd_, head, sizeof head, 0, path_);
+        } else if (size >= sizeof head) {
+            file_.readAt(head, sizeof head, 0);
         } else {
             throw Error(ErrorCode::NotADatabase,
                         quoted(path_) + ": not an Access database (the file is too short)");
@@ -682,7 +589,7 @@ private:
         pageSize_ = getU32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
         committedPageCount_ = pageCount_ = overlayPageCount_
                                                ? *overlayPageCount_
-                                               : uint32_t(size / off_t(pageSize_));
+                                               : uint32_t(size / pageSize_);
         if (pageCount_ == 0) {
             throw Error(ErrorCode::NotADatabase,
                         quoted(path_) + ": not an Access database (the file is too short)");
@@ -693,7 +600,7 @@ private:
     // pages stand in for the file's. A journal that is not the file's is refused, as a writer
     // would refuse it, but left where it is.
     void overlayJournalForReading() {
-        std::unique_ptr<JournalFinding> finding = examineJournal(fd_, path_);
+        std::unique_ptr<JournalFinding> finding = examineJournal(file_, path_);
         if (!finding || finding->decoded.shape == journal::Shape::Incomplete) return;
         if (finding->verdict.action == journal::Action::SetAside) {
             RecoveryReport report;
@@ -728,18 +635,14 @@ private:
         try {
             fault(FaultPoint::JournalWrite, 0);
             std::vector<uint8_t> journal = buildJournal();
-            int jfd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-            if (jfd < 0) throwIo(journalPath, "cannot create the journal");
-            journalWritten = true;  // from here on the journal may need cleaning up
-            try {
-                writeExactly(jfd, journal.data(), journal.size(), 0, journalPath);
+            {
+                File jf = File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
+                journalWritten = true;  // from here on the journal may need cleaning up
+                jf.truncate(0);
+                jf.writeAt(journal.data(), journal.size(), 0);
                 fault(FaultPoint::JournalSync, 0);
-                syncFile(jfd, journalPath);
-            } catch (...) {
-                ::close(jfd);
-                throw;
+                jf.sync();
             }
-            ::close(jfd);
             syncFolder(journalPath);
 
             // Appended pages lie past the file's old end, where no page refers yet: writing and
@@ -751,21 +654,21 @@ private:
             if (appended != dirty_.end()) {
                 writePages(appended, dirty_.end(), written);
                 fault(FaultPoint::FileSync, syncs++);
-                syncFile(fd_, path_);
+                file_.sync();
             }
             writePages(dirty_.begin(), appended, written);
             fault(FaultPoint::FileSync, syncs++);
-            syncData(fd_, path_);
+            file_.syncData();
             // The journal goes at once, without waiting for the folder: should its removal be
             // lost with the power, the journal comes back beside a file that reads as after
             // the commit, and the next open keeps it. The next commit's journal syncs the
             // folder before it touches the file.
             fault(FaultPoint::JournalDelete, 0);
-            if (::unlink(journalPath.c_str()) != 0) throwIo(journalPath, "cannot remove the journal");
+            removeFile(journalPath, "cannot remove the journal");
         } catch (...) {
             if (journalWritten) {
                 try {
-                    recoverJournal(fd_, path_, false);
+                    recoverJournal(file_, path_, false);
                 } catch (...) {
                     // The journal stays beside the file and the next open restores it. Until
                     // then no further commit may run: its journal would replace this one.
@@ -790,7 +693,7 @@ private:
                 run.push_back(from->second.buffer->data());
                 ++from;
             }
-            writeRun(fd_, run, pageSize_, off_t(first) * pageSize_, path_);
+            file_.writeAt(run, pageSize_, uint64_t(first) * pageSize_);
         }
     }
 
@@ -818,36 +721,36 @@ private:
     // Access's lock file: refuse when another program holds it, else hold it ourselves.
     void takeLockFile() {
         fs::path ldb = lockFilePathFor(path_);
-        bool existed = fs::exists(ldb);
-        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) throwIo(ldb, "cannot open the lock file");
-        if (!tryLockExclusive(fd, ldb)) {
-            ::close(fd);
-            throw inUse();
-        }
-        if (!existed || fileSize(fd, ldb) == 0) {
+        OpenFailure failure;
+        std::string message;
+        File file = File::open(ldb, FileMode::OpenAlways, failure, message);
+        if (!file && failure == OpenFailure::InUse) throw inUse();
+        if (!file) throw Error(ErrorCode::Io, quoted(ldb) + ": cannot open the lock file: " + message);
+        if (!file.tryLock()) throw inUse();
+        if (file.size() == 0) {
             // One 64-byte record: computer name, then user name, each NUL-padded to 32 bytes.
             uint8_t record[64] = {};
-            char host[32] = {};
-            ::gethostname(host, sizeof host - 1);
-            std::memcpy(record, host, std::strlen(host));
+            const std::string host = computerName().substr(0, 31);
+            std::memcpy(record, host.data(), host.size());
             std::memcpy(record + 32, "Admin", 5);
-            writeExactly(fd, record, sizeof record, 0, ldb);
+            file.writeAt(record, sizeof record, 0);
         }
-        lockFd_ = fd;
-        lockFilePath_ = ldb;
+        lockFile_ = std::move(file);
     }
 
     void releaseLockFile() {
-        if (lockFd_ < 0) return;
-        ::unlink(lockFilePath_.c_str());
-        ::close(lockFd_);
-        lockFd_ = -1;
+        if (!lockFile_) return;
+        try {
+            lockFile_.removeWhileOpen();
+        } catch (const Error&) {
+            // A lock file left behind blocks nobody: its lock goes with the handle.
+        }
+        lockFile_.close();
     }
 
     fs::path path_;
-    int fd_;
-    int lockFd_ = -1;
+    File file_;
+    File lockFile_;
     fs::path lockFilePath_;
     bool writable_ = false;
     RecoveryReport recovery_;
@@ -917,60 +820,42 @@ private:
     CommitObserver observer_;
 };
 
-FileKey keyOf(int fd, const fs::path& path) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throwIo(path, "cannot examine");
-    return FileKey{st.st_dev, st.st_ino, ::getpid()};
-}
+FileKey keyOf(const File& file) { return FileKey{file.identity(), currentProcessId()}; }
 
 // Opens an existing database file for reading; `key` receives its identity.
-int openExisting(const fs::path& path, FileKey& key) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            throw Error(ErrorCode::NotFound, quoted(path) + ": no such database file");
-        }
-        throwIo(path, "cannot open");
-    }
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
+File openExisting(const fs::path& path, FileKey& key) {
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::Read, failure, message);
+    if (!file) throw openError(path, failure, message);
+    if (file.isFolder()) {
         throw Error(ErrorCode::NotADatabase, quoted(path) + ": is a folder, not a database");
     }
-    try {
-        key = keyOf(fd, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    return fd;
+    key = keyOf(file);
+    return file;
 }
 
 }  // namespace
 
 std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
     FileKey key;
-    int fd = openExisting(path, key);
+    File file = openExisting(path, key);
 
     std::lock_guard<std::mutex> guard(registryMutex);
     std::erase_if(registry(), [](const auto& entry) { return entry.second.expired(); });
     auto found = registry().find(key);
     if (found != registry().end()) {
         if (auto existing = found->second.lock()) {
-            ::close(fd);
+            file.close();
             if (mode == OpenMode::ReadWrite) existing->upgradeToWriter();
             return existing;
         }
     }
     if (mode == OpenMode::ReadWrite) {
-        ::close(fd);
-        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EACCES || errno == EROFS) requireWritable(path);
-            throwIo(path, "cannot open for writing");
-        }
+        file.close();
+        file = openForWriting(path);
     }
-    auto pager = std::make_shared<FilePager>(path, fd);
+    auto pager = std::make_shared<FilePager>(path, std::move(file));
     pager->initialise(mode);
     registry()[key] = pager;
     return pager;
@@ -983,7 +868,7 @@ RecoveryReport Pager::recover(const fs::path& path) {
     const bool hadLockFile = fs::exists(lockFile);
     {
         FileKey key;
-        ::close(openExisting(path, key));  // no such file: said so, whatever lies beside it
+        openExisting(path, key);  // no such file: said so, whatever lies beside it
         if (!fs::exists(report.journal) && !hadLockFile) return report;
         std::lock_guard<std::mutex> guard(registryMutex);
         auto found = registry().find(key);
@@ -991,12 +876,7 @@ RecoveryReport Pager::recover(const fs::path& path) {
             return report;  // open in this process: whatever lay there was dealt with then
         }
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES || errno == EROFS) requireWritable(path);
-        throwIo(path, "cannot open for writing");
-    }
-    FilePager pager(path, fd);
+    FilePager pager(path, openForWriting(path));
     report = pager.takeForRecovery();
     // Closing the pager removes the lock file it took over.
     report.staleLockRemoved = hadLockFile;
@@ -1008,25 +888,22 @@ std::shared_ptr<Pager> Pager::create(const fs::path& path, uint32_t pageSize) {
         throw Error(ErrorCode::Unsupported,
                     quoted(path) + ": only Jet 4 databases (4096-byte pages) can be created");
     }
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (errno == EEXIST) {
+    OpenFailure failure;
+    std::string message;
+    File file = File::open(path, FileMode::CreateNew, failure, message);
+    if (!file) {
+        if (failure == OpenFailure::Exists) {
             throw Error(ErrorCode::InvalidDefinition, quoted(path) + ": the file already exists");
         }
-        throwIo(path, "cannot create");
+        throw Error(ErrorCode::Io, quoted(path) + ": cannot create: " + message);
     }
-    FileKey key;
-    try {
-        key = keyOf(fd, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    auto pager = std::make_shared<FilePager>(path, fd);
+    const FileKey key = keyOf(file);
+    auto pager = std::make_shared<FilePager>(path, std::move(file));
     try {
         pager->initialiseNew(pageSize);
     } catch (...) {
-        ::unlink(path.c_str());
+        pager.reset();
+        removeFile(path, "cannot remove");
         throw;
     }
     std::lock_guard<std::mutex> guard(registryMutex);

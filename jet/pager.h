@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "jet/open_mode.h"
+#include "jet/recovery_report.h"
 
 namespace jet {
 

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "data/conversion.h"
+#include "jet/local_time.h"
 #include "layout/layout_rows.h"
 #include "report/report_error.h"
 #include "text/elapsed_time.h"
@@ -16,8 +17,7 @@ jet::DateTime currentDateTime() {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = jet::localTime(seconds);
     const int64_t days = jet::daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
                          jet::daysFromCivil(1899, 12, 30);
     const double secondOfDay =

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "jet/file_system.h"
 #include "text/language_error.h"
 #include "text/windows874.h"
 
@@ -21,7 +22,7 @@ void InputTextFile::open(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw text::languageError(53);
     if (std::filesystem::is_directory(path, ec)) throw text::languageError(75);
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = jet::openForReading(path);
     if (file_ == nullptr) throw text::languageError(errno == ENOENT ? 53 : 75);
     path_ = path;
     buffer_.resize(kBufferSize);

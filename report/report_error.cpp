@@ -7,6 +7,8 @@
 #include <mutex>
 #include <new>
 
+#include "jet/local_time.h"
+
 namespace report {
 
 namespace {
@@ -62,8 +64,7 @@ void logReport(const RunTimeError& error, const std::string& ownerName,
 
 std::string localDateTime() {
     const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    const std::tm parts = jet::localTime(now);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
     return text;

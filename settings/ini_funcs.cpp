@@ -1,10 +1,5 @@
 #include "settings/ini_funcs.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -13,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "jet/file_system.h"
+#include "jet/path_text.h"
 #include "text/windows874.h"
 #include "report/report_error.h"
 
@@ -140,7 +137,7 @@ std::string readValue(const std::string& file, const std::string& section, const
     std::string defaultBytes = text::utf8ToWindows874(defaultValue);
     while (!defaultBytes.empty() && isBlank(defaultBytes.back())) defaultBytes.pop_back();
     const std::string fallback = text::windows874ToUtf8(cutToBuffer(std::move(defaultBytes)));
-    const std::optional<std::string> bytes = readBytes(file);
+    const std::optional<std::string> bytes = readBytes(jet::pathFromUtf8(file));
     if (!bytes) return fallback;
     const std::vector<Line> lines = splitLines(*bytes);
     const std::string sectionBytes = text::utf8ToWindows874(section);
@@ -193,52 +190,6 @@ std::string withValue(const std::string& bytes, std::string_view section, std::s
     return out;
 }
 
-// Writes `bytes` to a temporary file beside `path` and renames it over `path`. Returns an empty
-// text on success, else what went wrong.
-std::string replaceFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::path temp = path;
-    temp += ".tmp" + std::to_string(::getpid());
-    auto fail = [&](const std::string& what) {
-        const std::string reason = std::strerror(errno);
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return what + " " + temp.string() + ": " + reason;
-    };
-    // The replacement keeps the permissions of the file it replaces.
-    std::error_code statError;
-    const auto status = std::filesystem::status(path, statError);
-    const mode_t mode =
-        std::filesystem::exists(status)
-            ? static_cast<mode_t>(status.permissions() & std::filesystem::perms::all)
-            : 0644;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) return fail("cannot create");
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(n);
-    }
-    // On disk before the rename, so that a crash leaves the old file or the whole new one.
-    if (::fsync(fd) != 0) {
-        ::close(fd);
-        return fail("cannot write");
-    }
-    if (::close(fd) != 0) return fail("cannot write");
-    std::error_code error;
-    std::filesystem::rename(temp, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return "cannot replace it: " + error.message();
-    }
-    return {};
-}
-
 }  // namespace
 
 std::string ReadINI(const std::string& file, const std::string& section, const std::string& key,
@@ -257,7 +208,7 @@ void WriteINI(const std::string& file, const std::string& section, const std::st
         for (char& c : oneLine) {
             if (c == '\r' || c == '\n') c = ' ';
         }
-        const std::filesystem::path path(file);
+        const std::filesystem::path path = jet::pathFromUtf8(file);
         std::string bytes;
         std::error_code error;
         if (std::filesystem::exists(path, error)) {
@@ -272,7 +223,7 @@ void WriteINI(const std::string& file, const std::string& section, const std::st
         const std::string updated =
             withValue(bytes, trimmed(text::utf8ToWindows874(section)),
                       trimmed(text::utf8ToWindows874(key)), text::utf8ToWindows874(oneLine));
-        const std::string problem = replaceFile(path, updated);
+        const std::string problem = jet::replaceFileContents(path, updated);
         if (!problem.empty()) {
             report::appendToErrorLog("Settings file " + file + " not written (" + key +
                                      "): " + problem);

@@ -1,7 +1,5 @@
 #include "commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -19,6 +17,10 @@
 #include "console_window.h"
 #include "data_sources/data_sources.h"
 #include "jet/database.h"
+#include "jet/file_system.h"
+#include "jet/local_time.h"
+#include "jet/path_text.h"
+#include "jet/program.h"
 #include "options.h"
 #include "report/console_error_report.h"
 #include "report/report_error.h"
@@ -27,6 +29,9 @@
 #include "settings/ini_funcs.h"
 
 namespace cli {
+
+using jet::pathFromUtf8;
+using jet::utf8FromPath;
 
 const char* const kTransferHelp =
     "Usage: veltra-transfer transfer --kind KIND --text FILE --db FILE --separator SEP\n"
@@ -81,8 +86,7 @@ std::optional<int16_t> kindIndex(const std::string& kind) {
 
 jet::DateTime localNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = jet::localTime(now);
     // Days since 1899-12-30 of the civil date, then the time of day as a fraction.
     const int64_t days = jet::daysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday) -
                          jet::daysFromCivil(1899, 12, 30);
@@ -94,13 +98,7 @@ jet::DateTime localNow() {
 class DryRunCopy {
   public:
     explicit DryRunCopy(const std::filesystem::path& db) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "veltra-dry-run-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) {
-            throw std::runtime_error("cannot create a folder for the dry run in " +
-                                     std::filesystem::temp_directory_path().string());
-        }
-        folder_ = pattern;
+        folder_ = jet::makeTemporaryFolder("veltra-dry-run");
         db_ = folder_ / db.filename();
         std::filesystem::copy_file(db, db_);
         const auto layouts = db.parent_path() / "ImportData.mdb";
@@ -142,12 +140,6 @@ void printSummary(const form::TransferResult& result, bool dryRun) {
 
 }  // namespace
 
-std::filesystem::path programFolder(const char* argv0) {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) return self.parent_path();
-    return std::filesystem::absolute(argv0 ? argv0 : ".").parent_path();
-}
 
 namespace {
 
@@ -175,7 +167,9 @@ TransferRequest resolveTransferOptions(const ParsedOptions& options,
     }
     TransferRequest request;
     request.kind = *kind;
-    request.settingsFolder = options.value("--program-folder").value_or(folder.string());
+    request.settingsFolder = options.value("--program-folder")
+                                 ? pathFromUtf8(*options.value("--program-folder"))
+                                 : folder;
     request.text = options.value("--text");
     request.db = options.value("--db");
     request.separator = options.value("--separator");
@@ -192,7 +186,7 @@ TransferRequest resolveTransferOptions(const ParsedOptions& options,
 void applyCompanySettings(TransferRequest& request) {
     if (!request.companyGiven) return;
     // A missing or unreadable settings file is no error: every value is then its default.
-    const std::string ini = settings::settingsFilePath(request.settingsFolder.string());
+    const std::string ini = settings::settingsFilePath(utf8FromPath(request.settingsFolder));
     const std::string& company = request.company;
     if (!request.text)
         request.text =
@@ -212,15 +206,16 @@ void requireFilesAndSeparator(TransferRequest& request) {
     // The window holds full paths, and the data folder is cut from the database path; a path
     // that names no file stays as typed, for the message that names it.
     for (std::optional<std::string>* path : {&request.db, &request.text}) {
-        if (std::filesystem::exists(**path))
-            **path = std::filesystem::absolute(**path).lexically_normal().string();
+        if (std::filesystem::exists(pathFromUtf8(**path)))
+            **path = utf8FromPath(std::filesystem::absolute(pathFromUtf8(**path)).lexically_normal());
     }
 }
 
 // A dry run of an existing database works on a copy of it, removed when the copy goes.
 std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
-    if (!request.dryRun || !std::filesystem::is_regular_file(*request.db)) return nullptr;
-    return std::make_unique<DryRunCopy>(*request.db);
+    if (!request.dryRun || !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
+        return nullptr;
+    return std::make_unique<DryRunCopy>(pathFromUtf8(*request.db));
 }
 
 struct TransferRun {
@@ -230,14 +225,14 @@ struct TransferRun {
 
 // Fills a console window as the user fills the real one and presses the kind's button.
 TransferRun runInConsoleWindow(const TransferRequest& request, const std::string& dbPath) {
-    const bool terminal = isatty(STDOUT_FILENO);
+    const bool terminal = jet::program::outputIsConsole();
     form::Form* formPointer = nullptr;
     ConsoleWindow window(std::cout, terminal,
                          [&] { return formPointer ? formPointer->iLineCount : 0L; });
     form::Form form(window);
     formPointer = &form;
     form.now = localNow;
-    form.globals.ProgramFolder = request.settingsFolder.string();
+    form.globals.ProgramFolder = utf8FromPath(request.settingsFolder);
     form.globals.CurrentCompanyCode = request.company;
     form.keepTransferLog = !request.dryRun;
     window.onFieldChanged = [&form](form::Field field) {
@@ -293,11 +288,11 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     requireFilesAndSeparator(request);
     // Put right what an interrupted writer left before anything reads the databases (a dry run
     // copies the database as its last transfer left it).
-    const app::RecoveryNotice recovered = app::recoverDatabases(*request.db);
+    const app::RecoveryNotice recovered = app::recoverDatabases(pathFromUtf8(*request.db));
     if (!recovered.text.empty()) std::cerr << "veltra-transfer: " << recovered.text;
     if (recovered.setAside) return 2;
     const std::unique_ptr<DryRunCopy> copy = dryRunCopyFor(request);
-    const std::string dbPath = copy ? copy->database().string() : *request.db;
+    const std::string dbPath = copy ? utf8FromPath(copy->database()) : *request.db;
 
     report::setErrorLogFolder(request.settingsFolder);
     int reports = 0;
@@ -332,15 +327,16 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         size.seed = static_cast<uint64_t>(parseNumber("--seed", *s, 0, 2147483647L));
     }
     size.full = options.flag("--full");
-    const std::filesystem::path target = std::filesystem::absolute(options.positional.front());
+    const std::filesystem::path target =
+        std::filesystem::absolute(pathFromUtf8(options.positional.front()));
     for (const char* name : {"Melvar.mdb", "ImportData.mdb"}) {
         if (std::filesystem::exists(target / name)) {
-            throw std::runtime_error((target / name).string() +
+            throw std::runtime_error(utf8FromPath(target / name) +
                                      " exists already; choose an empty folder");
         }
     }
     const SampleCounts counts = writeSampleCompany(target, size);
-    std::cout << "Sample company written to " << target.string() << ":\n"
+    std::cout << "Sample company written to " << utf8FromPath(target) << ":\n"
               << "  Melvar.mdb: " << counts.employeesInDatabase << " employees, "
               << counts.dataCalcRows << " [Data Calc] rows, " << counts.masterDetailRows
               << " [Data Master Detail] rows, " << counts.variantDetailRows
@@ -351,12 +347,12 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
               << "\")\n";
     if (options.flag("--write-settings")) {
         const std::string settingsFolder =
-            options.value("--program-folder").value_or(folder.string());
+            options.value("--program-folder").value_or(utf8FromPath(folder));
         const std::string ini = settings::settingsFilePath(settingsFolder);
-        report::setErrorLogFolder(settingsFolder);
+        report::setErrorLogFolder(pathFromUtf8(settingsFolder));
         settings::WriteINI(ini, "Settings", "CompanyCode", settings::kDefaultCompanyCode);
-        settings::WriteINI(ini, "Sample", "TextFilePath", (target / kSampleEmployeeFile).string());
-        settings::WriteINI(ini, "Sample", "MelvarFilePath", (target / "Melvar.mdb").string());
+        settings::WriteINI(ini, "Sample", "TextFilePath", utf8FromPath(target / kSampleEmployeeFile));
+        settings::WriteINI(ini, "Sample", "MelvarFilePath", utf8FromPath(target / "Melvar.mdb"));
         settings::WriteINI(ini, "Sample", "Delimiter", kSampleSeparator);
         std::cout << "  settings: company Sample in " << ini << '\n';
     }

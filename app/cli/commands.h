@@ -9,9 +9,7 @@
 
 namespace cli {
 
-// Folder of the running program: Import.INI and errors.log live there unless told otherwise.
-std::filesystem::path programFolder(const char* argv0);
-
+// `programFolder`: where Import.INI and errors.log live unless told otherwise.
 int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
 int runSample(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
 

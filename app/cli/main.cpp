@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "jet/program.h"
 #include "options.h"
 
 namespace {
@@ -24,7 +25,8 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    jet::program::setUpConsole();
+    std::vector<std::string> args = jet::program::arguments(argc, argv);
     if (args.empty()) {
         std::cerr << kUsage;
         return 2;
@@ -47,7 +49,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        const auto folder = cli::programFolder(argv[0]);
+        const auto folder = jet::program::folder(argv[0]);
         if (command == "transfer") return cli::runTransfer(args, folder);
         if (command == "sample") return cli::runSample(args, folder);
         throw cli::UsageError("unknown command '" + command + "'");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/path_text.h"
 #include "text/windows874.h"
 
 namespace cli {
@@ -451,7 +452,7 @@ class TextFile {
     void write(const std::filesystem::path& path) const {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << text_;
-        if (!out.flush()) throw std::runtime_error(path.string() + ": cannot be written");
+        if (!out.flush()) throw std::runtime_error(jet::utf8FromPath(path) + ": cannot be written");
     }
 
   private:

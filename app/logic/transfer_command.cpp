@@ -11,6 +11,7 @@
 #include "import/employee/employee_master_importer.h"
 #include "import/payroll/data_calc_importer.h"
 #include "import/payroll/income_detail_importer.h"
+#include "jet/path_text.h"
 #include "text/language_error.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
@@ -39,7 +40,7 @@ constexpr TransferKind kKinds[] = {
 bool fileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return std::filesystem::is_regular_file(jet::pathFromUtf8(path), ec);
 }
 
 bool importLine(form::Form& form, int16_t index, const std::string& sData, const std::string& sDelimiter,
@@ -207,7 +208,7 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         data_sources::OpenAdc(form, kind.tableName, sDbPath);
         transaction.begin(form.adcDestination.connection());
 
-        input.open(sTextFile);
+        input.open(jet::pathFromUtf8(sTextFile));
         form.result.fileBytes = input.fileSize();
         while (!input.atEnd()) {
             if (form.stopRequested) {

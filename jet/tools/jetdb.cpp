@@ -19,6 +19,8 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
+#include "jet/program.h"
 #include "jet/tools/csv.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
@@ -37,7 +39,7 @@ void usage() {
 }
 
 int tables(const std::string& file) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     for (const auto& name : db->tableNames()) std::cout << name << '\n';
     return 0;
 }
@@ -76,7 +78,7 @@ void describe(const jet::Table& table) {
 }
 
 int schema(const std::string& file, const std::string* tableName) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     if (tableName) {
         describe(db->table(*tableName));
         return 0;
@@ -86,7 +88,7 @@ int schema(const std::string& file, const std::string* tableName) {
 }
 
 int exportTable(const std::string& file, const std::string& tableName) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     jet::Table table = db->table(tableName);
     std::string line;
     for (size_t i = 0; i < table.columns().size(); ++i)
@@ -105,7 +107,7 @@ int exportTable(const std::string& file, const std::string& tableName) {
 }
 
 int check(const std::string& file) {
-    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    auto db = jet::Database::open(jet::pathFromUtf8(file), jet::OpenMode::ReadOnly);
     auto problems = db->check([](const std::string& line) { std::cout << line << '\n'; });
     for (const auto& p : problems) std::cout << "FAULT " << p << '\n';
     if (!problems.empty()) {
@@ -200,6 +202,7 @@ int space(const std::string& file) {
                 "data pages its packed rows no longer need (index pages not counted)\n",
                 saved, mb(saved * pageSize), total ? 100.0 * double(saved) / double(total) : 0);
     return 0;
+}
 
 // Before a command: recovery where this process may write; where it may not (a read-only
 // folder, a live writer) the command reads the file as its last commit left it. False when a
@@ -230,7 +233,8 @@ __attribute__((weak)) int jetdbSqlCommand(const std::vector<std::string>& args) 
 }
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    jet::program::setUpConsole();
+    std::vector<std::string> args = jet::program::arguments(argc, argv);
     if (args.empty()) {
         usage();
         return 2;

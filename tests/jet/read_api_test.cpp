@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "jet/database.h"
+#include "jet/path_text.h"
 #include "support/error_number.h"
 #include "support/test_support.h"
 
@@ -13,7 +14,8 @@ using jet::Database;
 using jet::OpenMode;
 using testing_support::errorNumberOf;
 using testing_support::fixturePath;
-using testing_support::runCommand;
+using testing_support::Output;
+using testing_support::runProgram;
 
 std::shared_ptr<Database> openFixture(const char* name) {
     return Database::open(fixturePath(name), OpenMode::ReadOnly);
@@ -206,22 +208,20 @@ TEST(Rows, TextMemoOleAndDecimal) {
 }
 
 TEST(JetdbTool, ExitStatusAndOneLineErrors) {
-    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
-    const std::string file = fixturePath("testV2000.mdb").string();
+    const std::string file = jet::utf8FromPath(fixturePath("testV2000.mdb"));
     int status = -1;
-    EXPECT_EQ(runCommand(jetdb + " tables '" + file + "'", &status),
-              "Table1\nTable2\nTable3\nTable4\n");
+    EXPECT_EQ(runProgram("jetdb", {"tables", file}, &status), "Table1\nTable2\nTable3\nTable4\n");
     EXPECT_EQ(status, 0);
-    std::string schema = runCommand(jetdb + " schema '" + file + "' table1", &status);
+    std::string schema = runProgram("jetdb", {"schema", file, "table1"}, &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(schema.find("INDEX PrimaryKey (A) PRIMARY UNIQUE REQUIRED"), std::string::npos);
-    std::string err = runCommand(jetdb + " export '" + file + "' Missing 2>&1 >/dev/null", &status);
+    std::string err = runProgram("jetdb", {"export", file, "Missing"}, &status, Output::Errors);
     EXPECT_NE(status, 0);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_NE(err.find(file), std::string::npos);
-    runCommand(jetdb + " tables /no/such.mdb 2>/dev/null", &status);
+    runProgram("jetdb", {"tables", "/no/such.mdb"}, &status, Output::Errors);
     EXPECT_NE(status, 0);
-    runCommand(jetdb + " frobnicate 2>/dev/null", &status);
+    runProgram("jetdb", {"frobnicate"}, &status, Output::Errors);
     EXPECT_NE(status, 0);
 }
 

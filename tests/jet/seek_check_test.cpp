@@ -5,6 +5,7 @@
 
 #include "jet/coding.h"
 #include "jet/database.h"
+#include "jet/path_text.h"
 #include "support/test_support.h"
 
 namespace {
@@ -14,7 +15,8 @@ using jet::OpenMode;
 using jet::RowId;
 using jet::Value;
 using testing_support::fixturePath;
-using testing_support::runCommand;
+using testing_support::Output;
+using testing_support::runProgram;
 using testing_support::TempDir;
 
 
@@ -92,9 +94,9 @@ TEST(Check, EveryFixtureIsSound) {
 TEST(Check, JetdbReportsADamagedIndex) {
     TempDir dir;
     auto path = testing_support::copyFixture("indexTestV2000.mdb", dir.path());
-    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    const std::string file = jet::utf8FromPath(path);
     int status = -1;
-    runCommand(jetdb + " check '" + path.string() + "' >/dev/null", &status);
+    runProgram("jetdb", {"check", file}, &status);
     EXPECT_EQ(status, 0);
 
     // Point the first entry of a non-empty leaf at another row: the row loses its entry.
@@ -113,7 +115,7 @@ TEST(Check, JetdbReportsADamagedIndex) {
     }
     ASSERT_TRUE(damaged);
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    std::string out = runCommand(jetdb + " check '" + path.string() + "' 2>&1", &status);
+    std::string out = runProgram("jetdb", {"check", file}, &status, Output::Both);
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("FAULT"), std::string::npos) << out;
 }

@@ -1,6 +1,5 @@
 // Hostile input text files through the line reader: every file yields lines (or a run-time
 // error when it cannot be opened), never a crash, a hang or text that is not UTF-8.
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>

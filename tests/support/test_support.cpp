@@ -1,14 +1,11 @@
 #include "support/test_support.h"
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-#include <sys/wait.h>
 
 namespace testing_support {
 
@@ -42,18 +39,6 @@ fs::path copyFixture(const std::string& name, const fs::path& dir) {
     fs::copy_file(fixturePath(name), target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
     return target;
-}
-
-std::string runCommand(const std::string& command, int* status) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) throw std::runtime_error("cannot run: " + command);
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
-    int rc = pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
 }
 
 std::string readFile(const fs::path& path) {

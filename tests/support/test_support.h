@@ -37,6 +37,14 @@ std::filesystem::path fixturePath(const std::string& name);
 std::filesystem::path copyFixture(const std::string& name, const std::filesystem::path& dir);
 // Runs a shell command, returns its standard output; `status` receives the exit status.
 std::string runCommand(const std::string& command, int* status = nullptr);
+// Which of a program's outputs runProgram returns (the other is dropped).
+enum class Output { Standard, Errors, Both };
+// Runs one of the project's programs (`name` as built: "jetdb") with `args`, no shell between,
+// and returns what it wrote; `status` receives the exit status. `input`, when given, is the
+// file it reads as its standard input.
+std::string runProgram(const std::string& name, const std::vector<std::string>& args,
+                       int* status = nullptr, Output output = Output::Standard,
+                       const std::filesystem::path& input = {});
 // Whole contents of a file.
 std::string readFile(const std::filesystem::path& path);
 // The lines of a text, without their line ends; a last line without one counts too.

@@ -4,6 +4,7 @@
 
 #include "app/logic/transfer_log.h"
 #include "import/transfer_fixture.h"
+#include "jet/file_system.h"
 
 namespace testing_support {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(TransferCommandTest, TheLine32768GoesDownTheUnexpectedErrorPath) {
 TEST_F(TransferCommandTest, AFileThatCannotBeReadIsReportedAsUnexpected) {
     writeInput("E001,1\r\n");
     std::filesystem::permissions(textPath, std::filesystem::perms::none);
-    std::FILE* probe = std::fopen(textPath.c_str(), "rb");
+    std::FILE* probe = jet::openForReading(textPath);
     if (probe != nullptr) {  // running with rights that ignore permissions
         std::fclose(probe);
         GTEST_SKIP() << "file permissions are not enforced here";

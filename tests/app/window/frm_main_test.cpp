@@ -629,7 +629,7 @@ namespace {
 // them is dealt with: here a journal that is not the payroll file's is set aside, and said so.
 TEST_F(FrmMainTest, AtStartAJournalThatIsNotTheDatabasesIsSetAsideAndSaidSo) {
     const fs::path payroll = folder / "payroll";
-    if (!makePayrollFolder(payroll)) GTEST_SKIP() << "the engine cannot write rows yet";
+    makePayrollFolder(payroll);
     const fs::path journal = payroll / "Melvar.mdb.jnl";
     std::ofstream(journal, std::ios::binary) << "a journal of some other program";
     writeIni("Sample", "MelvarFilePath", (payroll / "Melvar.mdb").string());

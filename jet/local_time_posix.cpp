@@ -1,0 +1,11 @@
+#include "jet/local_time.h"
+
+namespace jet {
+
+std::tm localTime(std::time_t moment) {
+    std::tm parts{};
+    localtime_r(&moment, &parts);
+    return parts;
+}
+
+}  // namespace jet
