@@ -247,14 +247,15 @@ TEST_F(TransferTest, ARestoredBackupIsNotRewrittenByALeftoverJournal) {
     const fs::path yesterday = dir_ / "yesterday.mdb";
     fs::copy_file(db_, yesterday);
     const std::string backupBytes = testing_support::readFile(backup);
-    const uintmax_t size = fs::file_size(db_);
     bool left = false;
     for (int attempt = 0; attempt < 20 && !left; ++attempt) {
         fs::remove(journal);
         fs::copy_file(yesterday, db_, fs::copy_options::overwrite_existing);
+        // The file is written only after its journal is complete: the first write is the mark.
+        const auto written = fs::last_write_time(db_);
         runUntil(transferArgs(calc, dir_ / calc.input), [&] {
             std::error_code ec;
-            return fs::file_size(db_, ec) > size;
+            return fs::last_write_time(db_, ec) != written && !ec;
         });
         left = fs::exists(journal);
     }
