@@ -4,7 +4,8 @@
 # root (or sudo).
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          mdbtools qt6-base-dev fonts-thai-tlwg xvfb xauth clang libclang-rt-14-dev)
+          mdbtools qt6-base-dev fonts-thai-tlwg xvfb xauth clang libclang-rt-14-dev clang-format
+          default-jre-headless libcommons-lang3-java libcommons-logging-java)
 [ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
