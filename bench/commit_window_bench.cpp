@@ -157,10 +157,14 @@ int main(int argc, char** argv) {
     fs::path sampleProgram = fs::path(argv[0]).parent_path() / ".." / "app" / "veltra-transfer";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
-        if (option == "--employees") employees = std::atoi(argv[i + 1]);
-        else if (option == "--runs") runs = std::atoi(argv[i + 1]);
-        else if (option == "--dir") dir = argv[i + 1];
-        else if (option == "--sample") sampleProgram = argv[i + 1];
+        if (option == "--employees")
+            employees = std::atoi(argv[i + 1]);
+        else if (option == "--runs")
+            runs = std::atoi(argv[i + 1]);
+        else if (option == "--dir")
+            dir = argv[i + 1];
+        else if (option == "--sample")
+            sampleProgram = argv[i + 1];
     }
     const fs::path sample = dir / ("full-" + std::to_string(employees));
     if (!fs::exists(sample / "Melvar.mdb")) {
@@ -173,8 +177,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("| kind | run | pages in place | pages appended | journal ms | appended ms | "
-                "in-place write ms | file sync ms | journal removal ms | torn window ms |\n");
+    std::printf(
+        "| kind | run | pages in place | pages appended | journal ms | appended ms | "
+        "in-place write ms | file sync ms | journal removal ms | torn window ms |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int kind = 0; kind < 4; ++kind) {
         for (int run = 1; run <= runs; ++run) {

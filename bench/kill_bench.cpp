@@ -35,7 +35,9 @@ const char* const kTables[] = {"Employee Master", "Data Calc", "Data Master Deta
 
 fs::path gBuild;
 
-std::string quote(const fs::path& p) { return "'" + p.string() + "'"; }
+std::string quote(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
 
 // Runs a shell command; returns its standard output, `status` its exit status.
 std::string run(const std::string& command, int* status = nullptr) {
@@ -75,9 +77,18 @@ std::string seenByOthers(const fs::path& db, const fs::path& scratch) {
 }
 
 std::vector<std::string> transferArgs(const fs::path& work, int kind) {
-    return {(gBuild / "app" / "veltra-transfer").string(), "transfer", "--kind", kKindNames[kind],
-            "--text", (work / kInputFiles[kind]).string(), "--db", (work / "Melvar.mdb").string(),
-            "--separator", ",", "--program-folder", work.string()};
+    return {(gBuild / "app" / "veltra-transfer").string(),
+            "transfer",
+            "--kind",
+            kKindNames[kind],
+            "--text",
+            (work / kInputFiles[kind]).string(),
+            "--db",
+            (work / "Melvar.mdb").string(),
+            "--separator",
+            ",",
+            "--program-folder",
+            work.string()};
 }
 
 // Runs the program; once `journal` appears, waits `delay` and kills it. Returns true when it
@@ -110,7 +121,8 @@ bool runAndKill(const std::vector<std::string>& args, const fs::path& journal,
 void copyFolder(const fs::path& from, const fs::path& to) {
     fs::remove_all(to);
     fs::create_directories(to);
-    for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), to / e.path().filename());
+    for (const auto& e : fs::directory_iterator(from))
+        fs::copy_file(e.path(), to / e.path().filename());
 }
 
 }  // namespace
@@ -120,10 +132,14 @@ int main(int argc, char** argv) {
     fs::path dir = fs::temp_directory_path() / "veltra-kill-bench";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
-        if (option == "--employees") employees = std::atoi(argv[i + 1]);
-        else if (option == "--kills") kills = std::atoi(argv[i + 1]);
-        else if (option == "--max-ms") maxMs = std::atoi(argv[i + 1]);
-        else if (option == "--dir") dir = argv[i + 1];
+        if (option == "--employees")
+            employees = std::atoi(argv[i + 1]);
+        else if (option == "--kills")
+            kills = std::atoi(argv[i + 1]);
+        else if (option == "--max-ms")
+            maxMs = std::atoi(argv[i + 1]);
+        else if (option == "--dir")
+            dir = argv[i + 1];
     }
     gBuild = fs::canonical(fs::path(argv[0]).parent_path() / "..");
     const fs::path sample = dir / ("full-" + std::to_string(employees));
@@ -139,26 +155,29 @@ int main(int argc, char** argv) {
     const fs::path db = work / "Melvar.mdb";
     const fs::path journal = db.string() + ".jnl";
     std::mt19937 random(2026);
-    std::printf("| kind | kills in the commit | others saw before | others saw after | others saw "
-                "torn | recovery played back | recovery kept the finished commit | nothing to do "
-                "| set aside | before/after once recovered | recovery changed a file others saw "
-                "whole |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf(
+        "| kind | kills in the commit | others saw before | others saw after | others saw "
+        "torn | recovery played back | recovery kept the finished commit | nothing to do "
+        "| set aside | before/after once recovered | recovery changed a file others saw "
+        "whole |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int kind = 0; kind < 4; ++kind) {
         copyFolder(sample, work);
         const std::string before = seen(db);
         int status = 0;
-        run([&] {
-            std::string c;
-            for (const auto& a : transferArgs(work, kind)) c += quote(a) + " ";
-            return c + ">/dev/null 2>&1";
-        }(), &status);
+        run(
+            [&] {
+                std::string c;
+                for (const auto& a : transferArgs(work, kind)) c += quote(a) + " ";
+                return c + ">/dev/null 2>&1";
+            }(),
+            &status);
         const std::string after = seen(db);
         int landed = 0, others[3] = {}, played = 0, kept = 0, nothing = 0, aside = 0, whole = 0,
             changed = 0;
         for (int k = 0; k < kills; ++k) {
             copyFolder(sample, work);
-            const auto delay =
-                std::chrono::microseconds(std::uniform_int_distribution<int>(0, maxMs * 1000)(random));
+            const auto delay = std::chrono::microseconds(
+                std::uniform_int_distribution<int>(0, maxMs * 1000)(random));
             if (!runAndKill(transferArgs(work, kind), journal, delay) || !fs::exists(journal))
                 continue;  // ended first, or died before its journal: not inside the commit
             ++landed;
@@ -166,10 +185,14 @@ int main(int argc, char** argv) {
             const int state = now.empty() ? 2 : now == before ? 0 : now == after ? 1 : 2;
             ++others[state];
             const std::string said = run(quote(gBuild / "jetdb") + " recover " + quote(db));
-            if (said.find("played back") != std::string::npos) ++played;
-            else if (said.find("written whole") != std::string::npos) ++kept;
-            else if (said.find("had not touched") != std::string::npos) ++nothing;
-            else if (said.find("does not belong") != std::string::npos) ++aside;
+            if (said.find("played back") != std::string::npos)
+                ++played;
+            else if (said.find("written whole") != std::string::npos)
+                ++kept;
+            else if (said.find("had not touched") != std::string::npos)
+                ++nothing;
+            else if (said.find("does not belong") != std::string::npos)
+                ++aside;
             const std::string ours = seen(db);
             if (ours == before || ours == after) ++whole;
             if (state != 2 && ours != now) ++changed;

@@ -73,7 +73,8 @@ void run(int rows, bool withMemo) {
     std::vector<jet::Row> batch;
     size_t valueBytes = 0;
     for (int i = 0; i < rows; ++i) {
-        jet::Row row{jet::Value(), jet::Value("E" + std::to_string(100000 + i)),
+        jet::Row row{jet::Value(),
+                     jet::Value("E" + std::to_string(100000 + i)),
                      jet::Value(std::string(names[random() % 5]) + " " + std::to_string(i)),
                      jet::Value(jet::Currency{int64_t(random() % 10000000) * 100}),
                      jet::Value(jet::DateTime{double(30000 + random() % 15000)}),
@@ -96,8 +97,8 @@ void run(int rows, bool withMemo) {
     double seconds = secondsSince(start);
     auto grown = double(fs::file_size(file) - sizeBefore);
     std::printf("insert %s: %d rows in %.3f s, %.0f rows/s, file +%.0f bytes/row (values %.0f)\n",
-                withMemo ? "with memo" : "no memo  ", rows, seconds, rows / seconds,
-                grown / rows, double(valueBytes) / rows);
+                withMemo ? "with memo" : "no memo  ", rows, seconds, rows / seconds, grown / rows,
+                double(valueBytes) / rows);
 
     // A transfer's pattern: a savepoint per line, released when the line is done.
     start = std::chrono::steady_clock::now();

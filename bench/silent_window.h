@@ -11,7 +11,7 @@
 namespace bench {
 
 class SilentWindow : public form::MainWindowPort {
-public:
+  public:
     form::Form* form = nullptr;
     std::string lastMessage;
     int messages = 0;
@@ -41,7 +41,7 @@ public:
     int currentTab() const override { return tab_; }
     void setCurrentTab(int tab) override { tab_ = tab; }
 
-private:
+  private:
     std::map<form::Field, std::string> fields_;
     std::map<form::Label, std::string> labels_;
     int tab_ = 0;

@@ -94,7 +94,9 @@ struct Row {
     double floorSeconds = 0;
 };
 
-jet::DateTime fixedNow() { return jet::DateTime{38450.5}; }
+jet::DateTime fixedNow() {
+    return jet::DateTime{38450.5};
+}
 
 // Runs in the child: one whole transfer, as the window's button does.
 ChildResult runTransfer(const fs::path& folder, int kind) {
@@ -125,8 +127,7 @@ ChildResult runTransfer(const fs::path& folder, int kind) {
     result.lines = form.iLineCount;
     result.bytesWritten = after.wchar - before.wchar;
     result.writeCalls = after.syscw - before.syscw;
-    std::snprintf(result.lastMessage, sizeof result.lastMessage, "%s",
-                  window.lastMessage.c_str());
+    std::snprintf(result.lastMessage, sizeof result.lastMessage, "%s", window.lastMessage.c_str());
     return result;
 }
 
@@ -153,9 +154,9 @@ double rawFloor(const fs::path& folder, long long bytes) {
 bool makeSample(const std::string& program, const fs::path& folder, int size, bool full) {
     if (fs::exists(folder / "Melvar.mdb") && fs::exists(folder / "ImportData.mdb")) return true;
     fs::remove_all(folder);
-    const std::string command = "'" + program + "' sample '" + folder.string() +
-                                "' --employees " + std::to_string(size) + " --seed 1" +
-                                (full ? " --full" : "") + " >/dev/null";
+    const std::string command = "'" + program + "' sample '" + folder.string() + "' --employees " +
+                                std::to_string(size) + " --seed 1" + (full ? " --full" : "") +
+                                " >/dev/null";
     std::fprintf(stderr, "generating %d employees in %s\n", size, folder.c_str());
     return std::system(command.c_str()) == 0;
 }
@@ -216,8 +217,9 @@ int repeatTransfers(const fs::path& sample, const fs::path& work, int kind, int 
                          size, i);
             return 1;
         }
-        const double growth =
-            row.sizeBefore > 0 ? 100.0 * double(row.sizeAfter - row.sizeBefore) / row.sizeBefore : 0;
+        const double growth = row.sizeBefore > 0
+                                  ? 100.0 * double(row.sizeAfter - row.sizeBefore) / row.sizeBefore
+                                  : 0;
         std::snprintf(buf, sizeof buf, "| %d | %.1f | %.2f | %.1f | %.3f | %.3f |\n", i,
                       row.sizeAfter / 1048576.0, growth, row.peakRssKb / 1024.0,
                       row.child.cpuSeconds, row.child.seconds);
@@ -253,15 +255,17 @@ std::string machine() {
     double load[3] = {};
     ::getloadavg(load, 3);
     char text[512];
-    std::snprintf(text, sizeof text, "%ld logical CPUs (nproc), CPU model \"%s\", load average "
-                  "%.2f %.2f %.2f at start", ::sysconf(_SC_NPROCESSORS_ONLN), model.c_str(),
-                  load[0], load[1], load[2]);
+    std::snprintf(text, sizeof text,
+                  "%ld logical CPUs (nproc), CPU model \"%s\", load average "
+                  "%.2f %.2f %.2f at start",
+                  ::sysconf(_SC_NPROCESSORS_ONLN), model.c_str(), load[0], load[1], load[2]);
     return text;
 }
 
 std::string table(const std::vector<Row>& rows) {
     std::ostringstream out;
-    out << "| kind | size | lines | wall s | cpu s | lines/s | us/line | growth | peak RSS MB | file "
+    out << "| kind | size | lines | wall s | cpu s | lines/s | us/line | growth | peak RSS MB | "
+           "file "
            "before MB | file after MB | bytes written MB | write calls | floor s | x floor | "
            "last message |\n";
     out << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
@@ -275,16 +279,15 @@ std::string table(const std::vector<Row>& rows) {
         for (char& c : message) {
             if (c == '\n' || c == '\r' || c == '|') c = ' ';
         }
-        std::snprintf(buf, sizeof buf,
-                      "| %s | %d | %ld | %.3f | %.3f | %.0f | %.1f | %.2f | %.1f | %.1f | %.1f | %.1f | "
-                      "%lld | %.3f | %.1f | %s |\n",
-                      r.kind.c_str(), r.size, r.child.lines, r.child.seconds, r.child.cpuSeconds,
-                      r.child.seconds > 0 ? r.child.lines / r.child.seconds : 0, perLine * 1e6,
-                      growth, r.peakRssKb / 1024.0, r.sizeBefore / 1048576.0,
-                      r.sizeAfter / 1048576.0, r.child.bytesWritten / 1048576.0,
-                      r.child.writeCalls, r.floorSeconds,
-                      r.floorSeconds > 0 ? r.child.seconds / r.floorSeconds : 0,
-                      message.c_str());
+        std::snprintf(
+            buf, sizeof buf,
+            "| %s | %d | %ld | %.3f | %.3f | %.0f | %.1f | %.2f | %.1f | %.1f | %.1f | %.1f | "
+            "%lld | %.3f | %.1f | %s |\n",
+            r.kind.c_str(), r.size, r.child.lines, r.child.seconds, r.child.cpuSeconds,
+            r.child.seconds > 0 ? r.child.lines / r.child.seconds : 0, perLine * 1e6, growth,
+            r.peakRssKb / 1024.0, r.sizeBefore / 1048576.0, r.sizeAfter / 1048576.0,
+            r.child.bytesWritten / 1048576.0, r.child.writeCalls, r.floorSeconds,
+            r.floorSeconds > 0 ? r.child.seconds / r.floorSeconds : 0, message.c_str());
         out << buf;
     }
     return out.str();

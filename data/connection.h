@@ -30,7 +30,7 @@ struct ConnectionInfo {
 ConnectionInfo parseConnectionText(const std::string& connectionText);
 
 class Connection {
-public:
+  public:
     Connection() = default;
     ~Connection();
 
@@ -53,7 +53,7 @@ public:
 
     const std::shared_ptr<jet::Database>& database() const;
 
-private:
+  private:
     std::shared_ptr<jet::Database> db_;
 };
 

@@ -410,8 +410,9 @@ jet::Value convertForColumn(const jet::Column& column, const jet::Value& value) 
         case T::Currency: {
             if (value.is<jet::Currency>()) return value;
             if (value.is<std::string>() || value.is<jet::Decimal>()) {
-                auto c = parseCurrency(value.is<jet::Decimal>() ? value.as<jet::Decimal>().toString()
-                                                                 : value.as<std::string>());
+                auto c =
+                    parseCurrency(value.is<jet::Decimal>() ? value.as<jet::Decimal>().toString()
+                                                           : value.as<std::string>());
                 if (!c) throw makeError(Fault::TypeMismatch);
                 return jet::Value(*c);
             }

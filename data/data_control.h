@@ -11,7 +11,7 @@
 namespace data {
 
 class DataControl {
-public:
+  public:
     std::string ConnectionString;
     std::string RecordSource;
 
@@ -21,7 +21,7 @@ public:
     bool hasRecordset() const;
     const std::shared_ptr<Connection>& connection() const { return connection_; }
 
-private:
+  private:
     std::shared_ptr<Connection> connection_;
     std::string openedWith_;  // the connection text connection_ was opened with
     std::unique_ptr<Recordset> recordset_;

@@ -16,12 +16,12 @@
 #include <map>
 #include <unordered_map>
 
-#include "data/recordset.h"
 #include "data/conversion.h"
 #include "data/errors.h"
 #include "data/evaluate.h"
 #include "data/executor.h"
 #include "data/keyset.h"
+#include "data/recordset.h"
 #include "data/sql.h"
 
 namespace data {

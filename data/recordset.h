@@ -13,8 +13,8 @@
 // Recordset::EOF keeps the provider's name. The C library defines EOF as a macro, which would
 // rewrite every use of it: the stdio headers are taken in here first (their guards keep them
 // from defining it again) and the macro is removed. Use std::char_traits<char>::eof() instead.
-#include <cstdio>
 #include <stdio.h>
+#include <cstdio>
 #undef EOF
 
 namespace data {
@@ -22,7 +22,7 @@ namespace data {
 class RecordsetImpl;
 
 class Recordset {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(Recordset&&) noexcept;
@@ -64,7 +64,7 @@ public:
     void Delete();        // deletes the current row
     void Requery();       // runs the source again; cursor on the first row
 
-private:
+  private:
     std::unique_ptr<RecordsetImpl> impl_;
 };
 

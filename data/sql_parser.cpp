@@ -57,11 +57,10 @@ jet::Value numberValue(const std::string& text) {
     }
     // More digits than a double holds exactly: the literal keeps every one of them, for a
     // Decimal or Currency column to take as written.
-    const size_t significant =
-        text.find_first_of("eE") == std::string::npos
-            ? text.size() - std::count(text.begin(), text.end(), '.') -
-                  std::min(text.find_first_not_of("0."), text.size())
-            : 0;
+    const size_t significant = text.find_first_of("eE") == std::string::npos
+                                   ? text.size() - std::count(text.begin(), text.end(), '.') -
+                                         std::min(text.find_first_not_of("0."), text.size())
+                                   : 0;
     if (significant > 15) {
         if (auto exact = jet::Decimal::parse(text)) return jet::Value(*exact);
     }

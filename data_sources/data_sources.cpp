@@ -3,9 +3,9 @@
 #include <array>
 #include <filesystem>
 
+#include "report/report_error.h"
 #include "text/characters.h"
 #include "text/language_error.h"
-#include "report/report_error.h"
 
 namespace data_sources {
 

@@ -10,9 +10,9 @@
 #include <functional>
 #include <string>
 
+#include "data/data_control.h"
 #include "form/main_window_port.h"
 #include "form/transfer_result.h"
-#include "data/data_control.h"
 #include "jet/value.h"
 
 namespace form {

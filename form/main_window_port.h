@@ -38,7 +38,7 @@ constexpr int kMsgCritical = 16;
 constexpr int kMsgQuestion = 32;
 
 class MainWindowPort {
-public:
+  public:
     virtual ~MainWindowPort() = default;
 
     virtual std::string fieldText(Field field) const = 0;

@@ -10,8 +10,8 @@
 
 #include "jet/value.h"
 #include "layout/line_mapping.h"
-#include "text/windows874.h"
 #include "report/run_time_error.h"
+#include "text/windows874.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -36,7 +36,7 @@ struct CatalogEntry {
 };
 
 class Catalog {
-public:
+  public:
     // Reads every row of MSysObjects through `objects` (the table at page 2).
     explicit Catalog(const TableImpl& objects);
 
@@ -49,7 +49,7 @@ public:
     // The Id of the "Tables" container (0 if absent).
     int32_t tablesContainerId() const { return tablesId_; }
 
-private:
+  private:
     std::vector<CatalogEntry> objects_;
     std::vector<CatalogEntry> tables_;
     int32_t tablesId_ = 0;

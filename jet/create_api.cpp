@@ -8,12 +8,12 @@
 #include <exception>
 #include <optional>
 
-#include "jet/empty_database.h"
-#include "jet/page_builders.h"
 #include "jet/create_table.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
+#include "jet/empty_database.h"
 #include "jet/index_key.h"
+#include "jet/page_builders.h"
 #include "jet/pager.h"
 #include "jet/scoped_transaction.h"
 #include "jet/table_write.h"

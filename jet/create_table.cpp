@@ -5,10 +5,10 @@
 #include <map>
 
 #include "jet/empty_database.h"
-#include "jet/page_builders.h"
 #include "jet/error.h"
 #include "jet/index_key.h"
 #include "jet/index_tree.h"
+#include "jet/page_builders.h"
 #include "jet/property_writer.h"
 #include "jet/tdef.h"
 #include "jet/usage_map_writer.h"

@@ -367,7 +367,9 @@ Value Table::read(RowId id, int columnPosition) const {
 Database::Database(std::unique_ptr<DatabaseImpl> impl) : impl_(std::move(impl)) {}
 Database::~Database() = default;
 
-RecoveryReport Database::recover(const fs::path& path) { return Pager::recover(path); }
+RecoveryReport Database::recover(const fs::path& path) {
+    return Pager::recover(path);
+}
 
 std::string Database::describe(const fs::path& path, const RecoveryReport& report) {
     const std::string file = "'" + path.string() + "'";
@@ -383,8 +385,8 @@ std::string Database::describe(const fs::path& path, const RecoveryReport& repor
                    ", the journal of a change that stopped before it touched the file";
             break;
         case Outcome::NothingToDo:
-            line = file + ": removed " + journal +
-                   "; the interrupted change had not touched the file";
+            line =
+                file + ": removed " + journal + "; the interrupted change had not touched the file";
             break;
         case Outcome::Finished:
             line = file + ": the interrupted change had been written whole; kept it and removed " +

@@ -38,11 +38,10 @@ namespace jet {
 class DatabaseImpl;
 class TableImpl;
 
-
 // A handle to one table of an open database. It is valid only while its Database object lives:
 // keep the shared_ptr that open() returned for as long as the Table is used.
 class Table {
-public:
+  public:
     const std::string& name() const;
     bool isSystem() const;
 
@@ -98,12 +97,12 @@ public:
     Table(TableImpl* impl) : impl_(impl) {}
     TableImpl* impl() const { return impl_; }
 
-private:
+  private:
     TableImpl* impl_;
 };
 
 class Database {
-public:
+  public:
     // Opens an existing Jet 3 or Jet 4 file. ReadWrite fails at once (ReadOnly/InUse/Unsupported)
     // when the file cannot be written: read-only file or folder, another writer, Jet 3.
     static std::shared_ptr<Database> open(const std::filesystem::path& path, OpenMode mode);
@@ -154,7 +153,7 @@ public:
     DatabaseImpl* impl() const { return impl_.get(); }
     explicit Database(std::unique_ptr<DatabaseImpl> impl);
 
-private:
+  private:
     std::unique_ptr<DatabaseImpl> impl_;
 };
 

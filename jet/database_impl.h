@@ -28,7 +28,7 @@
 namespace jet {
 
 class TableImpl {
-public:
+  public:
     TableImpl(DatabaseImpl& db, const CatalogEntry& entry);
 
     DatabaseImpl& db() const { return db_; }
@@ -68,7 +68,7 @@ public:
     // writer checks the page before using it.
     uint32_t& roomHint() { return roomHint_; }
 
-private:
+  private:
     void load();
     // Visits the live rows of one data page; returns false when `visit` asked to stop.
     bool scanPage(uint32_t page, const std::function<bool(RowId, const RowLayout&)>& visit) const;
@@ -93,7 +93,7 @@ private:
 };
 
 class DatabaseImpl {
-public:
+  public:
     // `path` is canonical (the registry's key); `fileName` is the name the caller gave.
     DatabaseImpl(std::filesystem::path path, std::string fileName, std::shared_ptr<Pager> pager,
                  HeaderInfo header);
@@ -123,7 +123,7 @@ public:
     uint64_t changeStamp(uint32_t tdefPage);
     bool changesSince(uint32_t tdefPage, uint64_t stamp, std::vector<Table::RowChange>& out);
 
-private:
+  private:
     // entries[i] is the change that took the table from stamp base + i to base + i + 1.
     struct ChangeLog {
         uint64_t base = 0;

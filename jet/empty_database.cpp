@@ -19,11 +19,11 @@
 #include <cstring>
 #include <ctime>
 
-#include "jet/page_builders.h"
 #include "jet/error.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
 #include "jet/local_time.h"
+#include "jet/page_builders.h"
 #include "jet/tdef_writer.h"
 #include "jet/value.h"
 

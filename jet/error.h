@@ -17,27 +17,27 @@ enum class ErrorCode {
     NotADatabase,       // not a Jet file at all (wrong magic, too short, a text file)
     Corrupt,            // a Jet file whose structures contradict themselves
     PasswordProtected,  // the database has a password; we never guess one
-    Unsupported,        // a valid file using something the engine does not do (encryption, Jet 3 writes)
-    ReadOnly,           // a write on a database opened read-only, or on a read-only file or folder
-    InUse,              // another process holds the database for writing
-    NotFound,           // no table, column or index of that name
+    Unsupported,  // a valid file using something the engine does not do (encryption, Jet 3 writes)
+    ReadOnly,     // a write on a database opened read-only, or on a read-only file or folder
+    InUse,        // another process holds the database for writing
+    NotFound,     // no table, column or index of that name
     InvalidDefinition,  // a bad CREATE TABLE / CREATE INDEX definition
     DuplicateKey,       // a unique or primary-key index would hold a value twice
     NullNotAllowed,     // a Required column or an index with the required flag got a null
     ZeroLengthNotAllowed,
-    TooLong,            // text longer than the column's size, a row larger than a page
-    Overflow,           // a number outside the column type's range
-    TypeMismatch,       // a value of a kind the column cannot hold
-    Relationship,       // referential integrity refused the change
-    Transaction,        // misuse of begin/savepoint/commit (commit with none open, ...)
+    TooLong,       // text longer than the column's size, a row larger than a page
+    Overflow,      // a number outside the column type's range
+    TypeMismatch,  // a value of a kind the column cannot hold
+    Relationship,  // referential integrity refused the change
+    Transaction,   // misuse of begin/savepoint/commit (commit with none open, ...)
 };
 
 class Error : public std::runtime_error {
-public:
+  public:
     Error(ErrorCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
     ErrorCode code() const noexcept { return code_; }
 
-private:
+  private:
     ErrorCode code_;
 };
 

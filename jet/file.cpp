@@ -21,7 +21,9 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File::~File() { close(); }
+File::~File() {
+    close();
+}
 
 File File::open(const std::filesystem::path& path, FileMode mode, const char* what) {
     OpenFailure failure;

@@ -46,7 +46,7 @@ enum class OpenFailure {
 };
 
 class File {
-public:
+  public:
     File() = default;
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
@@ -82,7 +82,7 @@ public:
     // Removes the file's name while this handle stays open (the handle goes on working).
     void removeWhileOpen();
 
-private:
+  private:
     [[noreturn]] void fail(const char* what) const;
 
     std::filesystem::path path_;

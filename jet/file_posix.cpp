@@ -25,11 +25,15 @@ constexpr off_t kLockOffset = off_t(1) << 40;
                 "'" + utf8FromPath(path) + "': " + what + ": " + std::strerror(errno));
 }
 
-int fdOf(intptr_t handle) { return int(handle); }
+int fdOf(intptr_t handle) {
+    return int(handle);
+}
 
 }  // namespace
 
-File::operator bool() const { return handle_ >= 0; }
+File::operator bool() const {
+    return handle_ >= 0;
+}
 
 void File::close() {
     if (handle_ >= 0) ::close(fdOf(handle_));
@@ -39,22 +43,40 @@ void File::close() {
 File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::string& message) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case FileMode::Read: flags |= O_RDONLY; break;
-        case FileMode::ReadWrite: flags |= O_RDWR; break;
-        case FileMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-        case FileMode::OpenAlways: flags |= O_RDWR | O_CREAT; break;
+        case FileMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case FileMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case FileMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
+            break;
+        case FileMode::OpenAlways:
+            flags |= O_RDWR | O_CREAT;
+            break;
     }
     File file;
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         switch (errno) {
-            case ENOENT: failure = OpenFailure::NotFound; break;
-            case EEXIST: failure = OpenFailure::Exists; break;
+            case ENOENT:
+                failure = OpenFailure::NotFound;
+                break;
+            case EEXIST:
+                failure = OpenFailure::Exists;
+                break;
             case EACCES:
             case EPERM:
-            case EROFS: failure = OpenFailure::Denied; break;
-            case EISDIR: failure = OpenFailure::Folder; break;
-            default: failure = OpenFailure::Other; break;
+            case EROFS:
+                failure = OpenFailure::Denied;
+                break;
+            case EISDIR:
+                failure = OpenFailure::Folder;
+                break;
+            default:
+                failure = OpenFailure::Other;
+                break;
         }
         message = std::strerror(errno);
         return file;
@@ -64,7 +86,9 @@ File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::
     return file;
 }
 
-void File::fail(const char* what) const { throwIo(path_, what); }
+void File::fail(const char* what) const {
+    throwIo(path_, what);
+}
 
 void File::readAt(uint8_t* out, size_t size, uint64_t offset) const {
     size_t done = 0;
@@ -75,8 +99,8 @@ void File::readAt(uint8_t* out, size_t size, uint64_t offset) const {
             fail("cannot read");
         }
         if (n == 0) {
-            throw Error(ErrorCode::Corrupt, "'" + utf8FromPath(path_) +
-                                                "': the file ends in the middle of a page");
+            throw Error(ErrorCode::Corrupt,
+                        "'" + utf8FromPath(path_) + "': the file ends in the middle of a page");
         }
         done += size_t(n);
     }
@@ -184,7 +208,9 @@ bool markedReadOnly(const fs::path& path) {
     return !writeBit || ::access(path.c_str(), W_OK) != 0;
 }
 
-uint64_t currentProcessId() { return uint64_t(::getpid()); }
+uint64_t currentProcessId() {
+    return uint64_t(::getpid());
+}
 
 std::string computerName() {
     char host[256] = {};

@@ -12,7 +12,9 @@ namespace jet {
 
 namespace fs = std::filesystem;
 
-std::FILE* openForReading(const fs::path& path) { return std::fopen(path.c_str(), "rb"); }
+std::FILE* openForReading(const fs::path& path) {
+    return std::fopen(path.c_str(), "rb");
+}
 
 std::string replaceFileContents(const fs::path& path, const std::string& bytes) {
     fs::path temp = path;
@@ -25,9 +27,8 @@ std::string replaceFileContents(const fs::path& path, const std::string& bytes) 
     };
     std::error_code statError;
     const auto status = fs::status(path, statError);
-    const mode_t mode = fs::exists(status)
-                            ? static_cast<mode_t>(status.permissions() & fs::perms::all)
-                            : 0644;
+    const mode_t mode =
+        fs::exists(status) ? static_cast<mode_t>(status.permissions() & fs::perms::all) : 0644;
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) return fail("cannot create");
     size_t done = 0;

@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lastError() { return windowsErrorText(GetLastError()); }
+std::string lastError() {
+    return windowsErrorText(GetLastError());
+}
 
 }  // namespace
 

@@ -26,10 +26,13 @@ namespace {
 
 constexpr uint64_t kLockOffset = uint64_t(1) << 40;
 
-HANDLE handleOf(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE handleOf(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 [[noreturn]] void throwIo(const fs::path& path, const char* what, DWORD code) {
-    throw Error(ErrorCode::Io, "'" + utf8FromPath(path) + "': " + what + ": " + windowsErrorText(code));
+    throw Error(ErrorCode::Io,
+                "'" + utf8FromPath(path) + "': " + what + ": " + windowsErrorText(code));
 }
 
 OVERLAPPED at(uint64_t offset) {
@@ -52,7 +55,9 @@ std::wstring systemPath(const fs::path& path) {
 
 }  // namespace
 
-File::operator bool() const { return handle_ != -1; }
+File::operator bool() const {
+    return handle_ != -1;
+}
 
 void File::close() {
     if (handle_ != -1) CloseHandle(handleOf(handle_));
@@ -75,29 +80,37 @@ File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::
     }
     File file;
     const std::wstring name = systemPath(path);
-    HANDLE h = CreateFileW(name.c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD code = GetLastError();
         switch (code) {
             case ERROR_FILE_NOT_FOUND:
             case ERROR_PATH_NOT_FOUND:
             case ERROR_BAD_NETPATH:
-            case ERROR_BAD_NET_NAME: failure = OpenFailure::NotFound; break;
+            case ERROR_BAD_NET_NAME:
+                failure = OpenFailure::NotFound;
+                break;
             case ERROR_FILE_EXISTS:
-            case ERROR_ALREADY_EXISTS: failure = OpenFailure::Exists; break;
+            case ERROR_ALREADY_EXISTS:
+                failure = OpenFailure::Exists;
+                break;
             case ERROR_SHARING_VIOLATION:
-            case ERROR_LOCK_VIOLATION: failure = OpenFailure::InUse; break;
+            case ERROR_LOCK_VIOLATION:
+                failure = OpenFailure::InUse;
+                break;
             case ERROR_ACCESS_DENIED:
             case ERROR_WRITE_PROTECT: {
                 DWORD attributes = GetFileAttributesW(name.c_str());
-                failure = attributes != INVALID_FILE_ATTRIBUTES &&
-                                  (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                              ? OpenFailure::Folder
-                              : OpenFailure::Denied;
+                failure =
+                    attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                        ? OpenFailure::Folder
+                        : OpenFailure::Denied;
                 break;
             }
-            default: failure = OpenFailure::Other; break;
+            default:
+                failure = OpenFailure::Other;
+                break;
         }
         message = windowsErrorText(code);
         return file;
@@ -107,7 +120,9 @@ File File::open(const fs::path& path, FileMode mode, OpenFailure& failure, std::
     return file;
 }
 
-void File::fail(const char* what) const { throwIo(path_, what, GetLastError()); }
+void File::fail(const char* what) const {
+    throwIo(path_, what, GetLastError());
+}
 
 void File::readAt(uint8_t* out, size_t size, uint64_t offset) const {
     size_t done = 0;
@@ -120,8 +135,8 @@ void File::readAt(uint8_t* out, size_t size, uint64_t offset) const {
             got = 0;
         }
         if (got == 0) {
-            throw Error(ErrorCode::Corrupt, "'" + utf8FromPath(path_) +
-                                                "': the file ends in the middle of a page");
+            throw Error(ErrorCode::Corrupt,
+                        "'" + utf8FromPath(path_) + "': the file ends in the middle of a page");
         }
         done += got;
     }
@@ -151,7 +166,9 @@ void File::sync() {
     if (!FlushFileBuffers(handleOf(handle_))) fail("cannot sync");
 }
 
-void File::syncData() { sync(); }
+void File::syncData() {
+    sync();
+}
 
 void File::truncate(uint64_t size) {
     FILE_END_OF_FILE_INFO info{};
@@ -227,7 +244,9 @@ bool markedReadOnly(const fs::path& path) {
     return attributes & FILE_ATTRIBUTE_READONLY;
 }
 
-uint64_t currentProcessId() { return GetCurrentProcessId(); }
+uint64_t currentProcessId() {
+    return GetCurrentProcessId();
+}
 
 std::string computerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};

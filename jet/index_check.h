@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "jet/row_id.h"
-#include "jet/value.h"
 #include "jet/index_key.h"
 #include "jet/pager.h"
+#include "jet/row_id.h"
+#include "jet/value.h"
 
 namespace jet {
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "jet/row_id.h"
-#include "jet/value.h"
 #include "jet/index_key.h"
 #include "jet/pager.h"
+#include "jet/row_id.h"
+#include "jet/value.h"
 
 namespace jet {
 

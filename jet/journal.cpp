@@ -39,7 +39,9 @@ constexpr uint32_t kRound[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline uint32_t rotr(uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 void compress(uint32_t state[8], const uint8_t* block) {
     uint32_t w[64];
@@ -52,8 +54,8 @@ void compress(uint32_t state[8], const uint8_t* block) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int i = 0; i < 64; ++i) {
-        uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                      kRound[i] + w[i];
+        uint32_t t1 =
+            h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
         uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g;
         g = f;
@@ -185,11 +187,10 @@ Verdict judge(const Journal& journal, uint64_t fileSize, const PageReader& read)
     auto setAside = [](std::string reason) { return Verdict{Action::SetAside, std::move(reason)}; };
     // Playback cuts the file to its old size, and the commit's own writes only ever lengthen it.
     if (fileSize < sizeBefore || fileSize > std::max(sizeBefore, sizeAfter)) {
-        return setAside("the file has " + std::to_string(fileSize) +
-                        " bytes; the journal was written for a file of " +
-                        std::to_string(sizeBefore) +
-                        (sizeAfter > sizeBefore ? " to " + std::to_string(sizeAfter) : "") +
-                        " bytes");
+        return setAside(
+            "the file has " + std::to_string(fileSize) +
+            " bytes; the journal was written for a file of " + std::to_string(sizeBefore) +
+            (sizeAfter > sizeBefore ? " to " + std::to_string(sizeAfter) : "") + " bytes");
     }
     bool allBefore = fileSize == sizeBefore;
     bool allAfter = fileSize == sizeAfter;

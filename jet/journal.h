@@ -41,7 +41,7 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
 
 struct Entry {
     uint32_t page;
-    Digest before;         // meaningless for an appended page
+    Digest before;  // meaningless for an appended page
     Digest after;
     const uint8_t* original;  // into the decoded bytes; null for an appended page
 };

@@ -62,7 +62,9 @@ constexpr size_t kCleanCacheBytes = size_t(32) << 20;
 // Page versions come from one clock for every pager, so no two pages ever share one.
 std::atomic<uint64_t> versionClock{0};
 
-std::string quoted(const fs::path& path) { return "'" + utf8FromPath(path) + "'"; }
+std::string quoted(const fs::path& path) {
+    return "'" + utf8FromPath(path) + "'";
+}
 
 fs::path journalPathFor(const fs::path& path) {
     fs::path p = path;
@@ -170,9 +172,11 @@ RecoveryReport recoverJournal(File& file, const fs::path& path, bool keepFinishe
                                 ? "it is not a journal this program can read"
                                 : verdict.reason;
             report.setAsideAs = setAsideNameFor(report.journal);
-            if (std::error_code moved; fs::rename(report.journal, report.setAsideAs, moved), moved) {
-                throw Error(ErrorCode::Io, quoted(report.journal) +
-                                               ": cannot set the journal aside: " + moved.message());
+            if (std::error_code moved;
+                fs::rename(report.journal, report.setAsideAs, moved), moved) {
+                throw Error(
+                    ErrorCode::Io,
+                    quoted(report.journal) + ": cannot set the journal aside: " + moved.message());
             }
             syncFolder(report.journal);
             return report;
@@ -189,8 +193,7 @@ RecoveryReport recoverJournal(File& file, const fs::path& path, bool keepFinishe
         case journal::Action::PlayBack: {
             const journal::Journal& j = finding->decoded.journal;
             for (const journal::Entry& e : j.entries) {
-                if (e.original)
-                    file.writeAt(e.original, j.pageSize, uint64_t(e.page) * j.pageSize);
+                if (e.original) file.writeAt(e.original, j.pageSize, uint64_t(e.page) * j.pageSize);
             }
             file.truncate(uint64_t(j.pageCountBefore) * j.pageSize);
             file.sync();
@@ -204,10 +207,12 @@ RecoveryReport recoverJournal(File& file, const fs::path& path, bool keepFinishe
 
 Error setAsideError(const fs::path& path, const RecoveryReport& report) {
     return Error(ErrorCode::Corrupt,
-                 quoted(report.journal) + ", the journal of an interrupted change, does not belong to " +
-                     quoted(path) + " as the file is now (" + report.reason +
+                 quoted(report.journal) +
+                     ", the journal of an interrupted change, does not belong to " + quoted(path) +
+                     " as the file is now (" + report.reason +
                      "). It was not played back: the database was left as it is and the journal "
-                     "was kept as " + quoted(report.setAsideAs) +
+                     "was kept as " +
+                     quoted(report.setAsideAs) +
                      ". If the database was restored from a backup or replaced on purpose, open it "
                      "again; otherwise check it or restore it from a backup before using it, and "
                      "keep the set-aside journal for whoever looks into it.");
@@ -222,7 +227,8 @@ Error openError(const fs::path& path, OpenFailure failure, const std::string& me
         case OpenFailure::InUse:
             return Error(ErrorCode::InUse,
                          quoted(path) + ": database is in use by another program");
-        default: return Error(ErrorCode::Io, quoted(path) + ": cannot open: " + message);
+        default:
+            return Error(ErrorCode::Io, quoted(path) + ": cannot open: " + message);
     }
 }
 
@@ -255,7 +261,7 @@ std::map<FileKey, std::weak_ptr<FilePager>>& registry() {
 }
 
 class FilePager final : public Pager {
-public:
+  public:
     FilePager(fs::path path, File file) : path_(std::move(path)), file_(std::move(file)) {}
 
     // The registry entry expires with the pager and is swept by the next open.
@@ -301,9 +307,9 @@ public:
             overlayPageCount_.reset();
             learnPageSize();
             if (pageSize_ == kJet3PageSize) {
-                throw Error(ErrorCode::Unsupported,
-                            quoted(path_) +
-                                ": Access 97 (Jet 3) databases can be read but not written");
+                throw Error(
+                    ErrorCode::Unsupported,
+                    quoted(path_) + ": Access 97 (Jet 3) databases can be read but not written");
             }
         } catch (...) {
             releaseLockFile();
@@ -365,8 +371,7 @@ public:
             it = dirty_.emplace(page, DirtyPage{copy, epoch_}).first;
         } else if (it->second.epoch < epoch_ && !savepoints_.empty()) {
             // First change since the latest savepoint: remember what to go back to.
-            undo_.push_back(UndoEntry{page, copyOf(*it->second.buffer),
-                                      it->second.epoch});
+            undo_.push_back(UndoEntry{page, copyOf(*it->second.buffer), it->second.epoch});
             it->second.epoch = epoch_;
         }
         return it->second.buffer->data();
@@ -376,10 +381,12 @@ public:
         requireTransaction("add a page");
         if (uint64_t(pageCount_ + 1) * pageSize_ > kMaxFileSize) {
             throw Error(ErrorCode::Io,
-                        quoted(path_) + ": the database cannot grow past 2 GB, the largest file "
-                        "Access opens; it holds " + std::to_string(uint64_t(pageCount_) * pageSize_) +
-                        " bytes. Nothing of this change was written; compact the database or "
-                        "move data out of it first.");
+                        quoted(path_) +
+                            ": the database cannot grow past 2 GB, the largest file "
+                            "Access opens; it holds " +
+                            std::to_string(uint64_t(pageCount_) * pageSize_) +
+                            " bytes. Nothing of this change was written; compact the database or "
+                            "move data out of it first.");
         }
         uint32_t page = pageCount_++;
         forgetVersion(page);
@@ -393,8 +400,7 @@ public:
             throw Error(ErrorCode::ReadOnly, quoted(path_) + ": the database is open read-only");
         }
         if (inTransaction_) {
-            throw Error(ErrorCode::Transaction,
-                        quoted(path_) + ": a transaction is already open");
+            throw Error(ErrorCode::Transaction, quoted(path_) + ": a transaction is already open");
         }
         if (needsRecovery_) {
             throw Error(ErrorCode::Io, quoted(path_) +
@@ -505,7 +511,7 @@ public:
     // What opening for writing found beside the file.
     const RecoveryReport& recovery() const { return recovery_; }
 
-private:
+  private:
     struct DirtyPage {
         std::shared_ptr<PageBuffer> buffer;
         uint64_t epoch;  // savepoint epoch whose undo already covers this page
@@ -587,9 +593,8 @@ private:
             throw Error(ErrorCode::NotADatabase, quoted(path_) + ": not an Access database");
         }
         pageSize_ = getU32(head + kVersionOffset) == 0 ? kJet3PageSize : kJet4PageSize;
-        committedPageCount_ = pageCount_ = overlayPageCount_
-                                               ? *overlayPageCount_
-                                               : uint32_t(size / pageSize_);
+        committedPageCount_ = pageCount_ =
+            overlayPageCount_ ? *overlayPageCount_ : uint32_t(size / pageSize_);
         if (pageCount_ == 0) {
             throw Error(ErrorCode::NotADatabase,
                         quoted(path_) + ": not an Access database (the file is too short)");
@@ -609,10 +614,12 @@ private:
                                 ? "it is not a journal this program can read"
                                 : finding->verdict.reason;
             throw Error(ErrorCode::Corrupt,
-                        quoted(report.journal) + ", the journal of an interrupted change, does not "
-                        "belong to " + quoted(path_) + " as the file is now (" + report.reason +
-                        "). Open the database for writing with this program to set the journal "
-                        "aside; the database itself is left as it is.");
+                        quoted(report.journal) +
+                            ", the journal of an interrupted change, does not "
+                            "belong to " +
+                            quoted(path_) + " as the file is now (" + report.reason +
+                            "). Open the database for writing with this program to set the journal "
+                            "aside; the database itself is left as it is.");
         }
         if (finding->verdict.action != journal::Action::PlayBack) return;
         const journal::Journal& j = finding->decoded.journal;
@@ -636,7 +643,8 @@ private:
             fault(FaultPoint::JournalWrite, 0);
             std::vector<uint8_t> journal = buildJournal();
             {
-                File jf = File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
+                File jf =
+                    File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
                 journalWritten = true;  // from here on the journal may need cleaning up
                 jf.truncate(0);
                 jf.writeAt(journal.data(), journal.size(), 0);
@@ -725,7 +733,8 @@ private:
         std::string message;
         File file = File::open(ldb, FileMode::OpenAlways, failure, message);
         if (!file && failure == OpenFailure::InUse) throw inUse();
-        if (!file) throw Error(ErrorCode::Io, quoted(ldb) + ": cannot open the lock file: " + message);
+        if (!file)
+            throw Error(ErrorCode::Io, quoted(ldb) + ": cannot open the lock file: " + message);
         if (!file.tryLock()) throw inUse();
         if (file.size() == 0) {
             // One 64-byte record: computer name, then user name, each NUL-padded to 32 bytes.
@@ -809,7 +818,7 @@ private:
     std::optional<uint32_t> overlayPageCount_;
 
     bool inTransaction_ = false;
-    bool needsRecovery_ = false;  // a failed commit left its journal to be played back
+    bool needsRecovery_ = false;           // a failed commit left its journal to be played back
     std::map<uint32_t, DirtyPage> dirty_;  // ordered: commit writes pages in file order
     std::vector<UndoEntry> undo_;
     std::vector<Savepoint> savepoints_;
@@ -820,7 +829,9 @@ private:
     CommitObserver observer_;
 };
 
-FileKey keyOf(const File& file) { return FileKey{file.identity(), currentProcessId()}; }
+FileKey keyOf(const File& file) {
+    return FileKey{file.identity(), currentProcessId()};
+}
 
 // Opens an existing database file for reading; `key` receives its identity.
 File openExisting(const fs::path& path, FileKey& key) {

@@ -35,7 +35,7 @@ enum class FaultPoint { JournalWrite, JournalSync, PageWrite, FileSync, JournalD
 constexpr uint64_t kMaxFileSize = uint64_t(1) << 31;
 
 class Pager {
-public:
+  public:
     // Opens an existing file; reads page 0 to learn the page size (Jet 3: 2048, Jet 4: 4096).
     static std::shared_ptr<Pager> open(const std::filesystem::path& path, OpenMode mode);
     // Creates a new file of `pageSize`-byte pages, with no pages yet; fails if it exists.
@@ -98,7 +98,7 @@ public:
     uint32_t freePageHint() const { return freePageHint_; }
     void setFreePageHint(uint32_t page) { freePageHint_ = page; }
 
-protected:
+  protected:
     uint32_t freePageHint_ = 0;
 };
 

@@ -10,7 +10,9 @@ std::vector<std::string> arguments(int argc, char** argv) {
 
 void setUpConsole() {}
 
-bool outputIsConsole() { return ::isatty(STDOUT_FILENO); }
+bool outputIsConsole() {
+    return ::isatty(STDOUT_FILENO);
+}
 
 std::filesystem::path folder(const char* argv0) {
     std::error_code error;

@@ -21,10 +21,10 @@ namespace {
 // Hands whole UTF-8 characters to the console as UTF-16; a character split across two writes
 // waits for its remaining bytes.
 class ConsoleBuffer final : public std::streambuf {
-public:
+  public:
     explicit ConsoleBuffer(HANDLE console) : console_(console) {}
 
-protected:
+  protected:
     int_type overflow(int_type c) override {
         if (c != traits_type::eof()) pending_ += char(c);
         if (c == '\n' || pending_.size() >= 4096) flushComplete();
@@ -40,7 +40,7 @@ protected:
         return 0;
     }
 
-private:
+  private:
     void flushComplete() {
         size_t end = pending_.size();
         // Step back over an unfinished last character.
@@ -92,7 +92,9 @@ void setUpConsole() {
     if (isConsole(err)) std::cerr.rdbuf(new ConsoleBuffer(err));
 }
 
-bool outputIsConsole() { return isConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
+bool outputIsConsole() {
+    return isConsole(GetStdHandle(STD_OUTPUT_HANDLE));
+}
 
 std::filesystem::path folder(const char*) {
     std::wstring name(MAX_PATH, L'\0');

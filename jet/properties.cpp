@@ -15,7 +15,7 @@ constexpr uint16_t kObjectGroup = 0x0000;
 constexpr uint16_t kColumnGroup = 0x0001;
 
 class BlobReader {
-public:
+  public:
     BlobReader(const uint8_t* data, size_t size, const std::string& file)
         : data_(data), size_(size), file_(file) {}
     const uint8_t* at(size_t offset, size_t length) const {
@@ -25,7 +25,7 @@ public:
         return data_ + offset;
     }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     const std::string& file_;

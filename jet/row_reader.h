@@ -41,7 +41,7 @@ RowSlot rowSlot(const uint8_t* page, const JetFormat& format, uint32_t pageNumbe
 
 // Where each column's bytes lie in one stored row.
 class RowLayout {
-public:
+  public:
     // REQUIRES: `row` stays valid while the layout is used.
     RowLayout(const JetFormat& format, const Tdef& tdef, const uint8_t* row, size_t size,
               uint32_t pageNumber, uint8_t rowNumber, const std::string& file);
@@ -55,7 +55,7 @@ public:
     // The page the row's bytes are on (another than the row id's for an overflow row).
     uint32_t pageNumber() const { return page_; }
 
-private:
+  private:
     [[noreturn]] void fail(const std::string& what) const;
 
     const JetFormat& format_;

@@ -21,16 +21,15 @@ std::string fieldName(const std::string& table, const Column& column) {
 }
 
 Error mismatch(const std::string& table, const Column& column) {
-    return Error(ErrorCode::TypeMismatch, "Data type conversion error: field " +
-                                              fieldName(table, column) + " (" +
-                                              columnTypeName(column.type) +
-                                              ") cannot hold the value given.");
+    return Error(ErrorCode::TypeMismatch,
+                 "Data type conversion error: field " + fieldName(table, column) + " (" +
+                     columnTypeName(column.type) + ") cannot hold the value given.");
 }
 
 Error overflow(const std::string& table, const Column& column) {
-    return Error(ErrorCode::Overflow, "Numeric field overflow: the value is outside the range of field " +
-                                          fieldName(table, column) + " (" +
-                                          columnTypeName(column.type) + ").");
+    return Error(ErrorCode::Overflow,
+                 "Numeric field overflow: the value is outside the range of field " +
+                     fieldName(table, column) + " (" + columnTypeName(column.type) + ").");
 }
 
 // Any numeric alternative as a double (Yes is -1 as in Jet), or nullopt.
@@ -74,9 +73,8 @@ int64_t wholeNumber(const Value& value, int64_t low, int64_t high, const std::st
 Bytes encodeText(const Column& column, const std::string& utf8, const std::string& table) {
     std::optional<std::u16string> utf16 = utf8ToUtf16(utf8);
     if (!utf16) {
-        throw Error(ErrorCode::TypeMismatch,
-                    "Data type conversion error: the text for field " + fieldName(table, column) +
-                        " is not valid UTF-8.");
+        throw Error(ErrorCode::TypeMismatch, "Data type conversion error: the text for field " +
+                                                 fieldName(table, column) + " is not valid UTF-8.");
     }
     if (column.type == ColumnType::Text) {
         size_t limit = column.textSize() > 0 ? size_t(column.textSize()) : 255;
@@ -238,9 +236,9 @@ ColumnBytes encodeValue(const Column& column, const Value& value, const std::str
             if (!value.is<std::string>()) throw mismatch(table, column);
             const std::string& text = value.as<std::string>();
             if (text.empty() && !column.allowZeroLength) {
-                throw Error(ErrorCode::ZeroLengthNotAllowed,
-                            "Field " + fieldName(table, column) +
-                                " cannot be a zero-length string.");
+                throw Error(
+                    ErrorCode::ZeroLengthNotAllowed,
+                    "Field " + fieldName(table, column) + " cannot be a zero-length string.");
             }
             out.bytes = encodeText(column, text, table);
             break;
@@ -288,9 +286,10 @@ Bytes packRow(const Tdef& tdef, const std::vector<ColumnBytes>& values, const st
     const size_t trailer = varCount > 0 ? 2 + 2 * size_t(varCount) + 2 : 0;
     const size_t size = dataEnd + trailer + maskBytes;
     if (size > kMaxRowSize) {
-        throw Error(ErrorCode::TooLong, "Record is too large: a row of table '" + table + "' would take " +
-                                            std::to_string(size) + " bytes; at most " +
-                                            std::to_string(kMaxRowSize) + " fit on a page.");
+        throw Error(ErrorCode::TooLong, "Record is too large: a row of table '" + table +
+                                            "' would take " + std::to_string(size) +
+                                            " bytes; at most " + std::to_string(kMaxRowSize) +
+                                            " fit on a page.");
     }
 
     Bytes row(size, 0);
@@ -301,10 +300,12 @@ Bytes packRow(const Tdef& tdef, const std::vector<ColumnBytes>& values, const st
     for (size_t i = 0; i < tdef.columns.size(); ++i) {
         const Column& c = tdef.columns[i];
         const ColumnBytes& v = values[i];
-        if (v.present && c.number < columnCount) mask[c.number / 8] |= uint8_t(1u << (c.number % 8));
+        if (v.present && c.number < columnCount)
+            mask[c.number / 8] |= uint8_t(1u << (c.number % 8));
         if (c.type == ColumnType::Boolean) continue;
         if (c.isFixed()) {
-            if (v.present) std::memcpy(row.data() + 2 + c.fixedOffset, v.bytes.data(), v.bytes.size());
+            if (v.present)
+                std::memcpy(row.data() + 2 + c.fixedOffset, v.bytes.data(), v.bytes.size());
         } else if (c.varIndex < varCount) {
             byVarIndex[c.varIndex] = &v;
         }

@@ -63,8 +63,8 @@ struct Index {
 struct ColumnDefinition {
     std::string name;
     ColumnType type = ColumnType::Text;
-    int size = 0;               // Text: characters (1..255, 0 means 255); others ignore it
-    bool autoNumber = false;    // Long only
+    int size = 0;             // Text: characters (1..255, 0 means 255); others ignore it
+    bool autoNumber = false;  // Long only
     bool required = false;
     bool allowZeroLength = false;
     bool unicodeCompression = true;  // Text/Memo, as Access creates them

@@ -55,7 +55,8 @@ std::vector<Relationship> relationshipsOf(DatabaseImpl& db, const TableImpl& tab
     // Access gives both tables of an enforced relationship an index entry naming the other
     // table; a table without one takes part in none, and the catalog need not be read.
     bool related = false;
-    for (const LogicalIndex& logical : table.tdef().logicalIndexes) related |= logical.relatedSide != 0;
+    for (const LogicalIndex& logical : table.tdef().logicalIndexes)
+        related |= logical.relatedSide != 0;
     if (!related || !db.catalog().findTable("MSysRelationships")) return out;
     TableImpl& rel = db.table("MSysRelationships");
     auto column = [&](const char* name) {
@@ -68,12 +69,15 @@ std::vector<Relationship> relationshipsOf(DatabaseImpl& db, const TableImpl& tab
     int cMany = column("szObject"), cManyColumn = column("szColumn");
     int cOne = column("szReferencedObject"), cOneColumn = column("szReferencedColumn");
     if (std::min({cName, cFlags, cIndex, cMany, cManyColumn, cOne, cOneColumn}) < 0) return out;
-    auto text = [](const Value& v) { return v.is<std::string>() ? v.as<std::string>() : std::string(); };
+    auto text = [](const Value& v) {
+        return v.is<std::string>() ? v.as<std::string>() : std::string();
+    };
     std::map<std::string, std::map<int32_t, std::pair<std::string, std::string>>> columnsOf;
     rel.scan([&](RowId, const Row& row) {
         std::string many = text(row[size_t(cMany)]), one = text(row[size_t(cOne)]);
         if (!sameName(many, table.name()) && !sameName(one, table.name())) return true;
-        uint32_t flags = row[size_t(cFlags)].is<int32_t>() ? uint32_t(row[size_t(cFlags)].as<int32_t>()) : 0;
+        uint32_t flags =
+            row[size_t(cFlags)].is<int32_t>() ? uint32_t(row[size_t(cFlags)].as<int32_t>()) : 0;
         if (flags & kRelationNotEnforced) return true;
         std::string name = text(row[size_t(cName)]);
         auto found = std::find_if(out.begin(), out.end(),
@@ -81,7 +85,8 @@ std::vector<Relationship> relationshipsOf(DatabaseImpl& db, const TableImpl& tab
         if (found == out.end()) {
             out.push_back(Relationship{name, flags, many, one, {}, {}});
         }
-        int32_t position = row[size_t(cIndex)].is<int32_t>() ? row[size_t(cIndex)].as<int32_t>() : 0;
+        int32_t position =
+            row[size_t(cIndex)].is<int32_t>() ? row[size_t(cIndex)].as<int32_t>() : 0;
         columnsOf[name][position] = {text(row[size_t(cManyColumn)]), text(row[size_t(cOneColumn)])};
         return true;
     });
@@ -117,7 +122,8 @@ std::vector<RowId> findRows(TableImpl& table, const std::vector<int>& positions,
     for (IndexDescriptor d : table.indexDescriptors()) {
         if (d.columns.size() < positions.size() || !d.keysBuildable()) continue;
         bool leading = true;
-        for (size_t k = 0; k < positions.size(); ++k) leading &= d.columns[k].rowPosition == positions[k];
+        for (size_t k = 0; k < positions.size(); ++k)
+            leading &= d.columns[k].rowPosition == positions[k];
         if (!leading) continue;
         d.columns.resize(positions.size());
         IndexKey prefix = buildIndexKey(d, probe);
@@ -136,7 +142,7 @@ std::vector<RowId> findRows(TableImpl& table, const std::vector<int>& positions,
 }
 
 class RowWriter {
-public:
+  public:
     explicit RowWriter(TableImpl& table)
         : table_(table),
           db_(table.db()),
@@ -260,7 +266,8 @@ public:
             const auto& columns = table_.columns();
             for (size_t i = 0; i < columns.size(); ++i) {
                 if (oldStored[i].empty()) continue;
-                freeLongValue(pager_, format_, longValueMaps(columns[i].number), oldStored[i], file_);
+                freeLongValue(pager_, format_, longValueMaps(columns[i].number), oldStored[i],
+                              file_);
             }
             deleteRow(id);
             const Tdef& tdef = table_.tdef();
@@ -270,7 +277,7 @@ public:
         });
     }
 
-private:
+  private:
     void requireWritable() const {
         if (format_.version < 4) {
             throw fileError(ErrorCode::Unsupported, file_,
@@ -283,10 +290,10 @@ private:
 
     void requireShape(const Row& values) const {
         if (values.size() != table_.columns().size()) {
-            throw Error(ErrorCode::TypeMismatch,
-                        "table '" + table_.name() + "' has " +
-                            std::to_string(table_.columns().size()) + " columns; " +
-                            std::to_string(values.size()) + " values were given");
+            throw Error(ErrorCode::TypeMismatch, "table '" + table_.name() + "' has " +
+                                                     std::to_string(table_.columns().size()) +
+                                                     " columns; " + std::to_string(values.size()) +
+                                                     " values were given");
         }
     }
 
@@ -429,7 +436,8 @@ private:
     void offerRoom(uint32_t page) {
         const Tdef& tdef = table_.tdef();
         if (data_page::holdsNoRows(pager_.read(page)->data(), format_)) {
-            if (tdef.freeMap.page != 0) removePageFromMap(pager_, format_, tdef.freeMap, page, file_);
+            if (tdef.freeMap.page != 0)
+                removePageFromMap(pager_, format_, tdef.freeMap, page, file_);
             removePageFromMap(pager_, format_, tdef.ownedMap, page, file_);
             freePage(pager_, format_, page, file_);
             if (table_.roomHint() == page) table_.roomHint() = 0;
@@ -446,16 +454,17 @@ private:
     Slot slotOf(RowId id) {
         if (id.page == 0 || id.page >= pager_.pageCount()) throw missing(id);
         uint8_t* page = pager_.write(id.page);
-        if (!isOwnDataPage(page) || id.row >= data_page::slotCount(page, format_)) throw missing(id);
+        if (!isOwnDataPage(page) || id.row >= data_page::slotCount(page, format_))
+            throw missing(id);
         uint16_t flags = data_page::slotFlags(page, format_, id.row);
         if (flags & kRowDeleted) throw missing(id);
         return Slot{page, flags};
     }
 
     Error missing(RowId id) const {
-        return Error(ErrorCode::NotFound, file_ + ": table " + table_.name() + " has no row at page " +
-                                              std::to_string(id.page) + " row " +
-                                              std::to_string(id.row));
+        return Error(ErrorCode::NotFound, file_ + ": table " + table_.name() +
+                                              " has no row at page " + std::to_string(id.page) +
+                                              " row " + std::to_string(id.row));
     }
 
     RowPointer overflowTarget(const Slot& slot, RowId id) const {
@@ -476,8 +485,10 @@ private:
             RowPointer target = overflowTarget(slot, id);
             if (target.page < pager_.pageCount()) {
                 uint8_t* targetPage = pager_.write(target.page);
-                if (isOwnDataPage(targetPage) && target.row < data_page::slotCount(targetPage, format_)) {
-                    if (data_page::replaceRow(targetPage, format_, target.row, bytes, kRowDeleted)) {
+                if (isOwnDataPage(targetPage) &&
+                    target.row < data_page::slotCount(targetPage, format_)) {
+                    if (data_page::replaceRow(targetPage, format_, target.row, bytes,
+                                              kRowDeleted)) {
                         return;
                     }
                     data_page::deleteRow(targetPage, format_, target.row);
@@ -503,7 +514,8 @@ private:
             RowPointer target = overflowTarget(slot, id);
             if (target.page < pager_.pageCount()) {
                 uint8_t* targetPage = pager_.write(target.page);
-                if (isOwnDataPage(targetPage) && target.row < data_page::slotCount(targetPage, format_)) {
+                if (isOwnDataPage(targetPage) &&
+                    target.row < data_page::slotCount(targetPage, format_)) {
                     data_page::deleteRow(targetPage, format_, target.row);
                     offerRoom(target.page);
                 }
@@ -534,7 +546,7 @@ private:
     // relationship cascades, in which case they are listed for the change to carry along.
     struct Cascade {
         TableImpl* table;
-        std::vector<int> positions;   // the referring columns in that table
+        std::vector<int> positions;    // the referring columns in that table
         std::vector<Value> newValues;  // for updates
         std::vector<RowId> rows;
     };
@@ -567,8 +579,8 @@ private:
             if (findRows(one, onePositions, values).empty()) {
                 throw Error(ErrorCode::Relationship,
                             "You cannot add or change a record because a related record is "
-                            "required in table '" + one.name() + "'. (Relationship '" + r.name +
-                                "'.)");
+                            "required in table '" +
+                                one.name() + "'. (Relationship '" + r.name + "'.)");
             }
         }
     }
@@ -644,7 +656,8 @@ private:
                                     "' sorts text in an order this engine cannot build keys for");
             }
             for (const KeyColumn& k : d.columns) {
-                if (k.rowPosition >= 0 && row[size_t(k.rowPosition)].isNull()) out[i].hasNull = true;
+                if (k.rowPosition >= 0 && row[size_t(k.rowPosition)].isNull())
+                    out[i].hasNull = true;
             }
             if (out[i].hasNull && d.required()) {
                 throw Error(ErrorCode::NullNotAllowed,
@@ -733,18 +746,28 @@ private:
 
 }  // namespace
 
-RowId insertRow(TableImpl& table, const Row& values) { return RowWriter(table).insert(values); }
+RowId insertRow(TableImpl& table, const Row& values) {
+    return RowWriter(table).insert(values);
+}
 
 void updateRow(TableImpl& table, RowId id, const Row& values) {
     RowWriter(table).update(id, values);
 }
 
-void removeRow(TableImpl& table, RowId id) { RowWriter(table).remove(id); }
+void removeRow(TableImpl& table, RowId id) {
+    RowWriter(table).remove(id);
+}
 
-RowId Table::insert(const Row& values) { return insertRow(*impl_, values); }
+RowId Table::insert(const Row& values) {
+    return insertRow(*impl_, values);
+}
 
-void Table::update(RowId id, const Row& values) { updateRow(*impl_, id, values); }
+void Table::update(RowId id, const Row& values) {
+    updateRow(*impl_, id, values);
+}
 
-void Table::remove(RowId id) { removeRow(*impl_, id); }
+void Table::remove(RowId id) {
+    removeRow(*impl_, id);
+}
 
 }  // namespace jet

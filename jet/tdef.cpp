@@ -13,7 +13,7 @@ namespace {
 
 // Bounds-checked reading of the logical definition.
 class TdefCursor {
-public:
+  public:
     TdefCursor(const Tdef& tdef, const std::string& file) : tdef_(tdef), file_(file) {}
 
     const uint8_t* at(size_t offset, size_t length) const {
@@ -29,7 +29,7 @@ public:
             "table definition on page " + std::to_string(tdef_.firstPage) + ": " + what);
     }
 
-private:
+  private:
     const Tdef& tdef_;
     const std::string& file_;
 };

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/page_builders.h"
 #include "jet/error.h"
+#include "jet/page_builders.h"
 #include "jet/text_codec.h"
 
 namespace jet::create {

@@ -13,7 +13,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Builds UTF-8 in a buffer sized for the worst case (three bytes per UTF-16 unit or code-page
 // byte), pairing surrogates; an unpaired surrogate becomes U+FFFD.
 class Utf8Writer {
-public:
+  public:
     explicit Utf8Writer(size_t maxUnits) : out_(maxUnits * 3, '\0'), p_(out_.data()) {}
 
     void put(char32_t c) { p_ += encodeUtf8(c, p_); }
@@ -51,7 +51,7 @@ public:
         return std::move(out_);
     }
 
-private:
+  private:
     std::string out_;
     char* p_;
     char16_t pendingHigh_ = 0;

@@ -17,7 +17,7 @@ namespace jet {
 class Pager;
 
 class UsageMap {
-public:
+  public:
     static constexpr uint8_t kInline = 0;
     static constexpr uint8_t kReference = 1;
 
@@ -36,7 +36,7 @@ public:
     size_t bitmapBytes() const { return bitmapBytes_; }  // inline maps: bitmap bytes in the row
     const std::vector<uint32_t>& bitmapPages() const { return bitmapPages_; }  // reference maps
 
-private:
+  private:
     RowPointer location_;
     uint8_t type_ = kInline;
     uint32_t startPage_ = 0;

@@ -275,7 +275,8 @@ uint32_t findFreePage(Pager& pager, const JetFormat& format, uint32_t from,
     if (row.size() < kInlineHeader) throw mapError(file, kGlobalMap, "is missing");
     if (row[0] == UsageMap::kInline) {
         const uint64_t start = getU32(row.data() + 1);
-        const uint64_t to = std::min<uint64_t>(end, start + uint64_t(row.size() - kInlineHeader) * 8);
+        const uint64_t to =
+            std::min<uint64_t>(end, start + uint64_t(row.size() - kInlineHeader) * 8);
         const uint64_t lo = std::max<uint64_t>(from, start);
         if (lo >= to) return 0;
         const uint64_t found = firstSetBit(row.data() + kInlineHeader, start, lo, to);

@@ -32,9 +32,9 @@ enum class ColumnType : uint8_t {
     OLE = 0x0B,       // long binary
     Memo = 0x0C,      // long text
     Unknown0D = 0x0D,
-    Guid = 0x0F,      // Replication ID
-    Decimal = 0x10,   // Numeric: precision and scale in the column
-    Complex = 0x11,   // fixed-size raw bytes used by some system tables
+    Guid = 0x0F,     // Replication ID
+    Decimal = 0x10,  // Numeric: precision and scale in the column
+    Complex = 0x11,  // fixed-size raw bytes used by some system tables
 };
 
 const char* columnTypeName(ColumnType type);
@@ -92,7 +92,7 @@ using Bytes = std::vector<uint8_t>;
 //   Single->float, Double->double, DateTime->DateTime, Text/Memo->std::string (UTF-8),
 //   Binary/OLE/Complex/Unknown0D->Bytes, Guid->Guid, Decimal->Decimal.
 class Value {
-public:
+  public:
     using Storage = std::variant<std::monostate, bool, uint8_t, int16_t, int32_t, Currency, float,
                                  double, DateTime, std::string, Bytes, Guid, Decimal>;
 
@@ -103,14 +103,18 @@ public:
 
     bool isNull() const { return std::holds_alternative<std::monostate>(v_); }
     template <typename T>
-    bool is() const { return std::holds_alternative<T>(v_); }
+    bool is() const {
+        return std::holds_alternative<T>(v_);
+    }
     template <typename T>
-    const T& as() const { return std::get<T>(v_); }
+    const T& as() const {
+        return std::get<T>(v_);
+    }
     const Storage& storage() const { return v_; }
 
     friend bool operator==(const Value&, const Value&) = default;
 
-private:
+  private:
     Storage v_;
 };
 

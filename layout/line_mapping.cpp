@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "data/conversion.h"
+#include "report/run_time_error.h"
 #include "text/characters.h"
 #include "text/language_error.h"
-#include "report/run_time_error.h"
 
 namespace layout {
 
@@ -35,7 +35,8 @@ const std::string& columnText(const std::vector<std::string>& pieces, long field
 }
 
 PayItemKey cutPayItemKey(std::string_view key) {
-    return PayItemKey{text::midChars(key, 1, 1), text::midChars(key, 2, 2), text::midChars(key, 4, 2)};
+    return PayItemKey{text::midChars(key, 1, 1), text::midChars(key, 2, 2),
+                      text::midChars(key, 4, 2)};
 }
 
 namespace {

@@ -20,8 +20,8 @@ jet::DateTime currentDateTime() {
     const std::tm local = jet::localTime(seconds);
     const int64_t days = jet::daysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
                          jet::daysFromCivil(1899, 12, 30);
-    const double secondOfDay =
-        local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + static_cast<double>(millis) / 1000.0;
+    const double secondOfDay = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
+                               static_cast<double>(millis) / 1000.0;
     return jet::DateTime{static_cast<double>(days) + secondOfDay / 86400.0};
 }
 

@@ -11,7 +11,6 @@
 
 #include "data/recordset.h"
 #include "form/form.h"
-#include "data/recordset.h"
 #include "jet/value.h"
 
 namespace layout {

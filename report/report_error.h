@@ -18,7 +18,7 @@ namespace report {
 
 // The component's interface: five properties, set in this order, then one report operation.
 class ErrorReportComponent {
-public:
+  public:
     virtual ~ErrorReportComponent() = default;
     virtual void setErrorNumber(int32_t number) = 0;
     virtual void setErrorDescription(const std::string& description) = 0;
@@ -54,6 +54,7 @@ RunTimeError currentError();
 // REQUIRES: called inside a catch block. Reports the error being handled.
 void ReportError(const std::string& ownerName, const std::string& context);
 // Reports the given error.
-void ReportError(const RunTimeError& error, const std::string& ownerName, const std::string& context);
+void ReportError(const RunTimeError& error, const std::string& ownerName,
+                 const std::string& context);
 
 }  // namespace report

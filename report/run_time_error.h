@@ -12,7 +12,7 @@
 namespace report {
 
 class RunTimeError : public std::runtime_error {
-public:
+  public:
     RunTimeError(int32_t number, std::string description, std::string source)
         : std::runtime_error(description),
           number_(number),
@@ -23,7 +23,7 @@ public:
     const std::string& description() const noexcept { return description_; }
     const std::string& source() const noexcept { return source_; }
 
-private:
+  private:
     int32_t number_;
     std::string description_;
     std::string source_;

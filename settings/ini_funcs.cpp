@@ -10,8 +10,8 @@
 
 #include "jet/file_system.h"
 #include "jet/path_text.h"
-#include "text/windows874.h"
 #include "report/report_error.h"
+#include "text/windows874.h"
 
 namespace settings {
 

@@ -10,12 +10,12 @@
 #include <optional>
 #include <stdexcept>
 
-#include "form/form.h"
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "console_window.h"
 #include "data_sources/data_sources.h"
+#include "form/form.h"
 #include "jet/database.h"
 #include "jet/file_system.h"
 #include "jet/local_time.h"
@@ -140,7 +140,6 @@ void printSummary(const form::TransferResult& result, bool dryRun) {
 
 }  // namespace
 
-
 namespace {
 
 // What one transfer asks for, once its options and the company's settings are read.
@@ -207,7 +206,8 @@ void requireFilesAndSeparator(TransferRequest& request) {
     // that names no file stays as typed, for the message that names it.
     for (std::optional<std::string>* path : {&request.db, &request.text}) {
         if (std::filesystem::exists(pathFromUtf8(**path)))
-            **path = utf8FromPath(std::filesystem::absolute(pathFromUtf8(**path)).lexically_normal());
+            **path =
+                utf8FromPath(std::filesystem::absolute(pathFromUtf8(**path)).lexically_normal());
     }
 }
 
@@ -351,7 +351,8 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         const std::string ini = settings::settingsFilePath(settingsFolder);
         report::setErrorLogFolder(pathFromUtf8(settingsFolder));
         settings::WriteINI(ini, "Settings", "CompanyCode", settings::kDefaultCompanyCode);
-        settings::WriteINI(ini, "Sample", "TextFilePath", utf8FromPath(target / kSampleEmployeeFile));
+        settings::WriteINI(ini, "Sample", "TextFilePath",
+                           utf8FromPath(target / kSampleEmployeeFile));
         settings::WriteINI(ini, "Sample", "MelvarFilePath", utf8FromPath(target / "Melvar.mdb"));
         settings::WriteINI(ini, "Sample", "Delimiter", kSampleSeparator);
         std::cout << "  settings: company Sample in " << ini << '\n';

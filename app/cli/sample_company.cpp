@@ -603,8 +603,8 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
         for (size_t i = 0; i < onFile; ++i) {
             for (int period = 1; period <= periods; ++period) {
                 for (int k = 0; k < itemsAPeriod; ++k) {
-                    const size_t item = size.full ? static_cast<size_t>(k)
-                                                  : static_cast<size_t>(random.below(9));
+                    const size_t item =
+                        size.full ? static_cast<size_t>(k) : static_cast<size_t>(random.below(9));
                     const std::string key = kCalcItems[item].key;
                     RowBuilder row(calc);
                     row.set("Company Code", "CC").set("Employee#", employees[i].code);
@@ -626,7 +626,8 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
             db->begin();
             jet::Table table = db->createTable(detailTable(name));
             for (size_t i = 0; i < onFile; ++i) {
-                const size_t missing = size.full ? items.size() : static_cast<size_t>(random.below(12));
+                const size_t missing =
+                    size.full ? items.size() : static_cast<size_t>(random.below(12));
                 const size_t withRows = items.size() - (size.full ? 0 : kItemsWithoutRows);
                 for (size_t k = 0; k < withRows; ++k) {
                     if (k == missing) continue;
@@ -668,7 +669,8 @@ SampleCounts writeSampleCompany(const std::filesystem::path& folder, const Sampl
     size_t blanks = 0;
     for (size_t i = 0; i < employees.size(); ++i) {
         employeesFile.line(join(employeeColumns(employees[i], fileRandom)));
-        if (!size.full && i % 50 == 17 && employees.size() + blanks < static_cast<size_t>(kMaxSampleEmployees)) {
+        if (!size.full && i % 50 == 17 &&
+            employees.size() + blanks < static_cast<size_t>(kMaxSampleEmployees)) {
             employeesFile.line("");
             ++blanks;
         }

@@ -10,7 +10,8 @@ namespace app {
 RecoveryNotice recoverDatabases(const std::filesystem::path& database) {
     RecoveryNotice notice;
     if (database.empty()) return notice;
-    for (const std::filesystem::path& file : {database, database.parent_path() / "ImportData.mdb"}) {
+    for (const std::filesystem::path& file :
+         {database, database.parent_path() / "ImportData.mdb"}) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec)) continue;
         try {

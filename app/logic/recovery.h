@@ -8,7 +8,7 @@
 namespace app {
 
 struct RecoveryNotice {
-    std::string text;      // one line per database where something was found; empty if nothing
+    std::string text;       // one line per database where something was found; empty if nothing
     bool setAside = false;  // a journal was not the file's: the database must be checked first
 };
 

@@ -12,11 +12,11 @@
 #include "import/payroll/data_calc_importer.h"
 #include "import/payroll/income_detail_importer.h"
 #include "jet/path_text.h"
-#include "text/language_error.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
 #include "report/report_error.h"
 #include "report/thai_reason.h"
+#include "text/language_error.h"
 
 namespace app {
 
@@ -43,8 +43,8 @@ bool fileExists(const std::string& path) {
     return std::filesystem::is_regular_file(jet::pathFromUtf8(path), ec);
 }
 
-bool importLine(form::Form& form, int16_t index, const std::string& sData, const std::string& sDelimiter,
-                const std::string& sDbPath) {
+bool importLine(form::Form& form, int16_t index, const std::string& sData,
+                const std::string& sDelimiter, const std::string& sDbPath) {
     switch (index) {
         case 0:
             return importers::employee::ImportToEmployeeMaster(form, sData, sDelimiter);
@@ -202,8 +202,7 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             return;
         }
 
-        if (Index < 0 || Index > 3)
-            throw text::languageError(report::errnum::kSubscriptOutOfRange);
+        if (Index < 0 || Index > 3) throw text::languageError(report::errnum::kSubscriptOutOfRange);
         const TransferKind& kind = kKinds[Index];
         data_sources::OpenAdc(form, kind.tableName, sDbPath);
         transaction.begin(form.adcDestination.connection());
@@ -251,7 +250,8 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         input.close();
         transaction.commit();
         form.result.outcome = form::TransferOutcome::Completed;
-        window.setLabelCaption(form::Label::ProcessStatus, "สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย '" + sData + "'");
+        window.setLabelCaption(form::Label::ProcessStatus,
+                               "สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย '" + sData + "'");
         window.yield();
         window.setMousePointer(form::kPointerDefault);
 

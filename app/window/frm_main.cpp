@@ -114,7 +114,8 @@ void FrmMain::Form_Load() {
             settings::ReadINI(settingsFile(), form_.globals.CurrentCompanyCode, "MelvarFilePath",
                               settings::kDefaultMelvarFilePath));
         if (!recovered.text.empty()) {
-            port_.messageBox(recovered.text, recovered.setAside ? form::kMsgCritical : form::kMsgOkOnly,
+            port_.messageBox(recovered.text,
+                             recovered.setAside ? form::kMsgCritical : form::kMsgOkOnly,
                              "VELTRA Transfer: database recovery");
         }
 
@@ -211,7 +212,8 @@ void FrmMain::showTransferProgress() {
     prgTransfer_->setValue(static_cast<int>(share * prgTransfer_->maximum()));
     // The time left, at the pace so far; told once a little of the file gives the pace.
     if (share < 0.01 || share >= 1.0) return;
-    const double left = static_cast<double>(transferClock_.elapsed()) / 1000.0 * (1.0 - share) / share;
+    const double left =
+        static_cast<double>(transferClock_.elapsed()) / 1000.0 * (1.0 - share) / share;
     const long seconds = static_cast<long>(left + 0.5);
     prgTransfer_->setFormat(seconds < 60
                                 ? QStringLiteral("%p%  เหลือ %1 วินาที").arg(seconds)

@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "form/form.h"
 #include "app/window/qt_main_window_port.h"
+#include "form/form.h"
 
 class QLabel;
 class QLineEdit;

@@ -58,7 +58,8 @@ void QtMainWindowPort::setLabelCaption(form::Label label, const std::string& cap
 
 void QtMainWindowPort::fitChangedLabels() {
     fitPosted_ = false;
-    for (form::Label label : {form::Label::ProcessStatus, form::Label::RecordCount, form::Label::UseTime}) {
+    for (form::Label label :
+         {form::Label::ProcessStatus, form::Label::RecordCount, form::Label::UseTime}) {
         if (unfittedLabels_ & (1u << static_cast<unsigned>(label))) window_.fitStatusLabel(label);
     }
     unfittedLabels_ = 0;

@@ -26,7 +26,8 @@ void printSelect(const std::string& statement, const std::shared_ptr<data::Conne
     data::Recordset rs;
     rs.Open(statement, conn);
     std::string line;
-    for (int i = 0; i < rs.fieldCount(); ++i) line += (i ? "," : "") + jetdb_csv::headerName(rs.fieldName(i));
+    for (int i = 0; i < rs.fieldCount(); ++i)
+        line += (i ? "," : "") + jetdb_csv::headerName(rs.fieldName(i));
     std::cout << line << '\n';
     for (; !rs.EOF(); rs.MoveNext()) {
         line.clear();

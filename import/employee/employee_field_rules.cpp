@@ -4,9 +4,9 @@
 #include <type_traits>
 #include <variant>
 
+#include "layout/line_mapping.h"
 #include "text/characters.h"
 #include "text/language_error.h"
-#include "layout/line_mapping.h"
 
 namespace importers::employee {
 

@@ -46,7 +46,8 @@ void applyLayoutRow(EmployeeRecord& record, const data::Recordset& layoutRows,
 
 }  // namespace
 
-bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const std::string& sDelimiter) {
+bool ImportToEmployeeMaster(form::Form& form, const std::string& sData,
+                            const std::string& sDelimiter) {
     form::MainWindowPort& window = form.window;
     std::string sEmpNo;
     data::Recordset* layoutRows = nullptr;

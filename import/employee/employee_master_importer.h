@@ -19,6 +19,7 @@ namespace importers::employee {
 // current layout row (empty when there is none) and the error's description, and false is
 // returned.
 // REQUIRES: OpenAdc has bound adcDestination and adcStructure for "Employee Master".
-bool ImportToEmployeeMaster(form::Form& form, const std::string& sData, const std::string& sDelimiter);
+bool ImportToEmployeeMaster(form::Form& form, const std::string& sData,
+                            const std::string& sDelimiter);
 
 }  // namespace importers::employee

@@ -1,10 +1,10 @@
 #include "import/payroll/income_detail_importer.h"
 
 #include "layout/criteria.h"
-#include "text/language_error.h"
 #include "layout/layout_rows.h"
 #include "layout/line_progress.h"
 #include "report/report_error.h"
+#include "text/language_error.h"
 
 namespace importers::payroll {
 

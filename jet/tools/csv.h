@@ -70,6 +70,8 @@ struct CsvField {
     std::string operator()(const jet::Decimal& v) const { return v.toString(); }
 };
 
-inline std::string field(const jet::Value& value) { return std::visit(CsvField{}, value.storage()); }
+inline std::string field(const jet::Value& value) {
+    return std::visit(CsvField{}, value.storage());
+}
 
 }  // namespace jetdb_csv

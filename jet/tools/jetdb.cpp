@@ -22,9 +22,9 @@
 #include "jet/path_text.h"
 #include "jet/program.h"
 #include "jet/tools/csv.h"
+#include "jet/tools/jetdb_commands.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
-#include "jet/tools/jetdb_commands.h"
 
 namespace {
 
@@ -143,7 +143,8 @@ int space(const std::string& file) {
         for (uint32_t page : pages) {
             if (page >= pager.pageCount()) continue;
             jet::PageRef bytes = pager.read(page);
-            if ((*bytes)[0] == jet::page_type::kData) free += jet::data_page::freeSpace(bytes->data(), format);
+            if ((*bytes)[0] == jet::page_type::kData)
+                free += jet::data_page::freeSpace(bytes->data(), format);
         }
         return free;
     };
@@ -164,7 +165,8 @@ int space(const std::string& file) {
             t.longValue += lval.size();
             t.longValueFree += freeOn(lval);
         }
-        for (const jet::IndexDescriptor& d : table.indexDescriptors()) t.index += mapPages(d.usageMap).size();
+        for (const jet::IndexDescriptor& d : table.indexDescriptors())
+            t.index += mapPages(d.usageMap).size();
         tables.push_back(t);
     }
     size_t freePages = 0;
@@ -185,7 +187,8 @@ int space(const std::string& file) {
         freeBytes += t.dataFree + t.longValueFree;
         // Rows packed tight need only the pages their bytes fill; the rest a compact gives back.
         const uint64_t usable = pageSize - format.dataRowTable;
-        const uint64_t used = uint64_t(t.data) * usable - std::min<uint64_t>(t.dataFree, t.data * usable);
+        const uint64_t used =
+            uint64_t(t.data) * usable - std::min<uint64_t>(t.dataFree, t.data * usable);
         const size_t needed = size_t((used + usable - 1) / usable);
         if (t.data > needed) dataSlackPages += t.data - needed;
     }
@@ -198,9 +201,10 @@ int space(const std::string& file) {
                 static_cast<unsigned long long>(freeBytes), mb(freeBytes));
     std::printf("other pages (header, maps, catalog objects without tables): %zu\n", other);
     const size_t saved = freePages + dataSlackPages;
-    std::printf("a compact would save about %zu pages (%.1f MB, %.0f%%): the free pages and the "
-                "data pages its packed rows no longer need (index pages not counted)\n",
-                saved, mb(saved * pageSize), total ? 100.0 * double(saved) / double(total) : 0);
+    std::printf(
+        "a compact would save about %zu pages (%.1f MB, %.0f%%): the free pages and the "
+        "data pages its packed rows no longer need (index pages not counted)\n",
+        saved, mb(saved * pageSize), total ? 100.0 * double(saved) / double(total) : 0);
     return 0;
 }
 

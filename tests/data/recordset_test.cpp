@@ -7,8 +7,8 @@
 #include <fstream>
 #include <random>
 
-#include "data/data_control.h"
 #include "data/conversion.h"
+#include "data/data_control.h"
 #include "jet/path_text.h"
 #include "support/error_number.h"
 #include "support/test_support.h"
@@ -604,7 +604,8 @@ TEST_F(PayrollFiles, JetdbSqlRunsStatementsInOneTransaction) {
     const std::string file = jet::utf8FromPath(payrollPath);
     int status = -1;
     std::string out = runProgram(
-        "jetdb", {"sql", file, "SELECT [Employee#], Amount FROM [Data Calc] WHERE [Employee#]='0012'"},
+        "jetdb",
+        {"sql", file, "SELECT [Employee#], Amount FROM [Data Calc] WHERE [Employee#]='0012'"},
         &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out, "Employee#,Amount\n\"0012\",5000.5000\n");

@@ -41,8 +41,8 @@ class ValueEdges : public ::testing::Test {
     int insert(const std::string& column, const std::string& literal) {
         const int id = ++lastId;
         return errorNumber([&] {
-            db->Execute("INSERT INTO E (Id, " + column + ") VALUES (" + std::to_string(id) +
-                        ", " + literal + ")");
+            db->Execute("INSERT INTO E (Id, " + column + ") VALUES (" + std::to_string(id) + ", " +
+                        literal + ")");
         });
     }
     // The column of the row last inserted, as text.
@@ -53,7 +53,8 @@ class ValueEdges : public ::testing::Test {
         table.scan([&](jet::RowId, const jet::Row& row) {
             if (row[0].is<int32_t>() && row[0].as<int32_t>() == lastId) {
                 out = row[position].isNull() ? "NULL" : data::valueToText(row[position]);
-                if (row[position].is<jet::Decimal>()) out = row[position].as<jet::Decimal>().toString();
+                if (row[position].is<jet::Decimal>())
+                    out = row[position].as<jet::Decimal>().toString();
                 if (row[position].is<jet::Currency>())
                     out = std::to_string(row[position].as<jet::Currency>().units);
                 return false;

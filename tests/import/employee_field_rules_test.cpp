@@ -87,10 +87,11 @@ TEST(CodedFieldRule, WritesCompanionsFirstThenFirstOrLastThreeCharacters) {
     // A missing column fails after the companions were written.
     FakeRecord record;
     const std::vector<std::string> pieces{"A"};
-    EXPECT_EQ(errorNumberOf<RunTimeError>([&] {
-                  importers::employee::applyCodedFieldRule(record, "Section", LineColumn{pieces, 2});
-              }),
-              9);
+    EXPECT_EQ(
+        errorNumberOf<RunTimeError>([&] {
+            importers::employee::applyCodedFieldRule(record, "Section", LineColumn{pieces, 2});
+        }),
+        9);
     EXPECT_EQ(record.writes, (Writes{"SectionTableFor", "SectionType"}));
 }
 
@@ -98,14 +99,17 @@ TEST(EmployeeDateText, YearFirstDigitsMoveIntoTheBuddhistEra) {
     const jet::Value ymd("yyyymmdd");
     EXPECT_EQ(importers::employee::employeeDateText(ymd, "20240315"), "15/03/2567");
     EXPECT_EQ(importers::employee::employeeDateText(ymd, "19991231"), "31/12/2542");
-    EXPECT_EQ(importers::employee::employeeDateText(jet::Value("YYYYMMDD"), "20240315"), "15/03/2567");
+    EXPECT_EQ(importers::employee::employeeDateText(jet::Value("YYYYMMDD"), "20240315"),
+              "15/03/2567");
     EXPECT_EQ(importers::employee::employeeDateText(ymd, "00000001"), "01/00/543");
     EXPECT_EQ(importers::employee::employeeDateText(ymd, "202403"), "03/03/2567");
     for (const char* unwritten : {"00000000", "0", "", "A2024031", "  0000", "-0"}) {
         EXPECT_EQ(importers::employee::employeeDateText(ymd, unwritten), std::nullopt) << unwritten;
     }
     // The leading number is not zero but the first four characters are no year.
-    EXPECT_EQ(errorNumberOf<RunTimeError>([&] { importers::employee::employeeDateText(ymd, "1abc0315"); }), 13);
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [&] { importers::employee::employeeDateText(ymd, "1abc0315"); }),
+              13);
 }
 
 TEST(EmployeeDateText, DayFirstFormsWriteTwoDigitDayAndMonthAndTheColumnsYear) {
@@ -113,18 +117,22 @@ TEST(EmployeeDateText, DayFirstFormsWriteTwoDigitDayAndMonthAndTheColumnsYear) {
         const jet::Value f(format);
         EXPECT_EQ(importers::employee::employeeDateText(f, "5/3/2567"), "05/03/2567") << format;
         EXPECT_EQ(importers::employee::employeeDateText(f, "15/11/2520"), "15/11/2520");
-        EXPECT_EQ(importers::employee::employeeDateText(f, "29/02/2567"), "29/02/2567");  // 2024 CE is leap
+        EXPECT_EQ(importers::employee::employeeDateText(f, "29/02/2567"),
+                  "29/02/2567");  // 2024 CE is leap
         EXPECT_EQ(importers::employee::employeeDateText(f, ""), std::nullopt);
     }
     const jet::Value f("dd/mm/yyyy");
     for (const char* bad : {"31/04/2567", "32/01/2567", "1/13/2567", "0/1/2567", "29/02/2566",
                             "5/3/67", "15-03-2567", "a/b/cdef", "15/03"}) {
-        EXPECT_EQ(errorNumberOf<RunTimeError>([&] { importers::employee::employeeDateText(f, bad); }), 13) << bad;
+        EXPECT_EQ(
+            errorNumberOf<RunTimeError>([&] { importers::employee::employeeDateText(f, bad); }), 13)
+            << bad;
     }
 }
 
 TEST(EmployeeDateText, OtherFormatsWriteTheColumnAndNoFormatWritesNothing) {
-    EXPECT_EQ(importers::employee::employeeDateText(jet::Value("dd-mm-yyyy"), "15-03-2567"), "15-03-2567");
+    EXPECT_EQ(importers::employee::employeeDateText(jet::Value("dd-mm-yyyy"), "15-03-2567"),
+              "15-03-2567");
     EXPECT_EQ(importers::employee::employeeDateText(jet::Value("dd-mm-yyyy"), ""), std::nullopt);
     EXPECT_EQ(importers::employee::employeeDateText(jet::Value(""), "20240315"), std::nullopt);
     EXPECT_EQ(importers::employee::employeeDateText(jet::Value(), "20240315"), std::nullopt);
@@ -134,7 +142,8 @@ TEST(EmployeeDateText, OtherFormatsWriteTheColumnAndNoFormatWritesNothing) {
     const std::vector<std::string> pieces{"20240315"};
     importers::employee::applyDateRule(record, "Birth date", jet::Value(), LineColumn{pieces, 5});
     EXPECT_TRUE(record.writes.empty());
-    importers::employee::applyDateRule(record, "Resign Date", jet::Value("yyyymmdd"), LineColumn{pieces, 1});
+    importers::employee::applyDateRule(record, "Resign Date", jet::Value("yyyymmdd"),
+                                       LineColumn{pieces, 1});
     EXPECT_EQ(record.text("Resign Date"), "15/03/2567");
     EXPECT_TRUE(importers::employee::isDateField("Resign Date"));
     EXPECT_FALSE(importers::employee::isDateField("Resign date"));

@@ -212,7 +212,8 @@ TEST(DetailLookupStatement, IsBuiltPieceByPiece) {
               "SELECT [Data Variant Detail].* FROM [Data Variant Detail] WHERE ((([Data Variant "
               "Detail].[Employee#])='7') AND (([Data Variant Detail].[Type for])='D') AND "
               "(([Data Variant Detail].Type)='1') AND (([Data Variant Detail].Code)=''));");
-    EXPECT_THROW(importers::payroll::detailLookupStatement("pm", "E001", {"I", "01", "02"}), report::RunTimeError);
+    EXPECT_THROW(importers::payroll::detailLookupStatement("pm", "E001", {"I", "01", "02"}),
+                 report::RunTimeError);
 }
 
 }  // namespace

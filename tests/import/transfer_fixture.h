@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "form/form.h"
 #include "app/logic/transfer_command.h"
 #include "data/data_control.h"
 #include "data_sources/data_sources.h"
-#include "text/windows874.h"
+#include "form/form.h"
 #include "support/recording_window.h"
 #include "support/test_support.h"
+#include "text/windows874.h"
 
 namespace testing_support {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 
 #include "jet/coding.h"
-#include "jet/empty_database.h"
 #include "jet/create_sample_schema.h"
 #include "jet/create_table.h"
 #include "jet/create_test_pager.h"
 #include "jet/database.h"
+#include "jet/empty_database.h"
 #include "jet/tdef_writer.h"
 #include "support/error_number.h"
 #include "support/test_support.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "jet/coding.h"
-#include "jet/empty_database.h"
 #include "jet/create_test_pager.h"
+#include "jet/empty_database.h"
 #include "support/test_support.h"
 
 using namespace testing_support;

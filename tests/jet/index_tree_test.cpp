@@ -272,7 +272,8 @@ TEST(IndexPageEncoding, RewritingTheChangedTailGivesTheWholeEncoding) {
     auto randomEntry = [&](const jet::IndexPage& page) {
         std::vector<uint8_t> e = {0x7F, 0x41, 0x42};  // a shared lead, as text keys have
         const size_t extra = 1 + random() % 12;
-        for (size_t k = 0; k < extra; ++k) e.push_back(uint8_t(random() % 6 == 0 ? 0x50 : random()));
+        for (size_t k = 0; k < extra; ++k)
+            e.push_back(uint8_t(random() % 6 == 0 ? 0x50 : random()));
         if (random() % 9 == 0) e[1] = uint8_t(random());  // now and then a shorter prefix
         jet::appendEntryTrailer(e, jet::RowId{uint32_t(100 + random() % 50), uint8_t(random())});
         if (!page.leaf()) e.insert(e.end(), {0, 0, 1, uint8_t(random())});  // the child

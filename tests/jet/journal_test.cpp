@@ -32,7 +32,9 @@ namespace journal = jet::journal;
 
 constexpr uint32_t kPage = 4096;
 
-fs::path journalOf(const fs::path& db) { return fs::path(db.string() + ".jnl"); }
+fs::path journalOf(const fs::path& db) {
+    return fs::path(db.string() + ".jnl");
+}
 fs::path setAsideOf(const fs::path& db, int n = 1) {
     return fs::path(db.string() + ".jnl-unmatched" + (n == 1 ? "" : "-" + std::to_string(n)));
 }
@@ -93,11 +95,13 @@ struct SmallCommit {
     journal::Action judge(const std::vector<std::vector<uint8_t>>& file) const {
         journal::Decoded d = journal::decode(bytes);
         EXPECT_EQ(d.shape, journal::Shape::Complete);
-        return journal::judge(d.journal, file.size() * kPage, [&](uint32_t page, uint8_t* out) {
-                   if (page >= file.size()) return false;
-                   std::memcpy(out, file[page].data(), kPage);
-                   return true;
-               }).action;
+        return journal::judge(d.journal, file.size() * kPage,
+                              [&](uint32_t page, uint8_t* out) {
+                                  if (page >= file.size()) return false;
+                                  std::memcpy(out, file[page].data(), kPage);
+                                  return true;
+                              })
+            .action;
     }
 };
 
@@ -233,8 +237,8 @@ TEST(JournalBinding, ReplacedOrChangedFileIsLeftAlone) {
         SCOPED_TRACE(n);
         expectSetAside(db, bytes, n);
     };
-    again(torn + std::string(3 * kPage, '\0'), 1);         // bigger
-    again(torn.substr(0, torn.size() - 3 * kPage), 2);     // smaller
+    again(torn + std::string(3 * kPage, '\0'), 1);                    // bigger
+    again(torn.substr(0, torn.size() - 3 * kPage), 2);                // smaller
     again(readFile(copyFixture("delTestV2000.mdb", dir.path())), 3);  // unrelated
     std::string onePage = torn;
     onePage[2 * kPage + 300] ^= 0x5A;  // another program changed one journaled page
@@ -357,8 +361,8 @@ TEST(JournalBinding, JetdbRecoversFirstAndSaysSo) {
     EXPECT_NE(missing.find("no such database file"), std::string::npos) << missing;
 
     killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
-    std::string err = testing_support::runCommand(jetdb + " tables " + quotedDb + " 2>&1 >/dev/null",
-                                                  &status);
+    std::string err =
+        testing_support::runCommand(jetdb + " tables " + quotedDb + " 2>&1 >/dev/null", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(err.find("played back"), std::string::npos) << err;
     EXPECT_EQ(readFile(db), original);

@@ -14,10 +14,10 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
-#include "support/error_number.h"
 #include "jet/file.h"
 #include "jet/path_text.h"
 #include "support/child_process.h"
+#include "support/error_number.h"
 #include "support/test_support.h"
 
 namespace {
@@ -33,7 +33,9 @@ using testing_support::errorNumberOf;
 using testing_support::readFile;
 using testing_support::TempDir;
 
-fs::path journalOf(const fs::path& db) { return fs::path(db.string() + ".jnl"); }
+fs::path journalOf(const fs::path& db) {
+    return fs::path(db.string() + ".jnl");
+}
 
 // Changes a few existing pages and appends two: the transaction every commit test uses.
 void makeChanges(Pager& pager) {
@@ -80,8 +82,8 @@ VELTRA_CHILD_ROLE(secondWriter) {
 // holdLockFile LDB: another program holding the lock file; says "locked", then waits to be
 // killed.
 VELTRA_CHILD_ROLE(holdLockFile) {
-    jet::File file = jet::File::open(jet::pathFromUtf8(args.at(0)), jet::FileMode::OpenAlways,
-                                     "cannot open");
+    jet::File file =
+        jet::File::open(jet::pathFromUtf8(args.at(0)), jet::FileMode::OpenAlways, "cannot open");
     if (!file.tryLock()) return 1;
     std::cout << "locked" << std::endl;
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
@@ -256,9 +258,10 @@ TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
     std::string original = readFile(db);
     auto pager = Pager::open(db, OpenMode::ReadWrite);
 
-    std::vector<std::pair<FaultPoint, uint64_t>> steps = {
-        {FaultPoint::JournalWrite, 0}, {FaultPoint::JournalSync, 0}, {FaultPoint::FileSync, 0},
-        {FaultPoint::JournalDelete, 0}};
+    std::vector<std::pair<FaultPoint, uint64_t>> steps = {{FaultPoint::JournalWrite, 0},
+                                                          {FaultPoint::JournalSync, 0},
+                                                          {FaultPoint::FileSync, 0},
+                                                          {FaultPoint::JournalDelete, 0}};
     for (uint64_t i = 0; i < 5; ++i) steps.push_back({FaultPoint::PageWrite, i});
     for (auto [point, count] : steps) {
         SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
@@ -298,9 +301,11 @@ TEST(PagerCommit, FaultAtEveryStepLeavesFileUnchanged) {
 // The process dies at an exact step of a commit; re-opening restores the committed file.
 TEST(PagerCommit, KilledAtEveryStepRecoversOnOpen) {
     TempDir dir;
-    std::vector<std::pair<FaultPoint, uint64_t>> steps = {
-        {FaultPoint::JournalSync, 0}, {FaultPoint::PageWrite, 0}, {FaultPoint::PageWrite, 3},
-        {FaultPoint::FileSync, 0},    {FaultPoint::JournalDelete, 0}};
+    std::vector<std::pair<FaultPoint, uint64_t>> steps = {{FaultPoint::JournalSync, 0},
+                                                          {FaultPoint::PageWrite, 0},
+                                                          {FaultPoint::PageWrite, 3},
+                                                          {FaultPoint::FileSync, 0},
+                                                          {FaultPoint::JournalDelete, 0}};
     for (auto [point, count] : steps) {
         SCOPED_TRACE(testing::Message() << int(point) << "/" << count);
         fs::path db = copyFixture("testV2000.mdb", dir.path());
@@ -369,7 +374,8 @@ TEST(PagerLocking, SecondWriterAndHeldLockFileRefused) {
     {
         ChildProcess holder = ChildProcess::start("holdLockFile", {jet::utf8FromPath(ldb)});
         ASSERT_EQ(holder.readLine(), "locked");
-        EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::InUse);
+        EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
+                  ErrorCode::InUse);
         EXPECT_TRUE(fs::exists(ldb)) << "another program's lock file is left alone";
         holder.kill();
         holder.wait();
@@ -383,7 +389,8 @@ TEST(PagerLocking, ReadOnlyFileRefusedAtOpen) {
     TempDir dir;
     fs::path db = copyFixture("testV2000.mdb", dir.path());
     testing_support::setReadOnly(jet::utf8FromPath(db), true);
-    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }), ErrorCode::ReadOnly);
+    EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, OpenMode::ReadWrite); }),
+              ErrorCode::ReadOnly);
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadOnly));
     testing_support::setReadOnly(jet::utf8FromPath(db), false);
     EXPECT_TRUE(Pager::open(db, OpenMode::ReadWrite)->writable());

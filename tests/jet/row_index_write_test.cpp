@@ -125,8 +125,9 @@ TEST(RowIndexWrite, AutoNumberAndUniqueKeys) {
     auto second = Database::open(other, OpenMode::ReadWrite);
     Table t1 = second->table("Table1");
     std::string bytes = readFile(other);
-    Row row{Value("abcdefg"), Value("x"), Value(uint8_t(1)), Value(int16_t(1)), Value(int32_t(1)),
-            Value(1.0), Value(DateTime{40000}), Value(Currency{10000}), Value(true)};
+    Row row{Value("abcdefg"),  Value("x"), Value(uint8_t(1)),      Value(int16_t(1)),
+            Value(int32_t(1)), Value(1.0), Value(DateTime{40000}), Value(Currency{10000}),
+            Value(true)};
     EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::DuplicateKey);
     row[0] = Value();
     EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::NullNotAllowed);
@@ -167,7 +168,8 @@ TEST(RowRelationships, ReferencesRefusedOrCascaded) {
         std::sort(out.begin(), out.end());
         return out;
     };
-    Row row{Value(int32_t(7)), Value(int32_t(99)), Value(int32_t(10)), Value("new"), Value(int32_t(0))};
+    Row row{Value(int32_t(7)), Value(int32_t(99)), Value(int32_t(10)), Value("new"),
+            Value(int32_t(0))};
     EXPECT_EQ(errorNumberOf<Error>([&] { t1.insert(row); }), ErrorCode::Relationship)
         << "no Table2 row 99";
     row[1] = Value(int32_t(2));

@@ -19,7 +19,6 @@ using testing_support::Output;
 using testing_support::runProgram;
 using testing_support::TempDir;
 
-
 TEST(Seek, TextKeysAreCaseInsensitiveAndFindTheirRows) {
     auto db = Database::open(fixturePath("testV2000.mdb"), OpenMode::ReadOnly);
     jet::Table t = db->table("Table1");

@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "create_sample_schema.h"
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
@@ -15,7 +16,6 @@
 #include "jet/pager.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
-#include "create_sample_schema.h"
 #include "support/test_support.h"
 
 namespace {
@@ -25,7 +25,9 @@ using namespace jet;
 using testing_support::runCommand;
 using testing_support::TempDir;
 
-std::string shell(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string shell(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
 
 TEST(DataPageSlots, DeletedSlotsAreTakenAgainAndTrailingOnesDropped) {
     const JetFormat& format = JetFormat::jet4();
@@ -61,7 +63,8 @@ TEST(DataPageSlots, DeletedSlotsAreTakenAgainAndTrailingOnesDropped) {
     EXPECT_EQ(data_page::slotCount(page.data(), format), 0);
     EXPECT_TRUE(data_page::holdsNoRows(page.data(), format));
     EXPECT_EQ(data_page::freeSpace(page.data(), format), fullFree + 5 * (30 + 2));
-    EXPECT_EQ(getU16(page.data() + format.dataFreeSpace), data_page::freeSpace(page.data(), format));
+    EXPECT_EQ(getU16(page.data() + format.dataFreeSpace),
+              data_page::freeSpace(page.data(), format));
 }
 
 TEST(DataPageSlots, AFullSlotTableTakesRowsOnlyInEmptiedSlots) {
@@ -222,9 +225,8 @@ TEST(SpaceReuse, EmptiedPagesOfEveryKindAreFreedAndTakenAgain) {
     f.db.reset();
     f.pager.reset();
     int status = 0;
-    const std::string report = runCommand(std::string(VELTRA_BINARY_DIR) + "/jetdb space " +
-                                              shell(file),
-                                          &status);
+    const std::string report =
+        runCommand(std::string(VELTRA_BINARY_DIR) + "/jetdb space " + shell(file), &status);
     EXPECT_EQ(status, 0) << report;
     EXPECT_NE(report.find("free pages (free-page map): " + std::to_string(freed.size()) + " "),
               std::string::npos)
@@ -297,7 +299,9 @@ TEST(SpaceReuse, RandomMixKeepsTheFileSound) {
         for (int change = 0; change < 150; ++change) {
             auto rows = f.rows();
             const int kind = int(random() % 10);
-            const size_t note = random() % 20 == 0 ? 5000 : random() % 5 == 0 ? 1500 : random() % 60;
+            const size_t note = random() % 20 == 0  ? 5000
+                                : random() % 5 == 0 ? 1500
+                                                    : random() % 60;
             if (kind < 4 || rows.size() < 50) {
                 f.table().insert(payRow(next, note));
                 live.insert(next++);

@@ -29,7 +29,7 @@ void writeMapPage(jet::Pager& pager, uint32_t page, const std::vector<std::vecto
 }
 
 class UsageMapRead : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         pager_ = jet::Pager::create(dir_ / "maps.mdb", 4096);
         pager_->begin();

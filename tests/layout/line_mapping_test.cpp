@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "text/characters.h"
-#include "text/elapsed_time.h"
 #include "layout/line_mapping.h"
 #include "report/run_time_error.h"
 #include "support/error_number.h"
+#include "text/characters.h"
+#include "text/elapsed_time.h"
 
 namespace {
 
@@ -134,8 +134,7 @@ TEST(ElapsedTimeText, ShowsHoursMinutesSecondsOfTheTimeOfDay) {
     auto after = [&](double seconds) { return jet::DateTime{start.oleDate + seconds / 86400.0}; };
     EXPECT_EQ(text::elapsedTimeText(start, start), "0 ชม. 0 นาที 0 วินาที");
     EXPECT_EQ(text::elapsedTimeText(start, after(187)), "0 ชม. 3 นาที 7 วินาที");
-    EXPECT_EQ(text::elapsedTimeText(start, after(3600 * 13 + 60 * 5 + 59)),
-              "13 ชม. 5 นาที 59 วินาที");
+    EXPECT_EQ(text::elapsedTimeText(start, after(3600 * 13 + 60 * 5 + 59)), "13 ชม. 5 นาที 59 วินาที");
     EXPECT_EQ(text::elapsedTimeText(start, after(86400 + 3661)), "1 ชม. 1 นาที 1 วินาที");
     EXPECT_EQ(text::elapsedTimeText(start, after(0.6)), "0 ชม. 0 นาที 1 วินาที");
     EXPECT_EQ(text::elapsedTimeText(start, after(-65)), "0 ชม. 1 นาที 5 วินาที");

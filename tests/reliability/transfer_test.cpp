@@ -207,16 +207,15 @@ TEST_F(TransferTest, AKillInsideTheCommitIsSeenTheSameByEveryReader) {
         fs::file_time_type written;
         // Evidence of three moments of the commit: its journal appears; the file is first
         // written; the file grows.
-        const std::function<bool()> moments[] = {
-            [&] { return fs::exists(journal); },
-            [&] {
-                std::error_code ec;
-                return fs::last_write_time(db_, ec) != written;
-            },
-            [&] {
-                std::error_code ec;
-                return fs::file_size(db_, ec) > size;
-            }};
+        const std::function<bool()> moments[] = {[&] { return fs::exists(journal); },
+                                                 [&] {
+                                                     std::error_code ec;
+                                                     return fs::last_write_time(db_, ec) != written;
+                                                 },
+                                                 [&] {
+                                                     std::error_code ec;
+                                                     return fs::file_size(db_, ec) > size;
+                                                 }};
         for (const auto& evidence : moments) {
             restorePristine();
             written = fs::last_write_time(db_);
@@ -232,8 +231,10 @@ TEST_F(TransferTest, AKillInsideTheCommitIsSeenTheSameByEveryReader) {
             }
         }
     }
-    std::printf("[ reliability ] kills inside the commit seen by other programs: %d before, "
-                "%d after, %d torn\n", seen[0], seen[1], seen[2]);
+    std::printf(
+        "[ reliability ] kills inside the commit seen by other programs: %d before, "
+        "%d after, %d torn\n",
+        seen[0], seen[1], seen[2]);
 }
 
 // A clerk restores a backup over a database whose transfer was killed inside its commit: the

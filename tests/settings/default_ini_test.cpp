@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "text/windows874.h"
 #include "report/report_error.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
+#include "text/windows874.h"
 
 namespace {
 

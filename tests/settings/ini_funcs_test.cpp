@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "text/windows874.h"
 #include "report/report_error.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
+#include "text/windows874.h"
 
 namespace {
 

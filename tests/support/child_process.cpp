@@ -41,7 +41,9 @@ std::string childRoleValue(const std::string& role, const std::vector<std::strin
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : process_(other.process_), output_(other.output_), ended_(other.ended_),
+    : process_(other.process_),
+      output_(other.output_),
+      ended_(other.ended_),
       status_(other.status_) {
     other.process_ = -1;
     other.output_ = -1;

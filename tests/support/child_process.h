@@ -21,7 +21,7 @@ using ChildRole = int (*)(const std::vector<std::string>& args);
 bool registerChildRole(const char* name, ChildRole role);
 
 class ChildProcess {
-public:
+  public:
     // This test program again, playing `role` with `args`.
     static ChildProcess start(const std::string& role, const std::vector<std::string>& args = {});
     ChildProcess(ChildProcess&& other) noexcept;
@@ -35,7 +35,7 @@ public:
     // Waits for the child to end; its exit status (-1 when killed).
     int wait();
 
-private:
+  private:
     ChildProcess() = default;
     intptr_t process_ = -1;  // pid or process HANDLE
     intptr_t output_ = -1;   // read end of the child's standard output
@@ -49,8 +49,8 @@ void setReadOnly(const std::string& utf8Path, bool readOnly);
 
 }  // namespace testing_support
 
-#define VELTRA_CHILD_ROLE(name)                                                                   \
-    static int name(const std::vector<std::string>& args);                                       \
-    [[maybe_unused]] static const bool name##Registered =                                        \
-        ::testing_support::registerChildRole(#name, name);                                       \
+#define VELTRA_CHILD_ROLE(name)                            \
+    static int name(const std::vector<std::string>& args); \
+    [[maybe_unused]] static const bool name##Registered =  \
+        ::testing_support::registerChildRole(#name, name); \
     static int name([[maybe_unused]] const std::vector<std::string>& args)

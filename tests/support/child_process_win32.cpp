@@ -19,7 +19,9 @@ std::string childRoleValue(const std::string& role, const std::vector<std::strin
 
 namespace {
 
-HANDLE handleOf(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE handleOf(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 // Test output as on every system (no CR added): ctest reads the test lists from it, and roles
 // answer through it.
@@ -28,7 +30,9 @@ HANDLE handleOf(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
     return true;
 }();
 
-std::wstring wide(const std::string& utf8) { return jet::pathFromUtf8(utf8).wstring(); }
+std::wstring wide(const std::string& utf8) {
+    return jet::pathFromUtf8(utf8).wstring();
+}
 
 }  // namespace
 
@@ -51,8 +55,8 @@ ChildProcess ChildProcess::start(const std::string& role, const std::vector<std:
     startup.hStdOutput = writeEnd;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, nullptr, &startup, &info);
+    const BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &info);
     SetEnvironmentVariableW(L"VELTRA_CHILD_ROLE", nullptr);
     CloseHandle(writeEnd);
     if (!started) {

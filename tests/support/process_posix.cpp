@@ -25,8 +25,8 @@ std::string runCommand(const std::string& command, int* status) {
     return out;
 }
 
-std::string runProgram(const std::string& name, const std::vector<std::string>& args,
-                       int* status, Output output, const std::filesystem::path& input) {
+std::string runProgram(const std::string& name, const std::vector<std::string>& args, int* status,
+                       Output output, const std::filesystem::path& input) {
     const std::string program = std::string(VELTRA_BINARY_DIR) + "/" + name;
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -47,15 +47,17 @@ std::wstring quotedArgument(const std::wstring& arg) {
 
 }  // namespace
 
-std::string runProgram(const std::string& name, const std::vector<std::string>& args,
-                       int* status, Output output, const std::filesystem::path& input) {
+std::string runProgram(const std::string& name, const std::vector<std::string>& args, int* status,
+                       Output output, const std::filesystem::path& input) {
     const std::wstring program =
         jet::pathFromUtf8(std::string(VELTRA_BINARY_DIR) + "/" + name + ".exe").wstring();
     std::wstring commandLine = quotedArgument(program);
-    for (const std::string& a : args) commandLine += L" " + quotedArgument(jet::pathFromUtf8(a).wstring());
+    for (const std::string& a : args)
+        commandLine += L" " + quotedArgument(jet::pathFromUtf8(a).wstring());
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("cannot make a pipe");
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        throw std::runtime_error("cannot make a pipe");
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE null = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                               OPEN_EXISTING, 0, nullptr);
@@ -69,8 +71,8 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     startup.hStdOutput = output == Output::Errors ? null : writeEnd;
     startup.hStdError = output == Output::Standard ? null : writeEnd;
     PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                                        TRUE, 0, nullptr, nullptr, &startup, &info);
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, nullptr, &startup, &info);
     CloseHandle(writeEnd);
     CloseHandle(null);
     if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
@@ -81,7 +83,8 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     std::string out;
     std::array<char, 4096> buf;
     DWORD n = 0;
-    while (ReadFile(readEnd, buf.data(), DWORD(buf.size()), &n, nullptr) && n > 0) out.append(buf.data(), n);
+    while (ReadFile(readEnd, buf.data(), DWORD(buf.size()), &n, nullptr) && n > 0)
+        out.append(buf.data(), n);
     CloseHandle(readEnd);
     WaitForSingleObject(info.hProcess, INFINITE);
     DWORD code = 0;

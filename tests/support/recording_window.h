@@ -19,7 +19,7 @@
 namespace testing_support {
 
 class RecordingWindow : public form::MainWindowPort {
-public:
+  public:
     struct Message {
         std::string prompt;
         int style;
@@ -93,7 +93,7 @@ public:
 };
 
 class RecordingErrorReports {
-public:
+  public:
     struct Report {
         int32_t number = 0;
         std::string description, source, owner, context;
@@ -101,13 +101,10 @@ public:
 
     RecordingErrorReports() {
         auto reports = reports_;
-        report::registerComponent(report::kErrorReportClassId, [reports] {
-            return std::make_unique<Component>(reports);
-        });
+        report::registerComponent(report::kErrorReportClassId,
+                                  [reports] { return std::make_unique<Component>(reports); });
     }
-    ~RecordingErrorReports() {
-        report::registerComponent(report::kErrorReportClassId, nullptr);
-    }
+    ~RecordingErrorReports() { report::registerComponent(report::kErrorReportClassId, nullptr); }
     RecordingErrorReports(const RecordingErrorReports&) = delete;
     RecordingErrorReports& operator=(const RecordingErrorReports&) = delete;
 
@@ -119,9 +116,9 @@ public:
     }
     void clear() { reports_->clear(); }
 
-private:
+  private:
     class Component : public report::ErrorReportComponent {
-    public:
+      public:
         explicit Component(std::shared_ptr<std::vector<Report>> sink) : sink_(std::move(sink)) {}
         void setErrorNumber(int32_t number) override { current_.number = number; }
         void setErrorDescription(const std::string& d) override { current_.description = d; }
@@ -130,7 +127,7 @@ private:
         void setContext(const std::string& c) override { current_.context = c; }
         void report() override { sink_->push_back(current_); }
 
-    private:
+      private:
         std::shared_ptr<std::vector<Report>> sink_;
         Report current_;
     };

@@ -11,7 +11,7 @@ namespace testing_support {
 
 // A fresh folder under the system's temporary directory, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,17 +19,26 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Every Access-written fixture database, Jet 3 nwind.mdb included.
-inline constexpr const char* kAllFixtures[] = {
-    "DateTestDatabase.mdb",      "bigIndexTestV2000.mdb",  "compIndexTestV2000.mdb",
-    "delColTestV2000.mdb",       "delTestV2000.mdb",       "empty.mdb",
-    "empty2003.mdb",             "emptyJet4.mdb",          "fixedNumericTestV2000.mdb",
-    "indexTestV2000.mdb",        "nwind.mdb",              "overflowTestV2000.mdb",
-    "testPromotionV2000.mdb",    "testUnicodeCompV2003.mdb", "testV2000.mdb"};
+inline constexpr const char* kAllFixtures[] = {"DateTestDatabase.mdb",
+                                               "bigIndexTestV2000.mdb",
+                                               "compIndexTestV2000.mdb",
+                                               "delColTestV2000.mdb",
+                                               "delTestV2000.mdb",
+                                               "empty.mdb",
+                                               "empty2003.mdb",
+                                               "emptyJet4.mdb",
+                                               "fixedNumericTestV2000.mdb",
+                                               "indexTestV2000.mdb",
+                                               "nwind.mdb",
+                                               "overflowTestV2000.mdb",
+                                               "testPromotionV2000.mdb",
+                                               "testUnicodeCompV2003.mdb",
+                                               "testV2000.mdb"};
 
 // Path of a fixture database (never to be opened for writing: copy it first).
 std::filesystem::path fixturePath(const std::string& name);

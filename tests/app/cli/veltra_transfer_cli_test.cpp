@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "text/windows874.h"
 #include "support/test_support.h"
+#include "text/windows874.h"
 
 namespace {
 

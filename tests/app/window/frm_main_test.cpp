@@ -22,12 +22,12 @@
 #include "app/window/message_box_error_report.h"
 #include "app/window/path_field.h"
 #include "app/window/tab_control.h"
+#include "app/window/window_test_support.h"
 #include "jet/create_sample_schema.h"
 #include "jet/database.h"
 #include "settings/default_ini.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
-#include "app/window/window_test_support.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "app/window/layout_grid.h"
 #include "app/window/layout_table_model.h"
-#include "report/run_time_error.h"
 #include "app/window/window_test_support.h"
+#include "report/run_time_error.h"
 
 namespace {
 

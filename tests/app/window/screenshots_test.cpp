@@ -17,11 +17,11 @@
 
 #include "app/window/frm_main.h"
 #include "app/window/tab_control.h"
+#include "app/window/window_test_support.h"
 #include "jet/create_sample_schema.h"
 #include "jet/database.h"
 #include "settings/ini_funcs.h"
 #include "support/test_support.h"
-#include "app/window/window_test_support.h"
 
 namespace {
 
