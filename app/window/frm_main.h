@@ -1,6 +1,7 @@
 // FrmMain: the program's one window, frmMain.
 //
-// Construction (frm_main_design.cpp) builds every control of the design at its fixed place and
+// Construction (frm_main_design.cpp) builds every control of the shared design table
+// (form/frm_main_design.h) at its fixed place and
 // gives it its initial contents; behaviour (frm_main.cpp) holds the window's event handlers under
 // their documented names. The window owns the shared Form (data controls, program-wide values,
 // transfer state) and its QtMainWindowPort, through which the logic reaches the controls.
@@ -24,6 +25,7 @@
 
 #include "app/window/qt_main_window_port.h"
 #include "form/form.h"
+#include "form/frm_main_design.h"
 
 class QLabel;
 class QLineEdit;
@@ -93,12 +95,10 @@ class FrmMain : public QWidget {
   private:
     // Construction.
     void createControls();
-    void createCommonTab(QWidget* page);
-    void createTransferTabs();
-    QTableView* createGrid(int tab, const char* name, int modelIndex, bool withFormat);
-    QPushButton* createTransferButton(int tab, int16_t index, int left);
+    QWidget* createControl(const form::ControlDesign& design);
+    QTableView* createGrid(QWidget* parent, std::string_view name);
     void connectHandlers();
-    void addAccessKey(QLineEdit* field, const QString& keys);
+    void addAccessKey(QWidget* field, const QString& keys);
 
     // Behaviour.
     void txtDir_Changed(int16_t index);

@@ -10,6 +10,8 @@
 #include <QFont>
 #include <QString>
 
+#include "form/frm_main_design.h"
+
 namespace app::window {
 
 // REQUIRES: a QGuiApplication exists. Idempotent.
@@ -21,18 +23,10 @@ int pointsToPixels(double points);
 // A font of `family` at `points`, bold when asked.
 QFont designFont(const QString& family, double points, bool bold = false);
 
-inline QFont tahoma12() {
-    return designFont(QStringLiteral("Tahoma"), 12);
-}
-inline QFont msSansSerif12(bool bold = false) {
-    return designFont(QStringLiteral("MS Sans Serif"), 12, bold);
-}
-inline QFont gridFont() {
-    return designFont(QStringLiteral("MS Sans Serif"), 9.75);
-}
-// The window's default font, for controls the design gives no font.
-inline QFont windowDefaultFont() {
-    return designFont(QStringLiteral("MS Sans Serif"), 8);
+// A font of the design; nullptr is the window's default font.
+inline QFont designFont(const form::FontDesign* font) {
+    if (font == nullptr) font = &form::kFontDefault;
+    return designFont(QString::fromUtf8(font->family), font->points, font->bold);
 }
 
 }  // namespace app::window

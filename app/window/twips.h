@@ -6,13 +6,11 @@
 
 #include <QRect>
 
+#include "form/frm_main_design.h"
+
 namespace app::window {
 
-inline constexpr int kTwipsPerPixel = 15;
-
-constexpr int twipsToPixels(int twips) {
-    return (twips * 2 + kTwipsPerPixel) / (2 * kTwipsPerPixel);
-}
+using form::twipsToPixels;
 
 // A rectangle given as left, top, width and height in twips.
 inline QRect twipsRect(int left, int top, int width, int height) {
