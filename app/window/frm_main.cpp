@@ -9,11 +9,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <cmath>
 
-#include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/window_session.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
 #include "app/window/message_box_error_report.h"
@@ -24,8 +23,6 @@
 #include "data_sources/data_sources.h"
 #include "report/report_error.h"
 #include "settings/default_ini.h"
-#include "settings/ini_funcs.h"
-#include "text/language_error.h"
 
 #ifndef VELTRA_VERSION_MAJOR
 #error "the build gives the program's version as VELTRA_VERSION_MAJOR, _MINOR and _REVISION"
@@ -41,25 +38,10 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), text.size());
 }
 
-// The stored current tab as a 16-bit integer, converted as the platform converts a text to a
-// whole number: blanks around it ignored, a decimal fraction rounded half to even.
-int16_t tabSettingToInteger(const std::string& text) {
-    const QString trimmed = fromUtf8(text).trimmed();
-    bool ok = false;
-    const double number = trimmed.toDouble(&ok);
-    if (!ok || trimmed.isEmpty() || !std::isfinite(number)) {
-        throw text::languageError(report::errnum::kTypeMismatch);
-    }
-    const double rounded = std::nearbyint(number);  // the default rounding mode: half to even
-    if (rounded < -32768.0 || rounded > 32767.0)
-        throw text::languageError(report::errnum::kOverflow);
-    return static_cast<int16_t>(rounded);
-}
-
 }  // namespace
 
 QString versionText(int major, int minor, int revision) {
-    return QStringLiteral("Version.%1.%2.%3").arg(major).arg(minor).arg(revision);
+    return fromUtf8(app::versionText(major, minor, revision));
 }
 
 FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
@@ -90,10 +72,6 @@ void FrmMain::connectHandlers() {
     txtCompanyCode_->installEventFilter(this);
 }
 
-std::string FrmMain::settingsFile() const {
-    return settings::settingsFilePath(form_.globals.ProgramFolder);
-}
-
 void FrmMain::Form_Load() {
     try {
         lblVersion_->setText(
@@ -102,33 +80,7 @@ void FrmMain::Form_Load() {
         // has room, so the whole version can be read.
         lblVersion_->resize(qMax(lblVersion_->width(), lblVersion_->sizeHint().width()),
                             lblVersion_->height());
-        form_.globals.ProgramFolder = programFolder_.toStdString();
-        report::setErrorLogFolder(form_.globals.ProgramFolder);
-
-        form_.globals.CurrentCompanyCode =
-            settings::ReadINI(settingsFile(), "Settings", "CompanyCode", "Sample");
-        txtCompanyCode_->setText(fromUtf8(form_.globals.CurrentCompanyCode));
-
-        // Before any grid reads a database: what an interrupted transfer left is put right.
-        const app::RecoveryNotice recovered = app::recoverDatabases(
-            settings::ReadINI(settingsFile(), form_.globals.CurrentCompanyCode, "MelvarFilePath",
-                              settings::kDefaultMelvarFilePath));
-        if (!recovered.text.empty()) {
-            port_.messageBox(recovered.text,
-                             recovered.setAside ? form::kMsgCritical : form::kMsgOkOnly,
-                             "VELTRA Transfer: database recovery");
-        }
-
-        settings::ReadDefaultINI(form_);
-        data_sources::OpenLayoutTable(form_);
-        refreshGrids();
-
-        const int16_t tab =
-            tabSettingToInteger(settings::ReadINI(settingsFile(), "Settings", "SSTab1", "0"));
-        if (tab < 0 || tab >= SSTab1_->count()) {
-            throw text::languageError(380, "Invalid property value");
-        }
-        SSTab1_->setCurrentIndex(tab);
+        app::loadWindow(form_, programFolder_.toStdString(), [this] { refreshGrids(); });
     } catch (...) {
         report::ReportError(kOwner, "Form_Load()");
     }
@@ -138,7 +90,7 @@ void FrmMain::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     try {
-        settings::SaveDefaultINI(form_);
+        app::unloadWindow(form_);
     } catch (...) {
         report::ReportError(kOwner, "Form_Unload()");
     }

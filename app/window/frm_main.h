@@ -105,7 +105,6 @@ class FrmMain : public QWidget {
     enum Notice { kNoticePath, kNoticeBusy };
     void setNotice(Notice notice, const QString& text);
     void showResult();
-    std::string settingsFile() const;
 
     QString programFolder_;
     QtMainWindowPort port_;
