@@ -34,10 +34,13 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 
+namespace app {
+class LayoutRowStore;
+}  // namespace app
+
 namespace app::window {
 
 class CommonDialog;
-class LayoutRowStore;
 class LayoutTableModel;
 class PathField;
 class TabControl;
@@ -136,7 +139,7 @@ class FrmMain : public QWidget {
     QLineEdit* txtPeriod_ = nullptr;  // txtPeriod(0)
     std::array<QPushButton*, 4> cmdTransfer_{};
     std::array<LayoutTableModel*, 4> gridModels_{};
-    std::array<std::unique_ptr<LayoutRowStore>, 4> gridStores_;
+    std::array<std::unique_ptr<app::LayoutRowStore>, 4> gridStores_;
 };
 
 }  // namespace app::window

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <map>
 
+#include "app/logic/data_control_row_store.h"
 #include "app/window/common_dialog.h"
-#include "app/window/data_control_row_store.h"
 #include "app/window/file_button_picture.h"
 #include "app/window/frm_main.h"
 #include "app/window/layout_grid.h"
@@ -180,7 +180,7 @@ QTableView* FrmMain::createGrid(QWidget* parent, std::string_view name) {
     for (size_t index = 0; index < sources.size(); ++index) {
         if (sources[index].grid != name) continue;
         gridModels_[index] = model;
-        gridStores_[index] = std::make_unique<DataControlRowStore>(
+        gridStores_[index] = std::make_unique<app::DataControlRowStore>(
             form_.*sources[index].control, std::string(sources[index].table));
         model->setStore(gridStores_[index].get());
     }

@@ -1,15 +1,8 @@
-// LayoutTableModel: one layout table of ImportData.mdb, as a layout grid shows and edits it.
+// LayoutTableModel: one layout table of ImportData.mdb, as a Qt layout grid shows and edits it.
 //
-// The model shows the table's rows (in the order of its record source, ascending No) in the grid's
-// columns: a caption, the field shown and a width each. It reads every row when reload() is
-// called, after its data control was refreshed, and keeps them; the view never reaches the
-// database itself.
-//
-// Edits go to the database at once through a LayoutRowStore, one row at a time. A cell the table
-// cannot hold is refused before anything is written: No and FieldNo must be whole numbers (an
-// empty FieldNo is allowed: the row is then not part of the file), and No must be unique. A
-// refusal, or a write the database refuses, is told through the refusal handler and leaves the
-// table as it was.
+// The rows, their reading, the checks of an edited cell and the writes are app::LayoutRows',
+// shared with every window; this model shows them in the grid's columns (a caption, the field
+// shown and a width each) and tells a refusal through the refusal handler.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -20,26 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/logic/layout_rows.h"
 #include "jet/value.h"
 
 namespace app::window {
 
-// The rows of one layout table, read and written one at a time. Row numbers are positions in the
-// order rows() returned them.
-class LayoutRowStore {
-  public:
-    virtual ~LayoutRowStore() = default;
-    // Whether the table is open (its data control has a record set).
-    virtual bool isOpen() const = 0;
-    // The name of the table, for messages.
-    virtual std::string tableName() const = 0;
-    // Every row's values of `fields`, in that order.
-    virtual std::vector<std::vector<jet::Value>> rows(const std::vector<std::string>& fields) = 0;
-    // Each stores the change at once or throws (report::RunTimeError) having stored nothing.
-    virtual void setValue(int row, const std::string& field, const jet::Value& value) = 0;
-    virtual void addRow(const std::vector<std::pair<std::string, jet::Value>>& values) = 0;
-    virtual void deleteRow(int row) = 0;
-};
+using LayoutRowStore = app::LayoutRowStore;
 
 struct GridColumn {
     QString caption;
@@ -80,19 +59,13 @@ class LayoutTableModel : public QAbstractTableModel {
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
   private:
-    std::optional<std::vector<std::vector<jet::Value>>> readRows();
-    void tellReadFailure();
-    // After one cell of `row` was stored: the rows again, without a reset of the view.
-    void rereadAfterEdit(int row);
-    bool isWholeNumberField(int column) const;
-    int columnOf(const std::string& field) const;
-    void tell(const QString& message) const;
+    void tell(const std::string& message) const;
+    // After an edit was stored: the rows again, keeping the view's place where rows stayed.
+    void showChange(app::LayoutRows::Change change, int row);
 
     std::vector<GridColumn> columns_;
-    LayoutRowStore* store_ = nullptr;
-    std::vector<std::vector<jet::Value>> rows_;
+    app::LayoutRows rows_;
     RefusalHandler refuse_;
-    QString readError_;
 };
 
 // Text of a cell value as the grid shows it: numbers in decimal, texts as they are, null empty.

@@ -1,6 +1,6 @@
-#include "app/window/data_control_row_store.h"
+#include "app/logic/data_control_row_store.h"
 
-namespace app::window {
+namespace app {
 
 std::vector<std::vector<jet::Value>> DataControlRowStore::rows(
     const std::vector<std::string>& fields) {
@@ -49,4 +49,4 @@ void DataControlRowStore::deleteRow(int row) {
     recordset.Requery();
 }
 
-}  // namespace app::window
+}  // namespace app

@@ -9,10 +9,10 @@
 
 #include <string>
 
-#include "app/window/layout_table_model.h"
+#include "app/logic/layout_rows.h"
 #include "data/data_control.h"
 
-namespace app::window {
+namespace app {
 
 class DataControlRowStore : public LayoutRowStore {
   public:
@@ -32,4 +32,4 @@ class DataControlRowStore : public LayoutRowStore {
     std::string tableName_;
 };
 
-}  // namespace app::window
+}  // namespace app
