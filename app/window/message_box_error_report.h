@@ -1,14 +1,9 @@
-// MessageBoxErrorReport: the window program's error report component.
+// MessageBoxErrorReport: the Qt window program's error report component.
 //
-// Shows the five values of a report (number, description, source, owner name, context) to the
-// user in a modal message box with a stop icon, led by a Thai sentence that says what went
-// wrong, and returns when the user has closed it. The program registers it under
-// report::kErrorReportClassId at start. Every report is in errors.log already (ReportError writes
-// it), so the component spares the user what would only repeat:
-// - a failure to open the layout database of the path field (reported on every change of the
-//   field, a typed letter included) goes, when the window has a notice area, to that area as one
-//   Thai notice naming the folder, replacing the last one, never as a box;
-// - a box identical to one already shown (number, description, owner, context) is not shown again.
+// Shows the five values of a report (number, description, source, owner name, context) as
+// app/logic/error_report_text.h words them, in a modal message box with a stop icon, and returns
+// when the user has closed it; a path notice goes to the window's notice area when it has one.
+// The program registers it under report::kErrorReportClassId at start.
 #pragma once
 
 #include <QString>
@@ -16,19 +11,20 @@
 #include <memory>
 #include <string>
 
+#include "app/logic/error_report_text.h"
 #include "report/report_error.h"
 
 namespace app::window {
 
 class MessageBoxErrorReport : public report::ErrorReportComponent {
   public:
-    void setErrorNumber(int32_t number) override { number_ = number; }
+    void setErrorNumber(int32_t number) override { values_.number = number; }
     void setErrorDescription(const std::string& description) override {
-        description_ = description;
+        values_.description = description;
     }
-    void setErrorSource(const std::string& source) override { source_ = source; }
-    void setOwnerName(const std::string& owner) override { owner_ = owner; }
-    void setContext(const std::string& context) override { context_ = context; }
+    void setErrorSource(const std::string& source) override { values_.source = source; }
+    void setOwnerName(const std::string& owner) override { values_.owner = owner; }
+    void setContext(const std::string& context) override { values_.context = context; }
     // REQUIRES: a QApplication exists.
     void report() override;
 
@@ -38,11 +34,7 @@ class MessageBoxErrorReport : public report::ErrorReportComponent {
     QString pathNotice() const;
 
   private:
-    int32_t number_ = 0;
-    std::string description_;
-    std::string source_;
-    std::string owner_;
-    std::string context_;
+    app::ErrorReportValues values_;
 };
 
 // Registers MessageBoxErrorReport as the program's error report component.
