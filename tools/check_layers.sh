@@ -14,7 +14,7 @@ form
 layout settings data_sources
 import/employee import/payroll
 app/logic
-app/cli app/window
+app/cli app/window app/window_win32
 '
 
 python3 - "$LAYERS" <<'PY'
