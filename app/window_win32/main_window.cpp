@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -356,6 +357,8 @@ void MainWindow::fitStatusLabel(HWND label) {
     const int width = std::max(designed, std::min(static_cast<int>(size.cx) + 2, room));
     SetWindowPos(label, nullptr, 0, 0, width, box.bottom - box.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The whole caption again, over what the narrower box drew.
+    RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
 }
 
 void MainWindow::Form_Load() {
@@ -623,11 +626,13 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLOREDIT: {
             auto* dc = reinterpret_cast<HDC>(wParam);
             const auto* source = reinterpret_cast<HWND>(lParam);
-            // Labels on the window's face; fields, the read-only result panel included, white.
+            // Labels on the window's face, or on a tab's page, which the system's look draws
+            // white; fields, the read-only result panel included, white.
             int background = message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_BTNFACE;
             for (const Control& each : controls_) {
                 if (each.hwnd != source) continue;
                 if (each.design->kind == form::ControlKind::ResultPanel) background = COLOR_WINDOW;
+                if (each.design->tab >= 0 && IsAppThemed()) background = COLOR_WINDOW;
                 if (each.design->textColour != form::kNoColour) {
                     SetTextColor(dc, colourRef(each.design->textColour));
                 }
