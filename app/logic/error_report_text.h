@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "report/report_error.h"
+
 namespace app {
 
 inline constexpr const char* kErrorReportTitle = "รายงานข้อผิดพลาด";
@@ -20,6 +22,21 @@ struct ErrorReportValues {
     std::string source;
     std::string owner;
     std::string context;
+};
+
+// An error report component that keeps the five values for its report().
+class ErrorReportValuesComponent : public report::ErrorReportComponent {
+  public:
+    void setErrorNumber(int32_t number) override { values_.number = number; }
+    void setErrorDescription(const std::string& description) override {
+        values_.description = description;
+    }
+    void setErrorSource(const std::string& source) override { values_.source = source; }
+    void setOwnerName(const std::string& owner) override { values_.owner = owner; }
+    void setContext(const std::string& context) override { values_.context = context; }
+
+  protected:
+    ErrorReportValues values_;
 };
 
 // The box's text: a Thai sentence, then one line per value, in the order the values are set.

@@ -38,8 +38,10 @@ int16_t tabSettingToInteger(const std::string& text) {
     return static_cast<int16_t>(rounded);
 }
 
-void loadWindow(form::Form& form, const std::string& programFolder,
-                const std::function<void()>& refreshGrids) {
+namespace {
+
+void load(form::Form& form, const std::string& programFolder,
+          const std::function<void()>& refreshGrids) {
     form.globals.ProgramFolder = programFolder;
     report::setErrorLogFolder(programFolder);
     const std::string ini = settings::settingsFilePath(programFolder);
@@ -66,8 +68,23 @@ void loadWindow(form::Form& form, const std::string& programFolder,
     form.window.setCurrentTab(tab);
 }
 
+}  // namespace
+
+void loadWindow(form::Form& form, const std::string& programFolder,
+                const std::function<void()>& refreshGrids) {
+    try {
+        load(form, programFolder, refreshGrids);
+    } catch (...) {
+        report::ReportError("frmMain", "Form_Load()");
+    }
+}
+
 void unloadWindow(form::Form& form) {
-    settings::SaveDefaultINI(form);
+    try {
+        settings::SaveDefaultINI(form);
+    } catch (...) {
+        report::ReportError("frmMain", "Form_Unload()");
+    }
 }
 
 }  // namespace app

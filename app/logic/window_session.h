@@ -1,9 +1,9 @@
 // Start-up and shut-down of frmMain, whichever toolkit draws it.
 //
-// Form_Load reads the company and the stored tab from Import.INI, puts right what an interrupted
+// loadWindow reads the company and the stored tab from Import.INI, puts right what an interrupted
 // transfer left, reads the company's settings and opens the layout tables; the window refreshes
-// its grids through `refreshGrids` before the stored tab is selected. Form_Unload saves the
-// settings. Both throw as the window's handlers do; the window reports the error under its name.
+// its grids through `refreshGrids` before the stored tab is selected. unloadWindow saves the
+// settings. An error ends either and is reported as frmMain's Form_Load() or Form_Unload().
 #pragma once
 
 #include <cstdint>

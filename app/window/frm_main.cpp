@@ -73,27 +73,19 @@ void FrmMain::connectHandlers() {
 }
 
 void FrmMain::Form_Load() {
-    try {
-        lblVersion_->setText(
-            versionText(VELTRA_VERSION_MAJOR, VELTRA_VERSION_MINOR, VELTRA_VERSION_REVISION));
-        // The designed box is narrower than the text; it grows to the right, where the window
-        // has room, so the whole version can be read.
-        lblVersion_->resize(qMax(lblVersion_->width(), lblVersion_->sizeHint().width()),
-                            lblVersion_->height());
-        app::loadWindow(form_, programFolder_.toStdString(), [this] { refreshGrids(); });
-    } catch (...) {
-        report::ReportError(kOwner, "Form_Load()");
-    }
+    lblVersion_->setText(
+        versionText(VELTRA_VERSION_MAJOR, VELTRA_VERSION_MINOR, VELTRA_VERSION_REVISION));
+    // The designed box is narrower than the text; it grows to the right, where the window has
+    // room, so the whole version can be read.
+    lblVersion_->resize(qMax(lblVersion_->width(), lblVersion_->sizeHint().width()),
+                        lblVersion_->height());
+    app::loadWindow(form_, programFolder_.toStdString(), [this] { refreshGrids(); });
 }
 
 void FrmMain::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    try {
-        app::unloadWindow(form_);
-    } catch (...) {
-        report::ReportError(kOwner, "Form_Unload()");
-    }
+    app::unloadWindow(form_);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {

@@ -16,15 +16,8 @@
 
 namespace app::window {
 
-class MessageBoxErrorReport : public report::ErrorReportComponent {
+class MessageBoxErrorReport : public app::ErrorReportValuesComponent {
   public:
-    void setErrorNumber(int32_t number) override { values_.number = number; }
-    void setErrorDescription(const std::string& description) override {
-        values_.description = description;
-    }
-    void setErrorSource(const std::string& source) override { values_.source = source; }
-    void setOwnerName(const std::string& owner) override { values_.owner = owner; }
-    void setContext(const std::string& context) override { values_.context = context; }
     // REQUIRES: a QApplication exists.
     void report() override;
 
@@ -32,9 +25,6 @@ class MessageBoxErrorReport : public report::ErrorReportComponent {
     QString text() const;
     // Of a report on the layout database of the path field: the notice that tells it; else empty.
     QString pathNotice() const;
-
-  private:
-    app::ErrorReportValues values_;
 };
 
 // Registers MessageBoxErrorReport as the program's error report component.

@@ -17,16 +17,8 @@ std::function<void(const std::string&)>& pathNoticeSink() {
     return sink;
 }
 
-class ErrorReportBox : public report::ErrorReportComponent {
+class ErrorReportBox : public app::ErrorReportValuesComponent {
   public:
-    void setErrorNumber(int32_t number) override { values_.number = number; }
-    void setErrorDescription(const std::string& description) override {
-        values_.description = description;
-    }
-    void setErrorSource(const std::string& source) override { values_.source = source; }
-    void setOwnerName(const std::string& owner) override { values_.owner = owner; }
-    void setContext(const std::string& context) override { values_.context = context; }
-
     void report() override {
         const std::string notice = app::pathNotice(values_);
         if (!notice.empty() && pathNoticeSink()) {
@@ -37,9 +29,6 @@ class ErrorReportBox : public report::ErrorReportComponent {
         MessageBoxW(GetActiveWindow(), wide(app::errorReportText(values_)).c_str(),
                     wide(app::kErrorReportTitle).c_str(), MB_OK | MB_ICONERROR);
     }
-
-  private:
-    app::ErrorReportValues values_;
 };
 
 }  // namespace

@@ -362,39 +362,30 @@ void MainWindow::fitStatusLabel(HWND label) {
 }
 
 void MainWindow::Form_Load() {
-    try {
-        HWND version = control("lblVersion");
-        setWindowText(version, app::versionText(VELTRA_VERSION_MAJOR, VELTRA_VERSION_MINOR,
-                                                VELTRA_VERSION_REVISION));
-        // The designed box is narrower than the text; it grows to the right, where the window
-        // has room, so the whole version can be read.
-        HDC dc = GetDC(version);
-        HGDIOBJ old = SelectObject(dc, font(nullptr));
-        const std::wstring text = wide(windowText(version));
-        SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(version, dc);
-        RECT box{};
-        GetWindowRect(version, &box);
-        SetWindowPos(
-            version, nullptr, 0, 0,
-            std::max(static_cast<int>(box.right - box.left), static_cast<int>(size.cx) + 2),
-            box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        app::loadWindow(form_, programFolder_, [this] { refreshGrids(); });
-    } catch (...) {
-        report::ReportError(kOwner, "Form_Load()");
-    }
+    HWND version = control("lblVersion");
+    setWindowText(version, app::versionText(VELTRA_VERSION_MAJOR, VELTRA_VERSION_MINOR,
+                                            VELTRA_VERSION_REVISION));
+    // The designed box is narrower than the text; it grows to the right, where the window has
+    // room, so the whole version can be read.
+    HDC dc = GetDC(version);
+    HGDIOBJ old = SelectObject(dc, font(nullptr));
+    const std::wstring text = wide(windowText(version));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(version, dc);
+    RECT box{};
+    GetWindowRect(version, &box);
+    SetWindowPos(version, nullptr, 0, 0,
+                 std::max(static_cast<int>(box.right - box.left), static_cast<int>(size.cx) + 2),
+                 box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    app::loadWindow(form_, programFolder_, [this] { refreshGrids(); });
 }
 
 void MainWindow::Form_Unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    try {
-        app::unloadWindow(form_);
-    } catch (...) {
-        report::ReportError(kOwner, "Form_Unload()");
-    }
+    app::unloadWindow(form_);
 }
 
 void MainWindow::refreshGrids() {
