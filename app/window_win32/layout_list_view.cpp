@@ -146,6 +146,29 @@ void LayoutListView::deleteCurrentRow() {
     tellIfAny(outcome.message);
 }
 
+void LayoutListView::showMenu(POINT at) {
+    if (at.x == -1 && at.y == -1) {
+        RECT row{};
+        const int current = currentRow();
+        if (current < 0 || !ListView_GetItemRect(list_, current, &row, LVIR_LABEL)) {
+            GetClientRect(list_, &row);
+        }
+        at = {row.left, row.bottom};
+        ClientToScreen(list_, &at);
+    }
+    enum { kAdd = 1, kDelete = 2 };
+    const UINT editable = rows_.isEditable() ? MF_ENABLED : MF_GRAYED;
+    const UINT deletable = rows_.isEditable() && currentRow() >= 0 ? MF_ENABLED : MF_GRAYED;
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING | editable, kAdd, wide("เพิ่มแถว\tInsert").c_str());
+    AppendMenuW(menu, MF_STRING | deletable, kDelete, wide("ลบแถว\tCtrl+Delete").c_str());
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, list_, nullptr));
+    DestroyMenu(menu);
+    if (chosen == kAdd) insertRow();
+    if (chosen == kDelete) deleteCurrentRow();
+}
+
 bool LayoutListView::onNotify(NMHDR* header, LRESULT& result) {
     if (header->hwndFrom != list_) return false;
     result = 0;

@@ -3,7 +3,8 @@
 // The rows and every check and write are app::LayoutRows'. A cell is edited in a small edit box
 // laid over it: F2 or Enter (or a double click) opens it on the current cell, Enter or leaving
 // it stores the text, Esc leaves the cell as it was. Left and Right move the current column.
-// Insert adds a row, Ctrl+Delete deletes the current one after a question. A refusal or a
+// Insert adds a row, Ctrl+Delete deletes the current one after a question; the context menu
+// offers both. A refusal or a
 // failed write is told in a message box titled "ImportData.mdb" and leaves the table as it was.
 #pragma once
 
@@ -42,6 +43,9 @@ class LayoutListView {
     void endEdit(bool store);
     void insertRow();
     void deleteCurrentRow();
+
+    // The context menu at `at` (screen coordinates; -1, -1 from the keyboard: at the current row).
+    void showMenu(POINT at);
 
     // The list view's notifications, from its parent; true when handled.
     bool onNotify(NMHDR* header, LRESULT& result);

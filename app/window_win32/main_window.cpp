@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -653,6 +654,13 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             InvalidateRect(hwnd_, nullptr, TRUE);
             return 0;
         }
+        case WM_CONTEXTMENU:
+            for (auto& grid : grids_) {
+                if (reinterpret_cast<HWND>(wParam) != grid->hwnd()) continue;
+                grid->showMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             onClose();
             return 0;
