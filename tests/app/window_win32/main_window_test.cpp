@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ class BoxAnswerer {
     }
     const std::vector<SeenBox>& seen() const { return seen_; }
     void clear() { seen_.clear(); }
+    // Called for each box while it is up, before it is answered.
+    void setOnBox(std::function<void()> onBox) { onBox_ = std::move(onBox); }
 
   private:
     static LRESULT CALLBACK hookProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -79,6 +82,7 @@ class BoxAnswerer {
         seen.stopIcon = shown != nullptr && shown == LoadIconW(nullptr, IDI_HAND);
         seen.questionIcon = shown != nullptr && shown == LoadIconW(nullptr, IDI_QUESTION);
         seen_.push_back(seen);
+        if (onBox_) onBox_();
         const int button = GetDlgItem(box, IDYES) != nullptr ? IDYES : IDOK;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     }
@@ -86,6 +90,7 @@ class BoxAnswerer {
     static inline BoxAnswerer* current_ = nullptr;
     HHOOK hook_;
     std::vector<SeenBox> seen_;
+    std::function<void()> onBox_;
 };
 
 // The rows of a table through the engine's own export: its header, then the rows sorted, so the
@@ -336,7 +341,13 @@ TEST_F(Win32WindowTest, AMissingFileAndAFailedLineAreToldInBoxesWithTheirTitles)
     window->setCurrentTab(5);
     window->port().setFieldText(form::Field::TextFile, jet::utf8FromPath(payroll / "none.txt"));
     boxes.clear();
+    // The box comes while the transfer holds the hourglass; the box itself has the arrow.
+    bool busyAtTheBox = true;
+    boxes.setOnBox([&] { busyAtTheBox = window->port().busy(); });
     SendMessageW(window->control("cmdTransfer_1"), BM_CLICK, 0, 0);
+    boxes.setOnBox({});
+    EXPECT_FALSE(busyAtTheBox);
+    EXPECT_FALSE(window->port().busy());
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].title, "ตรวจสอบไฟล์ที่เลือก");
     EXPECT_NE(boxes.seen()[0].text.find("none.txt"), std::string::npos);
@@ -349,6 +360,27 @@ TEST_F(Win32WindowTest, AMissingFileAndAFailedLineAreToldInBoxesWithTheirTitles)
     ASSERT_FALSE(boxes.seen().empty());
     EXPECT_EQ(boxes.seen().back().title, "โอนข้อมูล [Data Calc]");
     EXPECT_TRUE(boxes.seen().back().stopIcon);
+    EXPECT_FALSE(windowText(window->control("resultPanel")).empty());
+}
+
+TEST_F(Win32WindowTest, ATransferYieldsToTheWindowWhichRefusesASecondOne) {
+    const fs::path payroll = makeLayoutCompany();
+    std::ofstream(payroll / "calc.txt", std::ios::binary) << "E001,15000\r\n";
+    auto window = openWindow();
+    window->setCurrentTab(5);
+    window->port().setFieldText(form::Field::TextFile, jet::utf8FromPath(payroll / "calc.txt"));
+    HWND button = window->control("cmdTransfer_1");
+    std::string noticeDuringTransfer;
+    boxes.setOnBox([&] { noticeDuringTransfer = windowText(window->control("lblNotice")); });
+    boxes.clear();
+    // The second click waits in the queue until the transfer's yield handles it.
+    PostMessageW(button, BM_CLICK, 0, 0);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    boxes.setOnBox({});
+    ASSERT_EQ(boxes.seen().size(), 1u);  // one transfer, one closing box
+    EXPECT_EQ(boxes.seen()[0].title, "โอนข้อมูลไป VELTRA Payroll");
+    EXPECT_NE(noticeDuringTransfer.find("กำลังโอนข้อมูลอยู่"), std::string::npos);
+    EXPECT_EQ(windowText(window->control("lblNotice")), "");
     EXPECT_FALSE(windowText(window->control("resultPanel")).empty());
 }
 
