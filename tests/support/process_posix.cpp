@@ -65,4 +65,19 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     return out;
 }
 
+namespace {
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+}  // namespace
+
+std::string exportTable(const std::filesystem::path& database, const std::string& table,
+                        int* status) {
+    return runCommand(
+        "mdb-export " + shellQuoted(database.string()) + " " + shellQuoted(table) + " 2>&1",
+        status);
+}
+
 }  // namespace testing_support
