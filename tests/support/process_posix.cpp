@@ -75,9 +75,10 @@ std::string shellQuoted(const std::string& text) {
 
 std::string exportTable(const std::filesystem::path& database, const std::string& table,
                         int* status) {
-    return runCommand(
-        "mdb-export " + shellQuoted(database.string()) + " " + shellQuoted(table) + " 2>&1",
-        status);
+    // Dates and binary fields as jetdb writes them, so the two exports compare.
+    return runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                          shellQuoted(database.string()) + " " + shellQuoted(table) + " 2>&1",
+                      status);
 }
 
 }  // namespace testing_support
