@@ -269,6 +269,7 @@ class FilePager final : public Pager {
 
     // Opens the file read-only or read-write. Locks come first, then recovery, then page 0.
     void initialise(OpenMode mode) {
+        refuseOversized();
         if (mode == OpenMode::ReadWrite) {
             becomeWriter();
         } else {
@@ -572,6 +573,17 @@ class FilePager final : public Pager {
         cache_.emplace(page, CachedPage{buffer, ++useClock_});
         trimCache();
         return buffer;
+    }
+
+    // A file past 2 GB is no database Access wrote or could open; refused before anything
+    // beside it (lock file, journal) is touched.
+    void refuseOversized() const {
+        const uint64_t size = file_.size();
+        if (size <= kMaxFileSize) return;
+        throw Error(ErrorCode::NotADatabase,
+                    quoted(path_) + ": the file is " + std::to_string(size) +
+                        " bytes, larger than 2 GB (" + std::to_string(kMaxFileSize) +
+                        " bytes), the largest database Access opens; it is not opened");
     }
 
     void learnPageSize() {

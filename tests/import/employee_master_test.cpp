@@ -2,48 +2,10 @@
 
 #include <string>
 
-#include "import/transfer_fixture.h"
+#include "import/importer_fixtures.h"
 
 namespace testing_support {
 namespace {
-
-class EmployeeMasterTest : public TransferTest {
-  protected:
-    void SetUp() override {
-        TransferTest::SetUp();
-        setLayout("iEmployee Master", {{1, "Title", 0, ""},
-                                       {2, "Employee#", 1, ""},
-                                       {3, "First name", 2, ""},
-                                       {4, "Sex", 3, ""},
-                                       {5, "Status", 4, ""},
-                                       {6, "Position", 5, ""},
-                                       {7, "Department", 6, ""},
-                                       {8, "Birth date", 7, "YYYYMMDD"},
-                                       {9, "Hired date", 8, "dd/mm/yyyy"},
-                                       {10, "Dependent1", 9, ""},
-                                       {11, "Bank Account", 10, ""},
-                                       {12, "Type of staff", 11, ""},
-                                       {13, "Resign Date", 12, ""}});
-        window.fields[form::Field::BankCode] = "002";
-    }
-    std::string text(const std::string& emp, const std::string& field) {
-        return data::valueToText(value(select(emp), field));
-    }
-    jet::CivilDateTime date(const std::string& emp, const std::string& field) {
-        const jet::Value v = value(select(emp), field);
-        EXPECT_TRUE(v.is<jet::DateTime>()) << field;
-        return v.is<jet::DateTime>() ? v.as<jet::DateTime>().toCivil() : jet::CivilDateTime{};
-    }
-    static std::string select(const std::string& emp) {
-        return "SELECT * FROM [Employee Master] WHERE [Employee#]='" + emp + "'";
-    }
-    Lines codes() { return rows("SELECT [Employee#] FROM [Employee Master] ORDER BY [Employee#]"); }
-    std::string context(const std::string& code, const std::string& field,
-                        const std::string& description) {
-        return "ImportToEmployeeMaster()\r\nรหัส: " + code + ",  ชื่อฟิล์ด: " + field +
-               "\r\nข้อผิดพลาด: " + description;
-    }
-};
 
 TEST_F(EmployeeMasterTest, CreatesARecordWithStampsFieldRulesAndCompletion) {
     writeInput("E001,  สมชาย ,1,2,MGR01,D00123,20240315,5/3/2567,,123-4,,20991231\r\n");
@@ -212,20 +174,6 @@ TEST_F(EmployeeMasterTest, LayoutsWithoutRowTwoOrWithRowsBelowItFailEveryLine) {
               0u);
     EXPECT_TRUE(codes().empty());
     EXPECT_EQ(messageTitles().back(), "โอนประวัติพนักงาน");
-}
-
-TEST_F(EmployeeMasterTest, AFullRecordIsReadableByMdbExport) {
-    writeInput("E077,สมหญิง,2,1,SUP9,X00456,19991231,15/11/2520,3,99-1,,\r\n");
-    click(0);
-    ASSERT_TRUE(reports.reports().empty());
-    int status = -1;
-    const std::string csv = runCommand(
-        "mdb-export -d '|' -Q -T '%Y-%m-%d' '" + dbPath.string() + "' 'Employee Master' 2>&1",
-        &status);
-    EXPECT_EQ(status, 0) << csv;
-    EXPECT_NE(csv.find("E077|CC||สมหญิง||F|S|19|S|SUP|U|14|456|U|10|"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("|S|99-1|002|S|13|B|1999-12-31|1977-11-15|"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("|Import|PM01|PD01|"), std::string::npos) << csv;
 }
 
 class EmployeeDatesAsTextTest : public EmployeeMasterTest {

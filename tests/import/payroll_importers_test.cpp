@@ -2,40 +2,11 @@
 
 #include <string>
 
+#include "import/importer_fixtures.h"
 #include "import/payroll/income_detail_importer.h"
-#include "import/transfer_fixture.h"
 
 namespace testing_support {
 namespace {
-
-class DataCalcTest : public TransferTest {
-  protected:
-    void SetUp() override {
-        TransferTest::SetUp();
-        setLayout("iData Calc", {{1, "Employee#", 1, ""},
-                                 {2, "I0101", 2, ""},
-                                 {3, "I0102", 3, ""},
-                                 {4, "D0201", 4, ""},
-                                 {5, "X9999", 0, ""}});
-        addCalc("E001", 2566, 12, "I0101", "10");
-        addCalc("E001", 2567, 1, "I0102", "20");
-        addCalc("E002", 2567, 1, "I0101", "30");
-    }
-    void addCalc(const std::string& emp, int year, int period, const std::string& key,
-                 const std::string& amount) {
-        execute(dbPath,
-                "INSERT INTO [Data Calc] ([Company Code], [Employee#], [Year], [Period], "
-                "[Type for], [Type], [Code], [Amount]) VALUES ('ZZ', '" +
-                    emp + "', " + std::to_string(year) + ", " + std::to_string(period) + ", '" +
-                    key.substr(0, 1) + "', '" + key.substr(1, 2) + "', '" + key.substr(3, 2) +
-                    "', " + amount + ")");
-    }
-    Lines calcRows() {
-        return rows(
-            "SELECT [Company Code], [Employee#], [Year], [Period], [Type for], [Type], [Code], "
-            "[Amount] FROM [Data Calc] ORDER BY [ID]");
-    }
-};
 
 TEST_F(DataCalcTest, ReplacesAllOfAnEmployeesRowsByItsNonZeroAmounts) {
     window.fields[form::Field::Period] = "2";
@@ -107,19 +78,6 @@ TEST_F(DataCalcTest, ALayoutWithoutRowOneFailsEveryLine) {
     ASSERT_EQ(reports.reports().size(), 1u);
     EXPECT_EQ(reports.reports()[0].context, "ImportToDataCalc()");
     EXPECT_EQ(calcRows().size(), 3u);
-}
-
-TEST_F(DataCalcTest, WrittenRowsAreReadableByMdbExport) {
-    execute(dbPath, "DELETE * FROM [Data Calc]");
-    writeInput("E001,1234.5,,-2\r\n");
-    click(1);
-    int status = -1;
-    const std::string csv =
-        runCommand("mdb-export -d '|' -Q '" + dbPath.string() + "' 'Data Calc' 2>&1", &status);
-    if (status != 0 && csv.find("not found") != std::string::npos) SKIP_OR_FAIL_IN_CI() << csv;
-    EXPECT_EQ(status, 0) << csv;
-    EXPECT_NE(csv.find("|CC|E001|2567|1|I|01|01|1234.5"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("|CC|E001|2567|1|D|02|01|-2"), std::string::npos) << csv;
 }
 
 class IncomeDetailTest : public TransferTest {

@@ -12,6 +12,7 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 #include "support/test_support.h"
@@ -21,7 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace jet;
 using testing_support::readFile;
-using testing_support::runCommand;
 using testing_support::TempDir;
 
 constexpr RowPointer kGlobal{1, 0};
@@ -107,10 +107,6 @@ Row payRow(int32_t id) {
     return {Value(id), Value("ผู้รับ " + std::to_string(id)), Value(note)};
 }
 
-std::string shell(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
 std::vector<std::string> sortedLines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
@@ -141,11 +137,14 @@ struct PayFile {
 };
 
 // The file passes our check, holds `ids` in every user table read back by our reader with the
-// values payRow gave them, and mdb-export prints every table exactly as jetdb does.
+// values payRow gave them, and another reader (testing_support::exportTable) prints every table
+// exactly as jetdb does.
 void expectFileSound(const fs::path& file, const std::vector<int32_t>& ids) {
-    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    using testing_support::Output;
+    using testing_support::runProgram;
+    const std::string name = jet::utf8FromPath(file);
     int status = 0;
-    std::string problems = runCommand(jetdb + " check " + shell(file) + " 2>&1", &status);
+    std::string problems = runProgram("jetdb", {"check", name}, &status, Output::Both);
     EXPECT_EQ(status, 0) << problems;
 
     auto db = Database::open(file, OpenMode::ReadOnly);
@@ -162,11 +161,9 @@ void expectFileSound(const fs::path& file, const std::vector<int32_t>& ids) {
     }
     for (const std::string& table : db->tableNames()) {
         SCOPED_TRACE(table);
-        auto ours =
-            sortedLines(runCommand(jetdb + " export " + shell(file) + " '" + table + "'", &status));
+        auto ours = sortedLines(runProgram("jetdb", {"export", name, table}, &status));
         ASSERT_EQ(status, 0);
-        auto theirs =
-            sortedLines(runCommand("mdb-export " + shell(file) + " '" + table + "' 2>&1", &status));
+        auto theirs = sortedLines(testing_support::exportTable(file, table, &status));
         ASSERT_EQ(status, 0);
         EXPECT_EQ(ours.size(), theirs.size());
         EXPECT_TRUE(ours == theirs);

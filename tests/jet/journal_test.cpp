@@ -3,18 +3,18 @@
 // page changed by another program) is left alone and the journal set aside, never deleted.
 #include "jet/journal.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -61,16 +61,17 @@ TEST(JournalBytes, DigestIsSha256) {
     const std::string abc = "abc";
     EXPECT_EQ(hex(journal::sha256(reinterpret_cast<const uint8_t*>(abc.data()), abc.size())),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    // Lengths around the block's padding boundary, against the system's own tool.
-    TempDir dir;
-    for (size_t size : {55u, 56u, 63u, 64u, 4096u}) {
-        std::string bytes(size, '\0');
-        for (size_t i = 0; i < size; ++i) bytes[i] = char(i * 7 + 3);
-        writeFile(dir / "b", bytes);
-        const std::string tool = testing_support::runCommand("sha256sum " + (dir / "b").string());
-        EXPECT_EQ(tool.substr(0, 64),
-                  hex(journal::sha256(reinterpret_cast<const uint8_t*>(bytes.data()), size)))
-            << size;
+    // Lengths around the block's padding boundary, against digests sha256sum gave.
+    const std::pair<size_t, const char*> known[] = {
+        {55, "e7313d333c272e639f790978283f9eb392e843d0f29b7016828bb1daa4aac70b"},
+        {56, "4324d65f3c103567f5589c710bc08f8523f929a9272e3af36fc968e52abc6c27"},
+        {63, "81c80242132f230c3bd41b3e63bbcff16107339549214a99614ff26664625055"},
+        {64, "39e3d7b6b5d075d37d053ad89b24b41bef4f3c29760c84447cab3f3be1882241"},
+        {4096, "7486da8f1e13943fae21a0b043f1e99640d7d8ebafb25266478b5cddae1272b5"}};
+    for (const auto& [size, digest] : known) {
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 7 + 3);
+        EXPECT_EQ(hex(journal::sha256(bytes.data(), size)), digest) << size;
     }
 }
 
@@ -172,23 +173,28 @@ void commitChange(const fs::path& db, uint8_t fill) {
     pager->commit();
 }
 
-// A child process commits a change and dies at `point`/`count`, leaving its journal.
+// changeAndDie DB FILL POINT COUNT: commits change(FILL) and ends the process at that step, as a
+// crash would (exit status 0 when it got there).
+VELTRA_CHILD_ROLE(changeAndDie) {
+    const auto fill = uint8_t(std::stoi(args.at(1)));
+    const auto point = FaultPoint(std::stoi(args.at(2)));
+    const uint64_t count = std::stoull(args.at(3));
+    auto pager = Pager::open(jet::pathFromUtf8(args.at(0)), OpenMode::ReadWrite);
+    pager->setFaultHook([point, count](FaultPoint p, uint64_t n) {
+        if (p == point && n == count) std::_Exit(0);
+    });
+    pager->begin();
+    change(*pager, fill);
+    pager->commit();
+    return 1;  // not reached
+}
+
+// Another process commits a change and dies at `point`/`count`, leaving its journal.
 void killedCommit(const fs::path& db, uint8_t fill, FaultPoint point, uint64_t count) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto pager = Pager::open(db, OpenMode::ReadWrite);
-        pager->setFaultHook([&](FaultPoint p, uint64_t n) {
-            if (p == point && n == count) ::raise(SIGKILL);
-        });
-        pager->begin();
-        change(*pager, fill);
-        pager->commit();
-        _exit(1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    auto child = testing_support::ChildProcess::start(
+        "changeAndDie", {jet::utf8FromPath(db), std::to_string(fill), std::to_string(int(point)),
+                         std::to_string(count)});
+    ASSERT_EQ(child.wait(), 0);
     ASSERT_EQ(fs::exists(journalOf(db)), point != FaultPoint::JournalWrite);
 }
 
@@ -320,16 +326,16 @@ TEST(JournalBinding, RecoverReportsAndNeedsTheFileAndFolder) {
     EXPECT_TRUE(fs::exists(journalOf(db)));
     fs::rename(dir / "elsewhere.mdb", db);
 
-    // A read-only folder: the reader sees the last commit, recovery waits for write access.
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    // A read-only file: the reader sees the last commit, recovery waits for write access.
+    testing_support::setReadOnly(jet::utf8FromPath(db), true);
     EXPECT_EQ(Pager::open(db, OpenMode::ReadOnly)->pageCount() * kPage, torn.size() - 2 * kPage);
     try {
         jet::Database::recover(db);
-        ADD_FAILURE() << "recovered in a read-only folder";
+        ADD_FAILURE() << "recovered a read-only file";
     } catch (const jet::Error& e) {
         EXPECT_EQ(e.code(), ErrorCode::ReadOnly);
     }
-    fs::permissions(dir.path(), fs::perms::owner_all);
+    testing_support::setReadOnly(jet::utf8FromPath(db), false);
     EXPECT_EQ(readFile(db), torn);
 
     report = jet::Database::recover(db);
@@ -346,23 +352,22 @@ TEST(JournalBinding, RecoverReportsAndNeedsTheFileAndFolder) {
 // jetdb recovers before every command and says so on standard error; `jetdb recover` does only
 // that and tells what it found.
 TEST(JournalBinding, JetdbRecoversFirstAndSaysSo) {
-    const std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
+    using testing_support::Output;
+    using testing_support::runProgram;
     TempDir dir;
     fs::path db = copyFixture("testV2000.mdb", dir.path());
     const std::string original = readFile(db);
-    const std::string quotedDb = "'" + db.string() + "'";
+    const std::string name = jet::utf8FromPath(db);
     int status = 0;
-    EXPECT_EQ(testing_support::runCommand(jetdb + " recover " + quotedDb, &status),
-              "'" + db.string() + "': no journal\n");
+    EXPECT_EQ(runProgram("jetdb", {"recover", name}, &status), "'" + name + "': no journal\n");
     EXPECT_EQ(status, 0);
-    const std::string missing = testing_support::runCommand(
-        jetdb + " recover '" + (dir / "missing.mdb").string() + "' 2>&1", &status);
+    const std::string missing = runProgram(
+        "jetdb", {"recover", jet::utf8FromPath(dir / "missing.mdb")}, &status, Output::Both);
     EXPECT_EQ(status, 1);
     EXPECT_NE(missing.find("no such database file"), std::string::npos) << missing;
 
     killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
-    std::string err =
-        testing_support::runCommand(jetdb + " tables " + quotedDb + " 2>&1 >/dev/null", &status);
+    std::string err = runProgram("jetdb", {"tables", name}, &status, Output::Errors);
     EXPECT_EQ(status, 0);
     EXPECT_NE(err.find("played back"), std::string::npos) << err;
     EXPECT_EQ(readFile(db), original);
@@ -370,10 +375,10 @@ TEST(JournalBinding, JetdbRecoversFirstAndSaysSo) {
     commitChange(db, 0xCD);
     killedCommit(db, 0xAB, FaultPoint::PageWrite, 3);
     writeFile(db, original);
-    const std::string out = testing_support::runCommand(jetdb + " recover " + quotedDb, &status);
+    const std::string out = runProgram("jetdb", {"recover", name}, &status);
     EXPECT_EQ(status, 1);
     EXPECT_NE(out.find("does not belong to"), std::string::npos) << out;
-    EXPECT_NE(out.find(setAsideOf(db).string()), std::string::npos) << out;
+    EXPECT_NE(out.find(jet::utf8FromPath(setAsideOf(db))), std::string::npos) << out;
     EXPECT_EQ(readFile(db), original);
 }
 

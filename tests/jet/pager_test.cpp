@@ -456,4 +456,21 @@ TEST(PagerLimits, GrowthPast2GBIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(fs::exists(journalOf(db)));
 }
 
+// A file past 2 GB is refused for reading and for writing alike, and nothing is made beside it.
+TEST(PagerLimits, AFileLargerThan2GBIsNotOpened) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    fs::resize_file(db, jet::kMaxFileSize + 4096);
+    for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
+        std::string message;
+        EXPECT_EQ(errorNumberOf<jet::Error>([&] { Pager::open(db, mode); }, &message),
+                  ErrorCode::NotADatabase);
+        EXPECT_NE(message.find("'" + db.string() + "'"), std::string::npos) << message;
+        EXPECT_NE(message.find("larger than 2 GB"), std::string::npos) << message;
+    }
+    EXPECT_EQ(fs::file_size(db), jet::kMaxFileSize + 4096);
+    EXPECT_FALSE(fs::exists(journalOf(db)));
+    EXPECT_FALSE(fs::exists(dir / "testV2000.ldb"));
+}
+
 }  // namespace

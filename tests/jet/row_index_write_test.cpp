@@ -3,6 +3,7 @@
 // unique and primary keys refused before anything is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -11,6 +12,7 @@
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/index_check.h"
+#include "jet/path_text.h"
 #include "jet/table_write.h"
 #include "support/error_number.h"
 #include "support/test_support.h"
@@ -22,7 +24,6 @@ using namespace jet;
 using testing_support::copyFixture;
 using testing_support::errorNumberOf;
 using testing_support::readFile;
-using testing_support::runCommand;
 using testing_support::TempDir;
 
 std::string randomWord(std::mt19937& random, size_t maxLength) {
@@ -87,8 +88,9 @@ TEST(RowIndexWrite, RandomChangesKeepTextIndexExact) {
     db.reset();
 
     int status = 0;
-    std::string exported = runCommand("mdb-export '" + file.string() + "' Table1 | wc -l", &status);
-    EXPECT_EQ(std::stoul(exported), expected.size() + 1);
+    const std::string exported = testing_support::exportTable(file, "Table1", &status);
+    EXPECT_EQ(status, 0) << exported;
+    EXPECT_EQ(size_t(std::count(exported.begin(), exported.end(), '\n')), expected.size() + 1);
 }
 
 TEST(RowIndexWrite, AutoNumberAndUniqueKeys) {

@@ -14,6 +14,7 @@
 #include "jet/error.h"
 #include "jet/index_check.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
 #include "jet/table_write.h"
 #include "jet/usage_map.h"
 #include "support/error_number.h"
@@ -26,7 +27,6 @@ using testing_support::errorNumberOf;
 namespace fs = std::filesystem;
 using namespace jet;
 using testing_support::copyFixture;
-using testing_support::runCommand;
 using testing_support::TempDir;
 
 // A database opened for writing, with the engine's inside view of its tables.
@@ -87,20 +87,17 @@ std::vector<std::vector<std::string>> normalisedCsv(const std::string& text) {
     return rows;
 }
 
-// Our export of the table against mdb-export's (an independent reader): the same rows, as sets
-// (mdb-export lists a moved row where it now lives).
+// Our export of the table against mdb-export's (an independent reader; on Windows, which has no
+// mdbtools, another jetdb): the same rows, as sets (mdb-export lists a moved row where it now
+// lives).
 void expectSameAsMdbExport(const fs::path& file, const std::string& table) {
     int status = 0;
-    std::string jetdb = std::string(VELTRA_BINARY_DIR) + "/jetdb";
-    std::string ours =
-        runCommand(jetdb + " export '" + file.string() + "' '" + table + "'", &status);
+    const std::string ours =
+        testing_support::runProgram("jetdb", {"export", jet::utf8FromPath(file), table}, &status,
+                                    testing_support::Output::Both);
     ASSERT_EQ(status, 0) << ours;
-    std::string theirs = runCommand(
-        "mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' "
-        "-b hex '" +
-            file.string() + "' '" + table + "'",
-        &status);
-    ASSERT_EQ(status, 0);
+    const std::string theirs = testing_support::exportTable(file, table, &status);
+    ASSERT_EQ(status, 0) << theirs;
     auto a = normalisedCsv(ours), b = normalisedCsv(theirs);
     ASSERT_EQ(a.size(), b.size());
     size_t differing = 0;

@@ -1,19 +1,17 @@
-// Other programs at the database: a second writer, a read-only folder, a lock file held by
+// Other programs at the database: a second writer, a read-only file, a lock file held by
 // someone else. Whoever cannot write is refused at open with a clear error; nothing interleaves.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "jet/database_impl.h"
+#include "jet/file.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
+#include "support/child_process.h"
 #include "support/error_number.h"
 #include "support/test_support.h"
 #include "workload.h"
@@ -29,48 +27,65 @@ std::optional<jet::ErrorCode> openForWriting(const fs::path& file, std::string* 
         [&] { jet::Database::open(file, jet::OpenMode::ReadWrite); }, message);
 }
 
-// Forks a child that runs `body` and then waits for a byte on the returned pipe before it
-// exits; `ready` is read once body has finished its setup.
-struct Holder {
-    pid_t pid = -1;
-    int release = -1;
+using testing_support::ChildProcess;
 
-    template <typename Body>
-    static Holder start(Body body) {
-        int up[2], down[2];
-        if (::pipe(up) != 0 || ::pipe(down) != 0) throw std::runtime_error("pipe");
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(up[0]);
-            ::close(down[1]);
-            char ok = 'n';
-            std::shared_ptr<void> keep;
-            try {
-                keep = body();
-                ok = 'y';
-            } catch (...) {
-            }
-            if (::write(up[1], &ok, 1) != 1) ::_exit(3);
-            char go;
-            if (::read(down[0], &go, 1) < 0) ::_exit(3);
-            keep.reset();
-            ::_exit(0);
+// Child roles; each says "holding" once it holds what it holds, then waits to be killed.
+// holdDatabase DB: a writer with the database open.
+VELTRA_CHILD_ROLE(holdDatabase) {
+    auto db = jet::Database::open(jet::pathFromUtf8(args.at(0)), jet::OpenMode::ReadWrite);
+    std::cout << "holding" << std::endl;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// holdLockFile LDB: another program with a lock on the lock file, not on the database.
+VELTRA_CHILD_ROLE(holdLockFile) {
+    jet::File file =
+        jet::File::open(jet::pathFromUtf8(args.at(0)), jet::FileMode::OpenAlways, "cannot open");
+    if (!file.tryLock()) return 1;
+    std::cout << "holding" << std::endl;
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+constexpr int kTurns = 4, kCommitsPerTurn = 3;
+
+// takeTurns DB: several turns of three commits, retrying while the other writer holds the
+// file. Exit status: the refusals met (below 100), or 100 and above for foreign rows or
+// another error.
+VELTRA_CHILD_ROLE(takeTurns) {
+    const fs::path file = jet::pathFromUtf8(args.at(0));
+    int refusals = 0;
+    for (int turn = 0; turn < kTurns;) {
+        try {
+            auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
+            const auto at = matchCommit(readState(*db), 0, 2 + 2 * kTurns * kCommitsPerTurn);
+            if (!at) return 100;
+            for (int c = *at + 1; c <= *at + kCommitsPerTurn; ++c) runCommit(*db, c);
+            ++turn;
+        } catch (const jet::Error& e) {
+            if (e.code() != jet::ErrorCode::InUse) return 101;
+            ++refusals;
         }
-        ::close(up[1]);
-        ::close(down[0]);
-        char ok = 0;
-        if (::read(up[0], &ok, 1) != 1 || ok != 'y') throw std::runtime_error("holder failed");
-        ::close(up[0]);
-        return Holder{pid, down[1]};
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    void stop() {
-        if (pid < 0) return;
-        ::close(release);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-    }
-};
+    return std::min(refusals, 99);
+}
+
+// dieInCommit DB: makes commit 3 and ends the process at its third page write, journal left.
+VELTRA_CHILD_ROLE(dieInCommit) {
+    auto db = jet::Database::open(jet::pathFromUtf8(args.at(0)), jet::OpenMode::ReadWrite);
+    db->impl()->pager().setFaultHook([](jet::FaultPoint point, uint64_t count) {
+        if (point == jet::FaultPoint::PageWrite && count == 2) std::_Exit(0);
+    });
+    runCommit(*db, 3);
+    return 1;
+}
+
+// Starts a holding role and waits until it holds.
+ChildProcess holding(const std::string& role, const fs::path& path) {
+    ChildProcess child = ChildProcess::start(role, {jet::utf8FromPath(path)});
+    if (child.readLine() != "holding") throw std::runtime_error(role + " failed");
+    return child;
+}
 
 class ConcurrencyTest : public ::testing::Test {
   protected:
@@ -80,16 +95,14 @@ class ConcurrencyTest : public ::testing::Test {
         auto db = jet::Database::open(file_, jet::OpenMode::ReadWrite);
         for (int c = 1; c <= 2; ++c) runCommit(*db, c);
     }
-    void TearDown() override { ::chmod(dir_.path().c_str(), 0755); }
+    void TearDown() override { testing_support::setReadOnly(jet::utf8FromPath(file_), false); }
 
     testing_support::TempDir dir_;
     fs::path file_;
 };
 
 TEST_F(ConcurrencyTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
-    Holder first = Holder::start([&] {
-        return std::static_pointer_cast<void>(jet::Database::open(file_, jet::OpenMode::ReadWrite));
-    });
+    ChildProcess first = holding("holdDatabase", file_);
     std::string message;
     EXPECT_EQ(openForWriting(file_, &message), jet::ErrorCode::InUse);
     EXPECT_NE(message.find("in use"), std::string::npos) << message;
@@ -99,7 +112,8 @@ TEST_F(ConcurrencyTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
         auto reader = jet::Database::open(file_, jet::OpenMode::ReadOnly);
         EXPECT_TRUE(readState(*reader) == expectedState(2));
     }
-    first.stop();
+    first.kill();
+    first.wait();
     EXPECT_EQ(openForWriting(file_), std::nullopt);
 }
 
@@ -107,57 +121,23 @@ TEST_F(ConcurrencyTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheFile) {
 // file. Each turn continues from whatever the file holds: if turns interleaved, the rows would
 // match no committed state.
 TEST_F(ConcurrencyTest, TwoWritersTakeTurnsAndNeverInterleave) {
-    constexpr int kTurns = 4, kCommitsPerTurn = 3;
-    auto writer = [&]() -> int {
-        int refusals = 0;
-        for (int turn = 0; turn < kTurns;) {
-            try {
-                auto db = jet::Database::open(file_, jet::OpenMode::ReadWrite);
-                const auto at = matchCommit(readState(*db), 0, 2 + 2 * kTurns * kCommitsPerTurn);
-                if (!at) return 100;
-                for (int c = *at + 1; c <= *at + kCommitsPerTurn; ++c) runCommit(*db, c);
-                ++turn;
-            } catch (const jet::Error& e) {
-                if (e.code() != jet::ErrorCode::InUse) return 101;
-                ++refusals;
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-        }
-        return std::min(refusals, 99);
-    };
-    pid_t pids[2];
-    for (pid_t& pid : pids) {
-        pid = ::fork();
-        if (pid == 0) ::_exit(writer());
-    }
-    for (pid_t pid : pids) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_LT(WEXITSTATUS(status), 100) << "a writer found foreign rows or another error";
+    ChildProcess writers[2] = {ChildProcess::start("takeTurns", {jet::utf8FromPath(file_)}),
+                               ChildProcess::start("takeTurns", {jet::utf8FromPath(file_)})};
+    for (ChildProcess& writer : writers) {
+        const int status = writer.wait();
+        EXPECT_TRUE(status >= 0 && status < 100) << "a writer found foreign rows or another error";
     }
     auto db = jet::Database::open(file_, jet::OpenMode::ReadWrite);
     EXPECT_TRUE(readState(*db) == expectedState(2 + 2 * kTurns * kCommitsPerTurn));
     EXPECT_TRUE(db->check().empty());
 }
 
-TEST_F(ConcurrencyTest, AReadOnlyFolderRefusesWritingAndStillReads) {
-    // A writer killed mid-commit left its journal; then the folder became read-only.
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        auto db = jet::Database::open(file_, jet::OpenMode::ReadWrite);
-        db->impl()->pager().setFaultHook([](jet::FaultPoint point, uint64_t count) {
-            if (point == jet::FaultPoint::PageWrite && count == 2) ::raise(SIGKILL);
-        });
-        runCommit(*db, 3);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
+TEST_F(ConcurrencyTest, AReadOnlyFileRefusesWritingAndStillReads) {
+    // A writer killed mid-commit left its journal; then the file was marked read-only.
+    ASSERT_EQ(ChildProcess::start("dieInCommit", {jet::utf8FromPath(file_)}).wait(), 0);
     ASSERT_TRUE(fs::exists(dir_ / "Payroll.mdb.jnl"));
     const std::string torn = testing_support::readFile(file_);
-    ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+    testing_support::setReadOnly(jet::utf8FromPath(file_), true);
 
     std::string message;
     EXPECT_EQ(openForWriting(file_, &message), jet::ErrorCode::ReadOnly);
@@ -172,25 +152,16 @@ TEST_F(ConcurrencyTest, AReadOnlyFolderRefusesWritingAndStillReads) {
     EXPECT_TRUE(fs::exists(dir_ / "Payroll.mdb.jnl"));
 
     // Writable again: the first writer restores the file.
-    ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+    testing_support::setReadOnly(jet::utf8FromPath(file_), false);
     auto db = jet::Database::open(file_, jet::OpenMode::ReadWrite);
     EXPECT_TRUE(readState(*db) == expectedState(2));
     EXPECT_FALSE(fs::exists(dir_ / "Payroll.mdb.jnl"));
 }
 
 TEST_F(ConcurrencyTest, ALockFileHeldByAnotherProgramRefusesWriting) {
-    // Another program holds the lock file (a classic record lock over all of it) but has not
-    // locked the database itself.
+    // Another program holds a lock on the lock file but has not locked the database itself.
     const fs::path ldb = dir_ / "Payroll.ldb";
-    Holder other = Holder::start([&] {
-        const int fd = ::open(ldb.c_str(), O_RDWR | O_CREAT, 0644);
-        if (fd < 0) throw std::runtime_error("open");
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_SETLK, &fl) != 0) throw std::runtime_error("lock");
-        return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
-    });
+    ChildProcess other = holding("holdLockFile", ldb);
     std::string message;
     EXPECT_EQ(openForWriting(file_, &message), jet::ErrorCode::InUse);
     EXPECT_NE(message.find("in use"), std::string::npos) << message;
@@ -200,7 +171,8 @@ TEST_F(ConcurrencyTest, ALockFileHeldByAnotherProgramRefusesWriting) {
         auto reader = jet::Database::open(file_, jet::OpenMode::ReadOnly);
         EXPECT_TRUE(readState(*reader) == expectedState(2));
     }
-    other.stop();
+    other.kill();
+    other.wait();
 
     // A lock file left behind by a program that is gone blocks nobody.
     ASSERT_TRUE(fs::exists(ldb));

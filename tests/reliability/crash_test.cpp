@@ -1,17 +1,13 @@
 // Killing a writer at any moment never damages the database.
 //
 // A child process runs the workload's commits one after another and reports each finished
-// commit through a pipe; the parent SIGKILLs it, then opens the file (which restores from any
+// commit on its output; the parent kills it, then opens the file (which restores from any
 // journal left behind) and demands exactly the state after the last reported commit or the one
 // being made, a clean index check and a file mdb-export reads.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <thread>
 
@@ -19,6 +15,8 @@
 
 #include "jet/database_impl.h"
 #include "jet/pager.h"
+#include "jet/path_text.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
 #include "workload.h"
 
@@ -36,52 +34,48 @@ struct KillPlan {
     int atCommitOffset = 0;  // self-kill during this commit (0: the first one the child makes)
 };
 
+// writeCommits DB NEXT LIMIT [POINT COUNT OFFSET]: runs commits NEXT, NEXT+1, ... (LIMIT of
+// them) and prints each one's number once it is made, after a first line "ready". With a step
+// given, the process ends at that step of commit NEXT+OFFSET, as a crash would.
+VELTRA_CHILD_ROLE(writeCommits) {
+    auto db = jet::Database::open(jet::pathFromUtf8(args.at(0)), jet::OpenMode::ReadWrite);
+    const int next = std::stoi(args.at(1)), limit = std::stoi(args.at(2));
+    int commitNo = next;
+    if (args.size() == 6) {
+        const auto point = jet::FaultPoint(std::stoi(args[3]));
+        const uint64_t count = std::stoull(args[4]);
+        const int dying = next + std::stoi(args[5]);
+        db->impl()->pager().setFaultHook([&, point, count, dying](jet::FaultPoint p, uint64_t n) {
+            if (commitNo == dying && p == point && n == count) std::_Exit(0);
+        });
+    }
+    std::cout << "ready" << std::endl;
+    for (; commitNo < next + limit; ++commitNo) {
+        runCommit(*db, commitNo);
+        std::cout << commitNo << std::endl;
+    }
+    return 0;
+}
+
 // Runs commits from `next` on in a child until killed (or `limit` commits). Returns the last
 // commit the child reported finished (next - 1 if none).
 int runAndKill(const fs::path& file, int next, int limit, const KillPlan& plan) {
-    int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        try {
-            auto db = jet::Database::open(file, jet::OpenMode::ReadWrite);
-            int commitNo = next;
-            if (plan.delayMicros < 0) {
-                db->impl()->pager().setFaultHook([&](jet::FaultPoint point, uint64_t count) {
-                    if (commitNo == next + plan.atCommitOffset && point == plan.point &&
-                        count == plan.count) {
-                        ::raise(SIGKILL);
-                    }
-                });
-            }
-            const char ready = 'r';
-            if (::write(fds[1], &ready, 1) != 1) ::_exit(3);
-            for (; commitNo < next + limit; ++commitNo) {
-                runCommit(*db, commitNo);
-                const int32_t done = commitNo;
-                if (::write(fds[1], &done, sizeof done) != sizeof done) ::_exit(3);
-            }
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "child: %s\n", e.what());
-            ::_exit(2);
-        }
-        ::_exit(0);
+    std::vector<std::string> args = {jet::utf8FromPath(file), std::to_string(next),
+                                     std::to_string(limit)};
+    if (plan.delayMicros < 0) {
+        args.insert(args.end(), {std::to_string(int(plan.point)), std::to_string(plan.count),
+                                 std::to_string(plan.atCommitOffset)});
     }
-    ::close(fds[1]);
-    char ready = 0;
-    const bool started = ::read(fds[0], &ready, 1) == 1;
+    auto child = testing_support::ChildProcess::start("writeCommits", args);
+    const bool started = child.readLine() == "ready";
     if (started && plan.delayMicros >= 0) {
         std::this_thread::sleep_for(std::chrono::microseconds(plan.delayMicros));
-        ::kill(pid, SIGKILL);
+        child.kill();
     }
     int last = next - 1;
-    int32_t done = 0;
-    while (::read(fds[0], &done, sizeof done) == sizeof done) last = done;
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!started || (WIFEXITED(status) && WEXITSTATUS(status) != 0)) {
+    for (std::string line; !(line = child.readLine()).empty();) last = std::stoi(line);
+    const int status = child.wait();
+    if (!started || (status != 0 && status != -1)) {
         throw std::runtime_error("the writer failed before it was killed");
     }
     return last;

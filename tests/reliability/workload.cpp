@@ -140,17 +140,16 @@ std::vector<std::string> auditFile(const std::filesystem::path& path, size_t row
         problems = db->check();
     }
     int status = 0;
-    const std::string csv = testing_support::runCommand(
-        "mdb-export '" + path.string() + "' " + kTable + " 2>&1", &status);
+    const std::string csv = testing_support::exportTable(path, kTable, &status);
     if (status != 0) {
-        problems.push_back("mdb-export failed: " + csv.substr(0, 300));
+        problems.push_back("the export failed: " + csv.substr(0, 300));
         return problems;
     }
     // Notes hold no line breaks: one line per row after the header.
     size_t lines = 0;
     for (char ch : csv) lines += ch == '\n';
     if (lines != rows + 1) {
-        problems.push_back("mdb-export gave " + std::to_string(lines) + " lines for " +
+        problems.push_back("the export gave " + std::to_string(lines) + " lines for " +
                            std::to_string(rows) + " rows");
     }
     return problems;

@@ -45,8 +45,9 @@ PayState readState(jet::Database& db);
 // Which committed state `actual` is, searching commits `from`..`to`; nullopt when none.
 std::optional<int> matchCommit(const PayState& actual, int from, int to);
 
-// Problems a reader would have with the file: the engine's index check and mdb-export of
-// every user table (row counts compared with `rows`). Empty means sound.
+// Problems a reader would have with the file: the engine's index check and an export of the
+// table by another program (testing_support::exportTable), its rows counted against `rows`.
+// Empty means sound.
 // REQUIRES: the database is not open in this process.
 std::vector<std::string> auditFile(const std::filesystem::path& path, size_t rows);
 

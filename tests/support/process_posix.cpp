@@ -65,4 +65,20 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     return out;
 }
 
+namespace {
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+}  // namespace
+
+std::string exportTable(const std::filesystem::path& database, const std::string& table,
+                        int* status) {
+    // Dates and binary fields as jetdb writes them, so the two exports compare.
+    return runCommand("mdb-export -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+                          shellQuoted(database.string()) + " " + shellQuoted(table) + " 2>&1",
+                      status);
+}
+
 }  // namespace testing_support

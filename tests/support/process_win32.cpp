@@ -95,4 +95,11 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
     return out;
 }
 
+// mdbtools has no Windows build: the engine's own export, from another process.
+std::string exportTable(const std::filesystem::path& database, const std::string& table,
+                        int* status) {
+    return runProgram("jetdb", {"export", jet::utf8FromPath(database), table}, status,
+                      Output::Both);
+}
+
 }  // namespace testing_support

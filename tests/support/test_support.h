@@ -54,6 +54,12 @@ enum class Output { Standard, Errors, Both };
 std::string runProgram(const std::string& name, const std::vector<std::string>& args,
                        int* status = nullptr, Output output = Output::Standard,
                        const std::filesystem::path& input = {});
+// A table of `database` as CSV with a header line, read by a reader other than this process:
+// mdb-export (mdbtools) where the system has it, dates and binary fields written as jetdb writes
+// them, else `jetdb export`. `status` receives the reader's exit status; what it wrote on
+// standard error is part of the result.
+std::string exportTable(const std::filesystem::path& database, const std::string& table,
+                        int* status = nullptr);
 // Whole contents of a file.
 std::string readFile(const std::filesystem::path& path);
 // The lines of a text, without their line ends; a last line without one counts too.
