@@ -55,6 +55,9 @@ struct TransferResult {
     int32_t errorNumber = 0;
     std::string errorDescription;  // as the error carried it
     std::string reason;            // Thai
+
+    // Said when the transfer's undo data could not be kept (Thai); empty when it was.
+    std::string undoNote;
 };
 
 }  // namespace form

@@ -13,6 +13,7 @@
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/transfer_undo.h"
 #include "console_window.h"
 #include "data_sources/data_sources.h"
 #include "form/form.h"
@@ -57,6 +58,22 @@ const char* const kTransferHelp =
     "\n"
     "Exit status: 0 complete, 1 a line failed (the transfer stopped there, earlier lines\n"
     "kept), 2 usage or file errors (nothing transferred).\n";
+
+const char* const kUndoHelp =
+    "Usage: veltra-transfer undo --db FILE\n"
+    "\n"
+    "Undoes the last transfer into the database that has not been undone, from the undo data\n"
+    "kept in the folder FILE.undo beside it. The undo is refused, and nothing changes, unless\n"
+    "the database is exactly as that transfer left it. Run it again to undo the transfer\n"
+    "before.\n"
+    "\n"
+    "Exit status: 0 undone, 1 refused or nothing to undo, 2 usage or file errors.\n";
+
+const char* const kHistoryHelp =
+    "Usage: veltra-transfer history --db FILE\n"
+    "\n"
+    "Lists the transfers into the database kept for undoing, newest first, with their records\n"
+    "and whether each can still be undone.\n";
 
 const char* const kSampleHelp =
     "Usage: veltra-transfer sample DIR [--employees N] [--seed S] [--full] [--write-settings]\n"
@@ -268,6 +285,7 @@ int summarize(const TransferRequest& request, const TransferRun& run, int report
         // The line, its column and the reason, as the window's result panel tells them.
         for (const std::string& line : app::failureLines(result)) std::cout << "  " << line << '\n';
     }
+    if (!result.undoNote.empty()) std::cerr << "veltra-transfer: " << result.undoNote << '\n';
     return failed ? 1 : 0;
 }
 
@@ -356,6 +374,70 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         settings::WriteINI(ini, "Sample", "MelvarFilePath", utf8FromPath(target / "Melvar.mdb"));
         settings::WriteINI(ini, "Sample", "Delimiter", kSampleSeparator);
         std::cout << "  settings: company Sample in " << ini << '\n';
+    }
+    return 0;
+}
+
+namespace {
+
+std::filesystem::path databaseOption(const std::vector<std::string>& args, const char* help,
+                                     bool& helpOnly) {
+    const ParsedOptions options = parseOptions(args, {"--db"}, {"--help"});
+    helpOnly = options.flag("--help");
+    if (helpOnly) {
+        std::cout << help;
+        return {};
+    }
+    if (!options.positional.empty())
+        throw UsageError("unexpected word '" + options.positional.front() + "'");
+    const std::optional<std::string> db = options.value("--db");
+    if (!db) throw UsageError("option --db is required");
+    const std::filesystem::path path = pathFromUtf8(*db);
+    if (!std::filesystem::is_regular_file(path))
+        throw std::runtime_error("'" + *db + "': no such database file");
+    return std::filesystem::absolute(path).lexically_normal();
+}
+
+}  // namespace
+
+int runUndo(const std::vector<std::string>& args) {
+    bool helpOnly = false;
+    const std::filesystem::path db = databaseOption(args, kUndoHelp, helpOnly);
+    if (helpOnly) return 0;
+    const app::UndoReport report = app::undoLastTransfer(db);
+    (report.undone ? std::cout : std::cerr)
+        << (report.undone ? "" : "veltra-transfer: ") << report.message << '\n';
+    return report.undone ? 0 : 1;
+}
+
+int runHistory(const std::vector<std::string>& args) {
+    bool helpOnly = false;
+    const std::filesystem::path db = databaseOption(args, kHistoryHelp, helpOnly);
+    if (helpOnly) return 0;
+    const std::vector<app::KeptTransfer> history = app::transferHistory(db);
+    if (history.empty()) {
+        std::cout << "No transfer of " << utf8FromPath(db) << " is kept for undoing ("
+                  << utf8FromPath(app::undoFolderFor(db)) << ").\n";
+        return 0;
+    }
+    // Only the newest transfer not yet undone can be undone now; older ones follow it.
+    bool newestPending = true;
+    for (const app::KeptTransfer& kept : history) {
+        std::cout << "Transfer #" << kept.number << '\n';
+        for (const auto& [key, value] : kept.fields)
+            std::cout << "  " << key << ": " << value << '\n';
+        std::string state;
+        if (kept.undone()) {
+            state = "undone";
+        } else if (newestPending) {
+            const std::string why = app::whyNotUndoable(db, kept);
+            state = why.empty() ? "can be undone now" : "cannot be undone: " + why;
+            newestPending = false;
+        } else {
+            state = kept.image.empty() ? "cannot be undone: its undo data is missing"
+                                       : "can be undone once the newer transfers are undone";
+        }
+        std::cout << "  undo: " << state << "\n\n";
     }
     return 0;
 }

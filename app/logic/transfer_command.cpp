@@ -7,11 +7,13 @@
 #include <string>
 
 #include "app/logic/transfer_log.h"
+#include "app/logic/transfer_undo.h"
 #include "data_sources/data_sources.h"
 #include "import/employee/employee_master_importer.h"
 #include "import/payroll/data_calc_importer.h"
 #include "import/payroll/income_detail_importer.h"
 #include "jet/path_text.h"
+#include "jet/undo_image.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
 #include "report/report_error.h"
@@ -59,13 +61,23 @@ bool importLine(form::Form& form, int16_t index, const std::string& sData,
 
 // The transaction of one transfer on the payroll database: begun once the destination is bound,
 // a savepoint per line. Holding the connection keeps the database (and its transaction) open
-// while the importers rebind adcDestination.
+// while the importers rebind adcDestination. When asked, every commit of the database is
+// captured from then on for the transfer's undo data.
 class LineTransaction {
   public:
-    void begin(const std::shared_ptr<data::Connection>& connection) {
+    void begin(const std::shared_ptr<data::Connection>& connection, bool captureUndo) {
         if (!connection || !connection->isOpen()) return;
+        if (captureUndo && connection->database())
+            capture_ = std::make_unique<jet::UndoCapture>(*connection->database());
         connection->BeginTrans();
         connection_ = connection;
+    }
+    // The undo image of what the transfer committed; empty when it committed nothing. Throws
+    // when the image cannot be made.
+    std::vector<uint8_t> finishUndo() {
+        if (!capture_ || !capture_->changed()) return {};
+        std::unique_ptr<jet::UndoCapture> capture = std::move(capture_);
+        return capture->finish();
     }
     void startLine() {
         if (connection_) savepoint_ = connection_->Savepoint();
@@ -105,13 +117,15 @@ class LineTransaction {
   private:
     std::shared_ptr<data::Connection> connection_;
     std::optional<uint64_t> savepoint_;
+    std::unique_ptr<jet::UndoCapture> capture_;
 };
 
 // Marks the transfer as running, and on every way out fills in the time taken and, for a
 // transfer that got past its tests, appends its result to the transfer log.
 class RunningTransfer {
   public:
-    RunningTransfer(form::Form& form, int16_t index) : form_(form) {
+    RunningTransfer(form::Form& form, int16_t index, LineTransaction& transaction)
+        : form_(form), transaction_(transaction) {
         form_.transferRunning = true;
         form_.stopRequested = false;
         form_.result = {};
@@ -125,6 +139,7 @@ class RunningTransfer {
         if (form_.result.outcome == form::TransferOutcome::Running) {
             form_.result.outcome = form::TransferOutcome::None;  // refused by a test
         } else if (form_.keepTransferLog) {
+            keepUndo();
             appendTransferLog(form_.globals.ProgramFolder, form_.result);
         }
     }
@@ -157,7 +172,24 @@ class RunningTransfer {
     }
 
   private:
+    // A transfer whose undo data cannot be kept stands; the result says so.
+    void keepUndo() noexcept {
+        try {
+            const std::vector<uint8_t> image = transaction_.finishUndo();
+            if (image.empty()) return;
+            const std::string db = form_.window.fieldText(form::Field::Database);
+            form_.result.undoNote = keepTransferUndo(
+                jet::pathFromUtf8(db), form_.result, form_.window.fieldText(form::Field::TextFile),
+                image, undoTransfersToKeep(form_.globals.ProgramFolder));
+        } catch (const std::exception& e) {
+            report::appendToErrorLog(std::string("cmdTransfer: no undo data: ") + e.what());
+            form_.result.undoNote = "เก็บข้อมูลสำหรับยกเลิกการโอนครั้งนี้ไม่ได้: การโอนนี้ยกเลิกภายหลังไม่ได้";
+        } catch (...) {
+        }
+    }
+
     form::Form& form_;
+    LineTransaction& transaction_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -170,12 +202,12 @@ constexpr const char* kTooManyLines =
 void cmdTransfer_Click(form::Form& form, int16_t Index) {
     // The window refuses such a click visibly; here it only must never start a second run.
     if (form.transferRunning) return;
-    RunningTransfer running(form, Index);
+    LineTransaction transaction;
+    RunningTransfer running(form, Index, transaction);
 
     form::MainWindowPort& window = form.window;
     std::string sData;
     layout::InputTextFile input;
-    LineTransaction transaction;
     try {
         window.setMousePointer(form::kPointerHourglass);
         form.dStartTime = layout::nowOf(form);
@@ -205,7 +237,7 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         if (Index < 0 || Index > 3) throw text::languageError(report::errnum::kSubscriptOutOfRange);
         const TransferKind& kind = kKinds[Index];
         data_sources::OpenAdc(form, kind.tableName, sDbPath);
-        transaction.begin(form.adcDestination.connection());
+        transaction.begin(form.adcDestination.connection(), form.keepTransferLog);
 
         input.open(jet::pathFromUtf8(sTextFile));
         form.result.fileBytes = input.fileSize();

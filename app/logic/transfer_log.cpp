@@ -69,6 +69,7 @@ std::vector<std::string> resultLines(const form::TransferResult& result) {
     }
     lines.push_back("เวลาที่ใช้ " + durationText(result.seconds));
     for (std::string& line : failureLines(result)) lines.push_back(std::move(line));
+    if (!result.undoNote.empty()) lines.push_back(result.undoNote);
     return lines;
 }
 
