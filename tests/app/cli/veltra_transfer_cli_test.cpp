@@ -486,4 +486,115 @@ TEST_F(SampleCompanyTest, AFailedLineIsToldWithItsColumnAndValue) {
     EXPECT_NE(out.find("สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"), std::string::npos) << out;
 }
 
+// ---- Undoing transfers ----
+
+const char* const kPayrollTables[] = {"Employee Master", "Data Calc", "Data Master Detail",
+                                      "Data Variant Detail"};
+
+// Every payroll table as mdb-export reads it, after `jetdb check` found the file sound.
+std::string dumpChecked(const fs::path& db) {
+    int status = 0;
+    const std::string problems =
+        runCommand(quote(kJetdb) + " check " + quote(db.string()) + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << problems;
+    std::string dump;
+    for (const char* table : kPayrollTables) {
+        dump += runCommand("mdb-export " + quote(db.string()) + " " + quote(table), &status);
+        EXPECT_EQ(status, 0) << table;
+    }
+    return dump;
+}
+
+TEST_F(SampleCompanyTest, UndoWalksBackThroughTheTransfersToTheDatabaseBefore) {
+    const fs::path co = freshCopy();
+    const fs::path db = co / "Melvar.mdb";
+    const std::string before = dumpChecked(db);
+    const std::string bytes = readFile(db);
+    // A transfer that stops at a failing line keeps its earlier lines: undo takes them back.
+    std::vector<std::string> lines = inputLines(co / "DataCalc.txt");
+    lines.insert(lines.begin() + 4, splitColumns(lines[0])[0] + ",abc,1,2");
+    std::string bad;
+    for (const std::string& line : lines) bad += text::utf8ToWindows874(line) + "\r\n";
+    std::ofstream(co / "Bad.txt", std::ios::binary) << bad;
+
+    std::string out;
+    ASSERT_EQ(transfer(co, "employee", "EmployeeMaster.txt", "", &out), 0) << out;
+    const std::string afterEmployees = dumpChecked(db);
+    ASSERT_EQ(transfer(co, "calc", "Bad.txt", "", &out), 1) << out;
+    ASSERT_NE(dumpChecked(db), afterEmployees);
+
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 0) << out;
+    EXPECT_NE(out.find("undid transfer #2 calc [Data Calc]"), std::string::npos) << out;
+    EXPECT_EQ(dumpChecked(db), afterEmployees);
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 0) << out;
+    EXPECT_NE(out.find("#1 employee"), std::string::npos) << out;
+    EXPECT_EQ(dumpChecked(db), before);
+    EXPECT_EQ(readFile(db), bytes);
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 1) << out;
+    EXPECT_NE(out.find("nothing to undo"), std::string::npos) << out;
+    EXPECT_EQ(readFile(db), bytes);
+}
+
+TEST_F(SampleCompanyTest, UndoIsRefusedOnceOnePageChangedAndWritesNothing) {
+    const fs::path co = freshCopy();
+    const fs::path db = co / "Melvar.mdb";
+    std::string out;
+    ASSERT_EQ(transfer(co, "pm", "DataMasterDetail.txt", "", &out), 0) << out;
+    std::string edited = readFile(db);
+    edited[4 * 4096 + 1000] ^= 0x20;  // one byte of page 4, as another program might
+    std::ofstream(db, std::ios::binary | std::ios::trunc) << edited;
+
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 1) << out;
+    EXPECT_NE(out.find("no longer as this transfer left it (1 page changed since the transfer "
+                       "(page 4)). Nothing was changed."),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(readFile(db), edited);
+    EXPECT_FALSE(fs::exists(db.string() + ".jnl"));
+    EXPECT_EQ(run("history --db " + quote(db.string()), &out), 0);
+    EXPECT_NE(out.find("undo: cannot be undone: the database is no longer as this transfer left"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(SampleCompanyTest, HistoryListsTheLastTransfersNewestFirst) {
+    const fs::path co = freshCopy();
+    const fs::path db = co / "Melvar.mdb";
+    std::ofstream(work.path() / "Import.INI") << "[Settings]\r\nUndoTransfers=2\r\n";
+    std::string out;
+    for (const char* kind : {"employee", "pm", "pd"}) {
+        const std::string file = std::string(kind) == "employee" ? "EmployeeMaster.txt"
+                                 : std::string(kind) == "pm"     ? "DataMasterDetail.txt"
+                                                                 : "DataVariantDetail.txt";
+        ASSERT_EQ(transfer(co, kind, file, "", &out), 0) << out;
+    }
+    int status = 0;
+    const std::string digest = runCommand(
+        "sha256sum " + quote((co / "DataVariantDetail.txt").string()) + " | cut -c1-64", &status);
+    ASSERT_EQ(run("history --db " + quote(db.string()), &out), 0) << out;
+    const size_t third = out.find("Transfer #3\n");
+    const size_t second = out.find("Transfer #2\n");
+    ASSERT_NE(third, std::string::npos) << out;
+    EXPECT_LT(third, second) << out;
+    EXPECT_EQ(out.find("Transfer #1\n"), std::string::npos) << "only the last two are kept";
+    EXPECT_NE(out.find("kind: pd [Data Variant Detail]", third), std::string::npos) << out;
+    EXPECT_NE(out.find("text sha256: " + digest.substr(0, 64)), std::string::npos) << out;
+    EXPECT_NE(out.find("outcome: completed"), std::string::npos) << out;
+    EXPECT_NE(out.find("undo: can be undone now", third), std::string::npos) << out;
+    EXPECT_NE(out.find("undo: can be undone once the newer transfers are undone", second),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(db.string() + ".undo/1.image"));
+
+    // Undo data deleted by hand: said so, nothing changes.
+    fs::remove(db.string() + ".undo/3.image");
+    const std::string bytes = readFile(db);
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 1);
+    EXPECT_NE(out.find("its undo data is missing"), std::string::npos) << out;
+    EXPECT_EQ(readFile(db), bytes);
+    fs::remove_all(db.string() + ".undo");
+    EXPECT_EQ(run("history --db " + quote(db.string()), &out), 0);
+    EXPECT_NE(out.find("is kept for undoing"), std::string::npos) << out;
+}
+
 }  // namespace
