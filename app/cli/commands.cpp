@@ -38,6 +38,7 @@ const char* const kTransferHelp =
     "Usage: veltra-transfer transfer --kind KIND --text FILE --db FILE --separator SEP\n"
     "                                [--year Y] [--period P] [--bank-code C]\n"
     "                                [--company NAME] [--program-folder DIR] [--dry-run]\n"
+    "                                [--check]\n"
     "\n"
     "Transfers the lines of a text file (Windows-874) into the payroll database, exactly as\n"
     "the window's transfer buttons do.\n"
@@ -55,9 +56,12 @@ const char* const kTransferHelp =
     "  --program-folder DIR folder of Import.INI and errors.log (default: the program's)\n"
     "  --dry-run            run the whole transfer on a copy of the databases and report\n"
     "                       what it would do; the database is not changed\n"
+    "  --check              run every line on a copy of the databases, going on past failing\n"
+    "                       lines, and list every line that would fail with its column and\n"
+    "                       reason; the database is not changed\n"
     "\n"
     "Exit status: 0 complete, 1 a line failed (the transfer stopped there, earlier lines\n"
-    "kept), 2 usage or file errors (nothing transferred).\n";
+    "kept; with --check: some line would fail), 2 usage or file errors (nothing transferred).\n";
 
 const char* const kUndoHelp =
     "Usage: veltra-transfer undo --db FILE\n"
@@ -136,9 +140,16 @@ class DryRunCopy {
 
 // The summary of a run, from what the transfer counted as it went.
 void printSummary(const form::TransferResult& result, bool dryRun) {
-    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n" : "Summary:\n");
+    std::cout << (result.check ? "Summary of a check (the database was not changed):\n"
+                  : dryRun     ? "Summary of a dry run (the database was not changed):\n"
+                               : "Summary:\n");
     std::cout << "  lines read:             " << result.linesRead << '\n';
-    std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
+    if (result.check) {
+        std::cout << "  lines that pass:        " << result.linesTransferred << '\n';
+        std::cout << "  lines that fail:        " << result.failures.size() << '\n';
+    } else {
+        std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
+    }
     const form::TransferCounts& counts = result.counts;
     if (result.kind == 0) {
         std::cout << "  employees created:      " << counts.employeesCreated << '\n';
@@ -168,6 +179,7 @@ struct TransferRequest {
     std::optional<std::string> text, db, separator;
     std::string year, period, bankCode;
     bool dryRun = false;
+    bool check = false;
 };
 
 TransferRequest resolveTransferOptions(const ParsedOptions& options,
@@ -195,6 +207,7 @@ TransferRequest resolveTransferOptions(const ParsedOptions& options,
     request.period = options.value("--period").value_or("4");
     request.bankCode = options.value("--bank-code").value_or("");
     request.dryRun = options.flag("--dry-run");
+    request.check = options.flag("--check");
     return request;
 }
 
@@ -230,7 +243,8 @@ void requireFilesAndSeparator(TransferRequest& request) {
 
 // A dry run of an existing database works on a copy of it, removed when the copy goes.
 std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
-    if (!request.dryRun || !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
+    if (!(request.dryRun || request.check) ||
+        !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
         return nullptr;
     return std::make_unique<DryRunCopy>(pathFromUtf8(*request.db));
 }
@@ -251,7 +265,8 @@ TransferRun runInConsoleWindow(const TransferRequest& request, const std::string
     form.now = localNow;
     form.globals.ProgramFolder = utf8FromPath(request.settingsFolder);
     form.globals.CurrentCompanyCode = request.company;
-    form.keepTransferLog = !request.dryRun;
+    form.keepTransferLog = !request.dryRun && !request.check;
+    form.checkOnly = request.check;
     window.onFieldChanged = [&form](form::Field field) {
         if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
         if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
@@ -278,8 +293,16 @@ int summarize(const TransferRequest& request, const TransferRun& run, int report
     }
     const form::TransferResult& result = run.result;
     printSummary(result, request.dryRun);
-    const bool failed = result.outcome != form::TransferOutcome::Completed;
-    if (failed) {
+    if (result.check && !result.failures.empty()) {
+        std::cout << "Lines that would fail:\n";
+        for (const form::LineFailure& failure : result.failures) {
+            for (const std::string& line : app::lineFailureLines(failure))
+                std::cout << "  " << line << '\n';
+        }
+    }
+    const bool failed =
+        result.outcome != form::TransferOutcome::Completed || !result.failures.empty();
+    if (result.outcome != form::TransferOutcome::Completed) {
         std::cout << "  the transfer stopped at line " << result.failedLine
                   << (reports ? " (see the error report above)" : "") << '\n';
         // The line, its column and the reason, as the window's result panel tells them.
@@ -296,7 +319,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         parseOptions(args,
                      {"--kind", "--text", "--db", "--separator", "--year", "--period",
                       "--bank-code", "--company", "--program-folder"},
-                     {"--dry-run", "--help"});
+                     {"--dry-run", "--check", "--help"});
     if (options.flag("--help")) {
         std::cout << kTransferHelp;
         return 0;

@@ -93,6 +93,13 @@ class LineTransaction {
         if (connection_ && savepoint_) connection_->RollbackTo(*savepoint_);
         savepoint_.reset();
     }
+    // Keeps nothing (a check): every line is taken back.
+    void rollback() {
+        if (!connection_) return;
+        savepoint_.reset();
+        auto connection = std::move(connection_);
+        if (connection->inTransaction()) connection->RollbackTrans();
+    }
     // Keeps every finished line. A line still under way is undone first.
     void commit() {
         if (!connection_) return;
@@ -130,6 +137,7 @@ class RunningTransfer {
         form_.stopRequested = false;
         form_.result = {};
         form_.result.kind = index;
+        form_.result.check = form_.checkOnly;
         form_.result.outcome = form::TransferOutcome::Running;
     }
     ~RunningTransfer() {
@@ -159,6 +167,16 @@ class RunningTransfer {
         total.amountsWritten += line.amountsWritten;
         total.amountsDropped += line.amountsDropped;
         ++form_.result.linesTransferred;
+    }
+    // A check goes on past a failing line: the line is noted with its column and reason.
+    void noted(const std::string& sData) {
+        form::TransferResult& result = form_.result;
+        result.failures.push_back(
+            form::LineFailure{result.linesRead, sData, result.failedColumn,
+                              report::thaiReason(result.errorNumber, result.errorDescription)});
+        result.failedColumn = {};
+        result.errorNumber = 0;
+        result.errorDescription.clear();
     }
     void failed(form::TransferOutcome outcome, const std::string& sData) {
         form::TransferResult& result = form_.result;
@@ -204,6 +222,8 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
     if (form.transferRunning) return;
     LineTransaction transaction;
     RunningTransfer running(form, Index, transaction);
+    std::optional<report::QuietReports> quiet;
+    if (form.checkOnly) quiet.emplace();
 
     form::MainWindowPort& window = form.window;
     std::string sData;
@@ -262,6 +282,10 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             running.startLine();
             if (!importLine(form, Index, sData, sDelimiter, sDbPath)) {
                 transaction.undoLine();
+                if (form.checkOnly) {
+                    running.noted(sData);
+                    continue;
+                }
                 transaction.commit();
                 running.failed(form::TransferOutcome::LineFailed, sData);
                 input.close();
@@ -280,6 +304,13 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         }
 
         input.close();
+        if (form.checkOnly) {
+            transaction.rollback();
+            form.result.outcome = form::TransferOutcome::Completed;
+            window.setLabelCaption(form::Label::ProcessStatus, "");
+            window.setMousePointer(form::kPointerDefault);
+            return;
+        }
         transaction.commit();
         form.result.outcome = form::TransferOutcome::Completed;
         window.setLabelCaption(form::Label::ProcessStatus,

@@ -2,6 +2,7 @@
 // settings file supplies what its options leave out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -595,6 +596,60 @@ TEST_F(SampleCompanyTest, HistoryListsTheLastTransfersNewestFirst) {
     fs::remove_all(db.string() + ".undo");
     EXPECT_EQ(run("history --db " + quote(db.string()), &out), 0);
     EXPECT_NE(out.find("is kept for undoing"), std::string::npos) << out;
+}
+
+// ---- Checking a file ----
+
+TEST_F(SampleCompanyTest, ACheckListsExactlyTheFailingLinesAndChangesNothing) {
+    const fs::path co = freshCopy();
+    const fs::path db = co / "Melvar.mdb";
+    const std::string bytes = readFile(db);
+    std::vector<std::string> lines = inputLines(co / "DataCalc.txt");
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    ASSERT_GT(lines.size(), 60u);
+    // Failures of different kinds spread through the file, the first and last lines among them.
+    const std::map<size_t, std::string> bad = {
+        {0, "12x"}, {37, "1e999999"}, {38, "abc"}, {lines.size() - 1, "--5"}};
+    for (const auto& [index, value] : bad) {
+        std::vector<std::string> columns = splitColumns(lines[index]);
+        columns[3] = value;
+        lines[index].clear();
+        for (size_t i = 0; i < columns.size(); ++i) lines[index] += (i ? "," : "") + columns[i];
+    }
+    std::string text;
+    for (const std::string& line : lines) text += text::utf8ToWindows874(line) + "\r\n";
+    std::ofstream(co / "Bad.txt", std::ios::binary) << text;
+
+    std::string out;
+    EXPECT_EQ(transfer(co, "calc", "Bad.txt", "--check", &out), 1) << out;
+    EXPECT_NE(out.find("lines that fail:        4\n"), std::string::npos) << out;
+    const size_t blank = size_t(std::count(lines.begin(), lines.end(), std::string()));
+    EXPECT_NE(
+        out.find("lines that pass:        " + std::to_string(lines.size() - blank - 4) + "\n"),
+        std::string::npos)
+        << out;
+    size_t listed = 0;
+    for (size_t at = out.find("บรรทัดที่ "); at != std::string::npos;
+         at = out.find("บรรทัดที่ ", at + 1)) {
+        const size_t number = std::stoul(out.substr(at + std::string("บรรทัดที่ ").size()));
+        EXPECT_TRUE(bad.count(number - 1)) << "line " << number << " listed\n" << out;
+        ++listed;
+    }
+    EXPECT_EQ(listed, bad.size()) << out;
+    EXPECT_NE(out.find("บรรทัดที่ 1: '" + lines[0] +
+                       "'\n  คอลัมน์: แถวที่ 4 ของรูปแบบ, ฟิลด์ I0103, "
+                       "ค่า '12x'\n  สาเหตุ: ชนิดข้อมูลไม่ตรงกัน"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(readFile(db), bytes);
+    EXPECT_FALSE(fs::exists(db.string() + ".undo"));
+
+    // A file whose every line passes: exit 0, and the counts the transfer then gives.
+    EXPECT_EQ(transfer(co, "calc", "DataCalc.txt", "--check", &out), 0) << out;
+    const std::string counted = out.substr(out.find("rows deleted:"));
+    EXPECT_EQ(transfer(co, "calc", "DataCalc.txt", "", &out), 0) << out;
+    EXPECT_EQ(counted.substr(0, counted.find("time taken")),
+              out.substr(out.find("rows deleted:"), counted.find("time taken")));
 }
 
 }  // namespace
