@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/logic/database_copy.h"
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
@@ -115,29 +116,6 @@ jet::DateTime localNow() {
     return jet::DateTime{static_cast<double>(days) + seconds / 86400.0};
 }
 
-// A folder of copies of the payroll and layout databases, removed with the object.
-class DryRunCopy {
-  public:
-    explicit DryRunCopy(const std::filesystem::path& db) {
-        folder_ = jet::makeTemporaryFolder("veltra-dry-run");
-        db_ = folder_ / db.filename();
-        std::filesystem::copy_file(db, db_);
-        const auto layouts = db.parent_path() / "ImportData.mdb";
-        if (std::filesystem::exists(layouts)) {
-            std::filesystem::copy_file(layouts, folder_ / "ImportData.mdb");
-        }
-    }
-    ~DryRunCopy() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    const std::filesystem::path& database() const { return db_; }
-
-  private:
-    std::filesystem::path folder_;
-    std::filesystem::path db_;
-};
-
 // The summary of a run, from what the transfer counted as it went.
 void printSummary(const form::TransferResult& result, bool dryRun) {
     std::cout << (result.check ? "Summary of a check (the database was not changed):\n"
@@ -242,11 +220,11 @@ void requireFilesAndSeparator(TransferRequest& request) {
 }
 
 // A dry run of an existing database works on a copy of it, removed when the copy goes.
-std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
-    if (!(request.dryRun || request.check) ||
-        !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
+// (A check makes its own copy.)
+std::unique_ptr<app::DatabaseCopy> dryRunCopyFor(const TransferRequest& request) {
+    if (!request.dryRun || !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
         return nullptr;
-    return std::make_unique<DryRunCopy>(pathFromUtf8(*request.db));
+    return std::make_unique<app::DatabaseCopy>(pathFromUtf8(*request.db));
 }
 
 struct TransferRun {
@@ -332,7 +310,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     const app::RecoveryNotice recovered = app::recoverDatabases(pathFromUtf8(*request.db));
     if (!recovered.text.empty()) std::cerr << "veltra-transfer: " << recovered.text;
     if (recovered.setAside) return 2;
-    const std::unique_ptr<DryRunCopy> copy = dryRunCopyFor(request);
+    const std::unique_ptr<app::DatabaseCopy> copy = dryRunCopyFor(request);
     const std::string dbPath = copy ? utf8FromPath(copy->database()) : *request.db;
 
     report::setErrorLogFolder(request.settingsFolder);

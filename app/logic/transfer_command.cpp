@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/logic/database_copy.h"
 #include "app/logic/transfer_log.h"
 #include "app/logic/transfer_undo.h"
 #include "data_sources/data_sources.h"
@@ -146,7 +147,7 @@ class RunningTransfer {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         if (form_.result.outcome == form::TransferOutcome::Running) {
             form_.result.outcome = form::TransferOutcome::None;  // refused by a test
-        } else if (form_.keepTransferLog) {
+        } else if (form_.keepTransferLog && !form_.checkOnly) {
             keepUndo();
             appendTransferLog(form_.globals.ProgramFolder, form_.result);
         }
@@ -220,6 +221,15 @@ constexpr const char* kTooManyLines =
 void cmdTransfer_Click(form::Form& form, int16_t Index) {
     // The window refuses such a click visibly; here it only must never start a second run.
     if (form.transferRunning) return;
+    // A check runs on a copy of the databases, closed and removed when the check ends.
+    std::optional<DatabaseCopy> copy;
+    struct CloseCopy {
+        form::Form& form;
+        const std::optional<DatabaseCopy>& copy;
+        ~CloseCopy() {
+            if (copy) form.adcDestination = {};
+        }
+    } closeCopy{form, copy};
     LineTransaction transaction;
     RunningTransfer running(form, Index, transaction);
     std::optional<report::QuietReports> quiet;
@@ -243,9 +253,9 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
 
         const std::string sDelimiter = window.fieldText(form::Field::Delimiter);
         const std::string sTextFile = window.fieldText(form::Field::TextFile);
-        const std::string sDbPath = window.fieldText(form::Field::Database);
+        std::string sDbPath = window.fieldText(form::Field::Database);
 
-        for (const std::string* path : {&sTextFile, &sDbPath}) {
+        for (const std::string* path : {&sTextFile, static_cast<const std::string*>(&sDbPath)}) {
             if (fileExists(*path)) continue;
             window.messageBox(
                 std::string("ไม่มีไฟล์ข้อมูล...") + kNewLine + *path + kNewLine + "โปรดระบุชื่อไฟล์ใหม่",
@@ -254,10 +264,15 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             return;
         }
 
+        if (form.checkOnly) {
+            copy.emplace(jet::pathFromUtf8(sDbPath));
+            sDbPath = jet::utf8FromPath(copy->database());
+        }
         if (Index < 0 || Index > 3) throw text::languageError(report::errnum::kSubscriptOutOfRange);
         const TransferKind& kind = kKinds[Index];
         data_sources::OpenAdc(form, kind.tableName, sDbPath);
-        transaction.begin(form.adcDestination.connection(), form.keepTransferLog);
+        transaction.begin(form.adcDestination.connection(),
+                          form.keepTransferLog && !form.checkOnly);
 
         input.open(jet::pathFromUtf8(sTextFile));
         form.result.fileBytes = input.fileSize();
