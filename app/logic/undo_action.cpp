@@ -21,13 +21,26 @@ std::filesystem::path databaseFile(const std::string& databasePath) {
 
 }  // namespace
 
+bool undoAvailable(const std::string& databasePath) {
+    const std::filesystem::path db = databaseFile(databasePath);
+    return !db.empty() && lastUndoableTransfer(db).number != 0;
+}
+
 UndoOffer undoOffer(const std::string& databasePath) {
     UndoOffer offer;
     offer.title = kUndoButtonCaption;
     const std::filesystem::path db = databaseFile(databasePath);
-    if (db.empty()) return offer;
+    if (db.empty()) {
+        offer.refusal = "ไม่มีไฟล์ฐานข้อมูล " + databasePath;
+        return offer;
+    }
     const KeptTransfer last = lastUndoableTransfer(db);
-    if (last.number == 0 || !whyNotUndoable(db, last).empty()) return offer;
+    const std::string why = whyNotUndoable(db, last);
+    if (!why.empty()) {
+        offer.refusal = "ยกเลิกการโอนครั้งล่าสุดไม่ได้\n" +
+                        (last.number ? describeTransfer(last) + ": " : std::string()) + why;
+        return offer;
+    }
     offer.available = true;
     offer.question = "ยกเลิกการโอนครั้งล่าสุดหรือไม่?\n\nการโอน: " + last.field("kind") +
                      "\nไฟล์: " + last.field("text file") + "\nเมื่อ: " + last.field("when") +

@@ -10,10 +10,16 @@ namespace app {
 extern const char* const kUndoButtonCaption;
 extern const char* const kCheckButtonCaption;
 
+// Whether to enable the button: a transfer of the database is kept and not yet undone. Cheap
+// enough for every change of the path; whether the database is still as that transfer left it
+// is found out by undoOffer().
+bool undoAvailable(const std::string& databasePath);
+
 struct UndoOffer {
-    bool available = false;  // the database has a transfer that can be undone now
-    std::string title;       // of the confirmation
+    bool available = false;  // the last transfer can be undone now
+    std::string title;       // of the confirmation or the refusal
     std::string question;    // names the transfer: kind, file, time and counts (Thai)
+    std::string refusal;     // when not available: why not (Thai, with the details)
 };
 
 // What undoing the last transfer of the database at `databasePath` would take back.

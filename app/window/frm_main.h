@@ -62,6 +62,8 @@ class FrmMain : public QWidget {
     void txtCompanyCode_LostFocus();
     void cmdExit_Click();
     void cmdTransfer_Click(int16_t index);
+    void cmdCheckFile_Click(int16_t index);
+    void cmdUndoTransfer_Click();
 
     // A status label widened to show its whole caption, as far as the exit button allows; never
     // narrower than designed.
@@ -97,6 +99,7 @@ class FrmMain : public QWidget {
     void createTransferTabs();
     QTableView* createGrid(int tab, const char* name, int modelIndex, bool withFormat);
     QPushButton* createTransferButton(int tab, int16_t index, int left);
+    void createUndoAndCheckButtons();
     void connectHandlers();
     void addAccessKey(QLineEdit* field, const QString& keys);
 
@@ -105,6 +108,7 @@ class FrmMain : public QWidget {
     enum Notice { kNoticePath, kNoticeBusy };
     void setNotice(Notice notice, const QString& text);
     void showResult();
+    void refreshUndoButton();
     std::string settingsFile() const;
 
     QString programFolder_;
@@ -136,6 +140,8 @@ class FrmMain : public QWidget {
     QLineEdit* txtYear_ = nullptr;    // txtYear(0)
     QLineEdit* txtPeriod_ = nullptr;  // txtPeriod(0)
     std::array<QPushButton*, 4> cmdTransfer_{};
+    std::array<QPushButton*, 4> cmdCheckFile_{};  // beside each transfer button
+    QPushButton* cmdUndoTransfer_ = nullptr;      // on the first tab
     std::array<LayoutTableModel*, 4> gridModels_{};
     std::array<std::unique_ptr<LayoutRowStore>, 4> gridStores_;
 };

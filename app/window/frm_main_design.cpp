@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include "app/logic/undo_action.h"
 #include "app/window/common_dialog.h"
 #include "app/window/data_control_row_store.h"
 #include "app/window/file_button_picture.h"
@@ -124,6 +125,7 @@ void FrmMain::createControls() {
 
     createCommonTab(SSTab1_->page(0));
     createTransferTabs();
+    createUndoAndCheckButtons();
     // At creation the employee-master tab is current; start-up selects the stored one.
     SSTab1_->setCurrentIndex(1);
 }
@@ -272,6 +274,32 @@ void FrmMain::createTransferTabs() {
     addAccessKey(txtYear_, QStringLiteral("Alt+Y"));
     addAccessKey(txtPeriod_, QStringLiteral("Alt+P"));
     addAccessKey(txtBankCode_, QStringLiteral("Alt+B"));
+}
+
+void FrmMain::createUndoAndCheckButtons() {
+    struct Place {
+        int tab;
+        int left;
+    };
+    // Beside each transfer button: right of the employee one (the bank code is on its left),
+    // left of the others.
+    const Place places[4] = {{1, 4880}, {5, 4400}, {3, 4280}, {4, 4280}};
+    for (int16_t i = 0; i < 4; ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(app::kCheckButtonCaption),
+                                       SSTab1_->page(places[i].tab));
+        button->setObjectName(arrayName("cmdCheckFile", i));
+        button->setFont(tahoma12());
+        setFaceColour(button, kButtonFace);
+        SSTab1_->placeOnTab(places[i].tab, button, twipsRect(places[i].left, 4980, 1300, 400));
+        cmdCheckFile_[i] = button;
+    }
+    cmdUndoTransfer_ =
+        new QPushButton(QString::fromUtf8(app::kUndoButtonCaption), SSTab1_->page(0));
+    cmdUndoTransfer_->setObjectName(QStringLiteral("cmdUndoTransfer"));
+    cmdUndoTransfer_->setFont(tahoma12());
+    setFaceColour(cmdUndoTransfer_, kButtonFace);
+    SSTab1_->placeOnTab(0, cmdUndoTransfer_, twipsRect(4200, 3300, 2835, 420));
+    cmdUndoTransfer_->setEnabled(false);
 }
 
 void FrmMain::addAccessKey(QLineEdit* field, const QString& keys) {
