@@ -598,6 +598,18 @@ TEST_F(SampleCompanyTest, HistoryListsTheLastTransfersNewestFirst) {
     EXPECT_NE(out.find("is kept for undoing"), std::string::npos) << out;
 }
 
+TEST_F(SampleCompanyTest, ATransferWhoseUndoDataCannotBeKeptStillRunsAndSaysSo) {
+    const fs::path co = freshCopy();
+    const fs::path db = co / "Melvar.mdb";
+    std::ofstream(db.string() + ".undo") << "a file where the folder would be";
+    std::string out;
+    EXPECT_EQ(transfer(co, "pm", "DataMasterDetail.txt", "", &out), 0) << out;
+    EXPECT_NE(out.find("เก็บข้อมูลสำหรับยกเลิกการโอนครั้งนี้ไม่ได้"), std::string::npos) << out;
+    EXPECT_NE(out.find("amounts written:"), std::string::npos) << out;
+    EXPECT_EQ(run("undo --db " + quote(db.string()), &out), 1);
+    EXPECT_NE(out.find("nothing to undo"), std::string::npos) << out;
+}
+
 // ---- Checking a file ----
 
 TEST_F(SampleCompanyTest, ACheckListsExactlyTheFailingLinesAndChangesNothing) {
