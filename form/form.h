@@ -51,6 +51,9 @@ struct Form {
     LayoutColumnNote currentColumn;
     // Each transfer appends its result to the transfer log in ProgramFolder; a dry run does not.
     bool keepTransferLog = true;
+    // A check of the file: every line runs in its own savepoint and a failing one is noted
+    // (result.failures) instead of ending the run; nothing is kept and nothing is asked.
+    bool checkOnly = false;
 
     // The clock, replaceable by tests. Returns the current local date-time.
     std::function<jet::DateTime()> now;

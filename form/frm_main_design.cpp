@@ -59,6 +59,8 @@ constexpr ControlDesign kControls[] = {
      0, "", Align::Left},
     {"cmdSelectDir_1", K::FileButton, 0, 6420, 4380, 615, 525, "", &kFontTahoma12, kNoColour,
      kButtonFace, 6, 0, "เลือกไฟล์ปลายทาง (DozaZaziraziri)", Align::Center},
+    {"cmdUndoTransfer", K::Button, 0, 4200, 3300, 2835, 420, kUndoTransferCaption, &kFontTahoma12,
+     kNoColour, kButtonFace, 7, 0, "", Align::Center},
 
     // Tab 1: employee master.
     {"grdiEmployeeMaster", K::Grid, 1, 120, 1020, 7305, 3855, "", &kFontGrid, kNoColour, kNoColour,
@@ -69,16 +71,22 @@ constexpr ControlDesign kControls[] = {
      "Alt+B", Align::Left},
     {"cmdTransfer_0", K::Button, 1, 3120, 4980, 1700, 400, kTransferCaption, &kFontTahoma12,
      kNoColour, kTransferFace, 12, 0, "", Align::Center},
+    {"cmdCheckFile_0", K::Button, 1, 4880, 4980, 1300, 400, kCheckFileCaption, &kFontTahoma12,
+     kNoColour, kButtonFace, 13, 0, "", Align::Center},
 
     // Tab 3: fixed income details (PM); tab 4: variable income details (PD).
     {"DataGrid1", K::Grid, 3, 120, 1020, 7305, 3855, "", &kFontGrid, kNoColour, kNoColour, 20, 0,
      "", Align::Left},
     {"cmdTransfer_2", K::Button, 3, 5640, 4980, 1700, 400, kTransferCaption, &kFontTahoma12,
      kNoColour, kTransferFace, 21, 0, "", Align::Center},
+    {"cmdCheckFile_2", K::Button, 3, 4280, 4980, 1300, 400, kCheckFileCaption, &kFontTahoma12,
+     kNoColour, kButtonFace, 22, 0, "", Align::Center},
     {"DataGrid2", K::Grid, 4, 120, 1020, 7305, 3855, "", &kFontGrid, kNoColour, kNoColour, 30, 0,
      "", Align::Left},
     {"cmdTransfer_3", K::Button, 4, 5640, 4980, 1700, 400, kTransferCaption, &kFontTahoma12,
      kNoColour, kTransferFace, 31, 0, "", Align::Center},
+    {"cmdCheckFile_3", K::Button, 4, 4280, 4980, 1300, 400, kCheckFileCaption, &kFontTahoma12,
+     kNoColour, kButtonFace, 32, 0, "", Align::Center},
 
     // Tab 5: calculation data.
     {"grdiDataCalc", K::Grid, 5, 120, 1020, 7305, 3855, "", &kFontGrid, kNoColour, kNoColour, 40, 0,
@@ -93,6 +101,8 @@ constexpr ControlDesign kControls[] = {
      'P', "Alt+P", Align::Left},
     {"cmdTransfer_1", K::Button, 5, 5760, 4980, 1700, 400, kTransferCaption, &kFontTahoma12,
      kNoColour, kTransferFace, 43, 0, "", Align::Center},
+    {"cmdCheckFile_1", K::Button, 5, 4400, 4980, 1300, 400, kCheckFileCaption, &kFontTahoma12,
+     kNoColour, kButtonFace, 44, 0, "", Align::Center},
 };
 
 // The employee grid is narrower for its fifth column.

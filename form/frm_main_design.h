@@ -84,6 +84,10 @@ struct GridSourceDesign {
     data::DataControl Form::*control;
 };
 
+// Captions the logic also uses as the titles of its questions and answers.
+inline constexpr std::string_view kUndoTransferCaption = "ยกเลิกการโอนครั้งล่าสุด";
+inline constexpr std::string_view kCheckFileCaption = "ตรวจสอบไฟล์";
+
 inline constexpr std::string_view kWindowName = "frmMain";
 inline constexpr std::string_view kWindowTitle = "โอนข้อมูล *.txt เข้า VELTRA Payroll";
 inline constexpr int kWindowWidth = 10875;  // twips, the whole window

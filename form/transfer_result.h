@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace form {
 
@@ -26,6 +27,14 @@ struct LayoutColumnNote {
     long layoutNo = 0;
     std::string fieldName;
     std::string value;
+};
+
+// A line that failed in a check of the file: where, what it held, the column and why.
+struct LineFailure {
+    long line = 0;
+    std::string text;
+    LayoutColumnNote column;
+    std::string reason;  // Thai
 };
 
 enum class TransferOutcome {
@@ -55,6 +64,14 @@ struct TransferResult {
     int32_t errorNumber = 0;
     std::string errorDescription;  // as the error carried it
     std::string reason;            // Thai
+
+    // Of a check: every line that would fail, in file order; the counts are those of the lines
+    // that pass.
+    bool check = false;
+    std::vector<LineFailure> failures;
+
+    // Said when the transfer's undo data could not be kept (Thai); empty when it was.
+    std::string undoNote;
 };
 
 }  // namespace form

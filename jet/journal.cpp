@@ -1,7 +1,8 @@
 // Journal bytes. Layout, all integers little-endian:
 //   header   magic "VJNLPG02", page size u32, page count before u32, page count after u32,
 //            entry count u32, zero u64                                              (32 bytes)
-//   entries  page u32, flags u32 (1: an original follows), digest before, digest after (72 each)
+//   entries  page u32, flags u32 (1: an original follows; 2: the commit cuts the page off),
+//            digest before, digest after                                        (72 each)
 //   digest   SHA-256 of header and entries                                          (32 bytes)
 //   pages    the original of every entry flagged 1, in entry order              (page size each)
 //   trailer  "VJNLEND!"                                                              (8 bytes)
@@ -26,6 +27,7 @@ constexpr size_t kEntrySize = 72;
 constexpr size_t kDigestSize = 32;
 constexpr size_t kTrailerSize = 8;
 constexpr uint32_t kHasOriginal = 1;
+constexpr uint32_t kCut = 2;
 
 // ---- SHA-256 (FIPS 180-4) ----
 
@@ -111,15 +113,17 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
     uint8_t* original = out.data() + tableEnd + kDigestSize;
     for (const ChangedPage& p : pages) {
         putU32(entry, p.page);
-        putU32(entry + 4, p.before ? kHasOriginal : 0);
+        putU32(entry + 4, (p.before ? kHasOriginal : 0) | (p.after ? 0 : kCut));
         if (p.before) {
             Digest before = sha256(p.before, pageSize);
             std::memcpy(entry + 8, before.data(), kDigestSize);
             std::memcpy(original, p.before, pageSize);
             original += pageSize;
         }
-        Digest after = sha256(p.after, pageSize);
-        std::memcpy(entry + 8 + kDigestSize, after.data(), kDigestSize);
+        if (p.after) {
+            Digest after = sha256(p.after, pageSize);
+            std::memcpy(entry + 8 + kDigestSize, after.data(), kDigestSize);
+        }
         entry += kEntrySize;
     }
     Digest table = sha256(out.data(), tableEnd);
@@ -170,6 +174,7 @@ Decoded decode(const std::vector<uint8_t>& bytes) {
         e.page = getU32(p);
         std::memcpy(e.before.data(), p + 8, kDigestSize);
         std::memcpy(e.after.data(), p + 8 + kDigestSize, kDigestSize);
+        e.cut = (getU32(p + 4) & kCut) != 0;
         if (getU32(p + 4) & kHasOriginal) {
             if (sha256(original, j.pageSize) != e.before) return result;
             e.original = original;
@@ -185,12 +190,14 @@ Verdict judge(const Journal& journal, uint64_t fileSize, const PageReader& read)
     const uint64_t sizeBefore = uint64_t(journal.pageCountBefore) * journal.pageSize;
     const uint64_t sizeAfter = uint64_t(journal.pageCountAfter) * journal.pageSize;
     auto setAside = [](std::string reason) { return Verdict{Action::SetAside, std::move(reason)}; };
-    // Playback cuts the file to its old size, and the commit's own writes only ever lengthen it.
-    if (fileSize < sizeBefore || fileSize > std::max(sizeBefore, sizeAfter)) {
+    // The commit moves the file's size from one count to the other, never outside them.
+    const uint64_t smallest = std::min(sizeBefore, sizeAfter);
+    const uint64_t largest = std::max(sizeBefore, sizeAfter);
+    if (fileSize < smallest || fileSize > largest) {
         return setAside(
             "the file has " + std::to_string(fileSize) +
             " bytes; the journal was written for a file of " + std::to_string(sizeBefore) +
-            (sizeAfter > sizeBefore ? " to " + std::to_string(sizeAfter) : "") + " bytes");
+            (sizeAfter != sizeBefore ? " to " + std::to_string(sizeAfter) : "") + " bytes");
     }
     bool allBefore = fileSize == sizeBefore;
     bool allAfter = fileSize == sizeAfter;
@@ -201,6 +208,17 @@ Verdict judge(const Journal& journal, uint64_t fileSize, const PageReader& read)
             // A page the commit appends: whatever lies there is cut away by playback.
             if (!present || sha256(page.data(), page.size()) != e.after) allAfter = false;
             continue;
+        }
+        if (e.cut) {
+            // Gone only once the commit cut the file; while there, it must be untouched.
+            if (!present) {
+                allBefore = false;
+                continue;
+            }
+            allAfter = false;
+            if (sha256(page.data(), page.size()) == e.before) continue;
+            return setAside("page " + std::to_string(e.page) +
+                            " reads neither as before nor as after the interrupted change");
         }
         if (!present) return setAside("page " + std::to_string(e.page) + " is missing");
         const Digest now = sha256(page.data(), page.size());

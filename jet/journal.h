@@ -26,7 +26,8 @@ using Digest = std::array<uint8_t, 32>;
 // SHA-256 of `size` bytes.
 Digest sha256(const uint8_t* data, size_t size);
 
-// One page a commit writes: its contents before (null for a page the commit appends) and after.
+// One page a commit writes: its contents before (null for a page the commit appends) and after
+// (null for a page the commit cuts off the end of the file).
 struct ChangedPage {
     uint32_t page;
     const uint8_t* before;
@@ -35,15 +36,17 @@ struct ChangedPage {
 
 // The journal of a commit that takes a file of `pageCountBefore` pages to `pageCountAfter`.
 // REQUIRES: pages sorted by page number, each page once; `before` set exactly for the pages
-// below pageCountBefore; every buffer `pageSize` bytes.
+// below pageCountBefore; `after` null exactly for the pages at or past pageCountAfter (a commit
+// that shortens the file lists every page it cuts); every buffer `pageSize` bytes.
 std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,
                             const std::vector<ChangedPage>& pages);
 
 struct Entry {
     uint32_t page;
-    Digest before;  // meaningless for an appended page
-    Digest after;
+    Digest before;            // meaningless for an appended page
+    Digest after;             // meaningless for a cut page
     const uint8_t* original;  // into the decoded bytes; null for an appended page
+    bool cut;                 // the commit removes the page from the file
 };
 
 struct Journal {

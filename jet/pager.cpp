@@ -396,6 +396,19 @@ class FilePager final : public Pager {
         return page;
     }
 
+    void truncate(uint32_t pageCount) override {
+        requireTransaction("cut the file");
+        if (pageCount == 0 || pageCount > pageCount_) {
+            throw Error(ErrorCode::Transaction, quoted(path_) + ": cannot cut the file to " +
+                                                    std::to_string(pageCount) + " of its " +
+                                                    std::to_string(pageCount_) + " pages");
+        }
+        // Pages past the end stay in dirty_ so that a rollback to a savepoint finds them;
+        // commit leaves them out.
+        for (uint32_t page = pageCount; page < pageCount_; ++page) forgetVersion(page);
+        pageCount_ = pageCount;
+    }
+
     void begin() override {
         if (!writable_) {
             throw Error(ErrorCode::ReadOnly, quoted(path_) + ": the database is open read-only");
@@ -489,7 +502,7 @@ class FilePager final : public Pager {
     void commit() override {
         requireTransaction("commit");
         try {
-            if (!dirty_.empty()) writeOut();
+            if (!dirty_.empty() || pageCount_ < committedPageCount_) writeOut();
         } catch (...) {
             endTransaction();
             throw;
@@ -497,9 +510,11 @@ class FilePager final : public Pager {
         // The file now holds the transaction: its pages become the committed ones.
         std::vector<uint32_t> written;
         for (auto& [page, d] : dirty_) {
+            if (page >= pageCount_) continue;  // cut off
             cache_[page] = CachedPage{std::move(d.buffer), ++useClock_};
             if (observer_) written.push_back(page);
         }
+        std::erase_if(cache_, [&](const auto& entry) { return entry.first >= pageCount_; });
         committedPageCount_ = pageCount_;
         endTransaction();
         trimCache();
@@ -508,6 +523,9 @@ class FilePager final : public Pager {
 
     void setFaultHook(FaultHook hook) override { hook_ = std::move(hook); }
     void setCommitObserver(CommitObserver observer) override { observer_ = std::move(observer); }
+    void setJournalObserver(JournalObserver observer) override {
+        journalObserver_ = std::move(observer);
+    }
 
     // What opening for writing found beside the file.
     const RecoveryReport& recovery() const { return recovery_; }
@@ -651,9 +669,10 @@ class FilePager final : public Pager {
     void writeOut() {
         fs::path journalPath = journalPathFor(path_);
         bool journalWritten = false;
+        std::vector<uint8_t> journal;
         try {
             fault(FaultPoint::JournalWrite, 0);
-            std::vector<uint8_t> journal = buildJournal();
+            journal = buildJournal();
             {
                 File jf =
                     File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
@@ -671,14 +690,21 @@ class FilePager final : public Pager {
             uint64_t written = 0;
             uint64_t syncs = 0;
             const auto appended = dirty_.lower_bound(committedPageCount_);
-            if (appended != dirty_.end()) {
-                writePages(appended, dirty_.end(), written);
+            const auto end = dirty_.lower_bound(pageCount_);  // pages past it are cut off
+            if (appended != dirty_.end() && appended->first < pageCount_) {
+                writePages(appended, end, written);
                 fault(FaultPoint::FileSync, syncs++);
                 file_.sync();
             }
-            writePages(dirty_.begin(), appended, written);
-            fault(FaultPoint::FileSync, syncs++);
-            file_.syncData();
+            writePages(dirty_.begin(), pageCount_ < committedPageCount_ ? end : appended, written);
+            if (pageCount_ < committedPageCount_) {
+                file_.truncate(uint64_t(pageCount_) * pageSize_);
+                fault(FaultPoint::FileSync, syncs++);
+                file_.sync();
+            } else {
+                fault(FaultPoint::FileSync, syncs++);
+                file_.syncData();
+            }
             // The journal goes at once, without waiting for the folder: should its removal be
             // lost with the power, the journal comes back beside a file that reads as after
             // the commit, and the next open keeps it. The next commit's journal syncs the
@@ -698,6 +724,7 @@ class FilePager final : public Pager {
             throw;
         }
         fault(FaultPoint::Committed, 0);
+        if (journalObserver_) journalObserver_(journal);
     }
 
     // Writes dirty pages [from, to) in file order, neighbours in one call.
@@ -728,12 +755,17 @@ class FilePager final : public Pager {
             pages.push_back({0, before.back()->data(), before.back()->data()});
         }
         for (const auto& [page, d] : dirty_) {
+            if (page >= pageCount_) break;  // cut off: listed below when it was in the file
             const uint8_t* original = nullptr;
             if (page < committedPageCount_) {
                 before.push_back(committed(page));
                 original = before.back()->data();
             }
             pages.push_back({page, original, d.buffer->data()});
+        }
+        for (uint32_t page = pageCount_; page < committedPageCount_; ++page) {
+            before.push_back(committed(page));
+            pages.push_back({page, before.back()->data(), nullptr});
         }
         return journal::encode(pageSize_, committedPageCount_, pageCount_, pages);
     }
@@ -839,6 +871,7 @@ class FilePager final : public Pager {
 
     FaultHook hook_;
     CommitObserver observer_;
+    JournalObserver journalObserver_;
 };
 
 FileKey keyOf(const File& file) {
@@ -859,6 +892,11 @@ File openExisting(const fs::path& path, FileKey& key) {
 }
 
 }  // namespace
+
+void Pager::truncate(uint32_t pageCount) {
+    (void)pageCount;
+    throw Error(ErrorCode::Unsupported, "this pager cannot cut its file");
+}
 
 std::shared_ptr<Pager> Pager::open(const fs::path& path, OpenMode mode) {
     FileKey key;

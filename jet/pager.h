@@ -70,6 +70,9 @@ class Pager {
     }
     // REQUIRES: inTransaction(). Appends a zero-filled page; returns its number.
     virtual uint32_t append() = 0;
+    // REQUIRES: inTransaction(), 0 < pageCount <= pageCount(). Drops the pages at and past
+    // `pageCount`: the commit cuts the file there (the journal keeps them until it is whole).
+    virtual void truncate(uint32_t pageCount);
 
     virtual void begin() = 0;
     virtual bool inTransaction() const = 0;
@@ -91,6 +94,10 @@ class Pager {
     // there what the commit left behind.
     using CommitObserver = std::function<void(const std::vector<uint32_t>& pages)>;
     virtual void setCommitObserver(CommitObserver observer) { (void)observer; }
+    // Called after each commit that reached the file, with the journal it wrote (jet/journal.h):
+    // the original of every page it changed and digests of both states. Undo images grow from it.
+    using JournalObserver = std::function<void(const std::vector<uint8_t>& journal)>;
+    virtual void setJournalObserver(JournalObserver observer) { (void)observer; }
 
     // Where the search for a free page may start: no page below it was free when it was set
     // (the free-page map's writer keeps it). Rolling back resets it to 0, since pages taken by

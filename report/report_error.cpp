@@ -1,5 +1,6 @@
 #include "report/report_error.h"
 
+#include <atomic>
 #include <ctime>
 #include <exception>
 #include <fstream>
@@ -129,8 +130,21 @@ void ReportError(const std::string& ownerName, const std::string& context) {
     ReportError(currentError(), ownerName, context);
 }
 
+namespace {
+std::atomic<int> quietReports{0};
+}  // namespace
+
+QuietReports::QuietReports() {
+    ++quietReports;
+}
+
+QuietReports::~QuietReports() {
+    --quietReports;
+}
+
 void ReportError(const RunTimeError& error, const std::string& ownerName,
                  const std::string& context) {
+    if (quietReports > 0) return;
     // Logged first, so that the entry exists even when no component can be created.
     logReport(error, ownerName, context);
     std::unique_ptr<ErrorReportComponent> component = createComponent(kErrorReportClassId);

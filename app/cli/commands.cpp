@@ -10,9 +10,11 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/logic/database_copy.h"
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/transfer_undo.h"
 #include "console_window.h"
 #include "data_sources/data_sources.h"
 #include "form/form.h"
@@ -37,6 +39,7 @@ const char* const kTransferHelp =
     "Usage: veltra-transfer transfer --kind KIND --text FILE --db FILE --separator SEP\n"
     "                                [--year Y] [--period P] [--bank-code C]\n"
     "                                [--company NAME] [--program-folder DIR] [--dry-run]\n"
+    "                                [--check]\n"
     "\n"
     "Transfers the lines of a text file (Windows-874) into the payroll database, exactly as\n"
     "the window's transfer buttons do.\n"
@@ -54,9 +57,28 @@ const char* const kTransferHelp =
     "  --program-folder DIR folder of Import.INI and errors.log (default: the program's)\n"
     "  --dry-run            run the whole transfer on a copy of the databases and report\n"
     "                       what it would do; the database is not changed\n"
+    "  --check              run every line on a copy of the databases, going on past failing\n"
+    "                       lines, and list every line that would fail with its column and\n"
+    "                       reason; the database is not changed\n"
     "\n"
     "Exit status: 0 complete, 1 a line failed (the transfer stopped there, earlier lines\n"
-    "kept), 2 usage or file errors (nothing transferred).\n";
+    "kept; with --check: some line would fail), 2 usage or file errors (nothing transferred).\n";
+
+const char* const kUndoHelp =
+    "Usage: veltra-transfer undo --db FILE\n"
+    "\n"
+    "Undoes the last transfer into the database that has not been undone, from the undo data\n"
+    "kept in the folder FILE.undo beside it. The undo is refused, and nothing changes, unless\n"
+    "the database is exactly as that transfer left it. Run it again to undo the transfer\n"
+    "before.\n"
+    "\n"
+    "Exit status: 0 undone, 1 refused or nothing to undo, 2 usage or file errors.\n";
+
+const char* const kHistoryHelp =
+    "Usage: veltra-transfer history --db FILE\n"
+    "\n"
+    "Lists the transfers into the database kept for undoing, newest first, with their records\n"
+    "and whether each can still be undone.\n";
 
 const char* const kSampleHelp =
     "Usage: veltra-transfer sample DIR [--employees N] [--seed S] [--full] [--write-settings]\n"
@@ -94,34 +116,18 @@ jet::DateTime localNow() {
     return jet::DateTime{static_cast<double>(days) + seconds / 86400.0};
 }
 
-// A folder of copies of the payroll and layout databases, removed with the object.
-class DryRunCopy {
-  public:
-    explicit DryRunCopy(const std::filesystem::path& db) {
-        folder_ = jet::makeTemporaryFolder("veltra-dry-run");
-        db_ = folder_ / db.filename();
-        std::filesystem::copy_file(db, db_);
-        const auto layouts = db.parent_path() / "ImportData.mdb";
-        if (std::filesystem::exists(layouts)) {
-            std::filesystem::copy_file(layouts, folder_ / "ImportData.mdb");
-        }
-    }
-    ~DryRunCopy() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    const std::filesystem::path& database() const { return db_; }
-
-  private:
-    std::filesystem::path folder_;
-    std::filesystem::path db_;
-};
-
 // The summary of a run, from what the transfer counted as it went.
 void printSummary(const form::TransferResult& result, bool dryRun) {
-    std::cout << (dryRun ? "Summary of a dry run (the database was not changed):\n" : "Summary:\n");
+    std::cout << (result.check ? "Summary of a check (the database was not changed):\n"
+                  : dryRun     ? "Summary of a dry run (the database was not changed):\n"
+                               : "Summary:\n");
     std::cout << "  lines read:             " << result.linesRead << '\n';
-    std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
+    if (result.check) {
+        std::cout << "  lines that pass:        " << result.linesTransferred << '\n';
+        std::cout << "  lines that fail:        " << result.failures.size() << '\n';
+    } else {
+        std::cout << "  lines transferred:      " << result.linesTransferred << '\n';
+    }
     const form::TransferCounts& counts = result.counts;
     if (result.kind == 0) {
         std::cout << "  employees created:      " << counts.employeesCreated << '\n';
@@ -151,6 +157,7 @@ struct TransferRequest {
     std::optional<std::string> text, db, separator;
     std::string year, period, bankCode;
     bool dryRun = false;
+    bool check = false;
 };
 
 TransferRequest resolveTransferOptions(const ParsedOptions& options,
@@ -178,6 +185,7 @@ TransferRequest resolveTransferOptions(const ParsedOptions& options,
     request.period = options.value("--period").value_or("4");
     request.bankCode = options.value("--bank-code").value_or("");
     request.dryRun = options.flag("--dry-run");
+    request.check = options.flag("--check");
     return request;
 }
 
@@ -212,10 +220,11 @@ void requireFilesAndSeparator(TransferRequest& request) {
 }
 
 // A dry run of an existing database works on a copy of it, removed when the copy goes.
-std::unique_ptr<DryRunCopy> dryRunCopyFor(const TransferRequest& request) {
+// (A check makes its own copy.)
+std::unique_ptr<app::DatabaseCopy> dryRunCopyFor(const TransferRequest& request) {
     if (!request.dryRun || !std::filesystem::is_regular_file(pathFromUtf8(*request.db)))
         return nullptr;
-    return std::make_unique<DryRunCopy>(pathFromUtf8(*request.db));
+    return std::make_unique<app::DatabaseCopy>(pathFromUtf8(*request.db));
 }
 
 struct TransferRun {
@@ -234,7 +243,8 @@ TransferRun runInConsoleWindow(const TransferRequest& request, const std::string
     form.now = localNow;
     form.globals.ProgramFolder = utf8FromPath(request.settingsFolder);
     form.globals.CurrentCompanyCode = request.company;
-    form.keepTransferLog = !request.dryRun;
+    form.keepTransferLog = !request.dryRun && !request.check;
+    form.checkOnly = request.check;
     window.onFieldChanged = [&form](form::Field field) {
         if (field == form::Field::TextFile) data_sources::txtDir_Change(form, 0);
         if (field == form::Field::Database) data_sources::txtDir_Change(form, 1);
@@ -261,13 +271,22 @@ int summarize(const TransferRequest& request, const TransferRun& run, int report
     }
     const form::TransferResult& result = run.result;
     printSummary(result, request.dryRun);
-    const bool failed = result.outcome != form::TransferOutcome::Completed;
-    if (failed) {
+    if (result.check && !result.failures.empty()) {
+        std::cout << "Lines that would fail:\n";
+        for (const form::LineFailure& failure : result.failures) {
+            for (const std::string& line : app::lineFailureLines(failure))
+                std::cout << "  " << line << '\n';
+        }
+    }
+    const bool failed =
+        result.outcome != form::TransferOutcome::Completed || !result.failures.empty();
+    if (result.outcome != form::TransferOutcome::Completed) {
         std::cout << "  the transfer stopped at line " << result.failedLine
                   << (reports ? " (see the error report above)" : "") << '\n';
         // The line, its column and the reason, as the window's result panel tells them.
         for (const std::string& line : app::failureLines(result)) std::cout << "  " << line << '\n';
     }
+    if (!result.undoNote.empty()) std::cerr << "veltra-transfer: " << result.undoNote << '\n';
     return failed ? 1 : 0;
 }
 
@@ -278,7 +297,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
         parseOptions(args,
                      {"--kind", "--text", "--db", "--separator", "--year", "--period",
                       "--bank-code", "--company", "--program-folder"},
-                     {"--dry-run", "--help"});
+                     {"--dry-run", "--check", "--help"});
     if (options.flag("--help")) {
         std::cout << kTransferHelp;
         return 0;
@@ -291,7 +310,7 @@ int runTransfer(const std::vector<std::string>& args, const std::filesystem::pat
     const app::RecoveryNotice recovered = app::recoverDatabases(pathFromUtf8(*request.db));
     if (!recovered.text.empty()) std::cerr << "veltra-transfer: " << recovered.text;
     if (recovered.setAside) return 2;
-    const std::unique_ptr<DryRunCopy> copy = dryRunCopyFor(request);
+    const std::unique_ptr<app::DatabaseCopy> copy = dryRunCopyFor(request);
     const std::string dbPath = copy ? utf8FromPath(copy->database()) : *request.db;
 
     report::setErrorLogFolder(request.settingsFolder);
@@ -356,6 +375,70 @@ int runSample(const std::vector<std::string>& args, const std::filesystem::path&
         settings::WriteINI(ini, "Sample", "MelvarFilePath", utf8FromPath(target / "Melvar.mdb"));
         settings::WriteINI(ini, "Sample", "Delimiter", kSampleSeparator);
         std::cout << "  settings: company Sample in " << ini << '\n';
+    }
+    return 0;
+}
+
+namespace {
+
+std::filesystem::path databaseOption(const std::vector<std::string>& args, const char* help,
+                                     bool& helpOnly) {
+    const ParsedOptions options = parseOptions(args, {"--db"}, {"--help"});
+    helpOnly = options.flag("--help");
+    if (helpOnly) {
+        std::cout << help;
+        return {};
+    }
+    if (!options.positional.empty())
+        throw UsageError("unexpected word '" + options.positional.front() + "'");
+    const std::optional<std::string> db = options.value("--db");
+    if (!db) throw UsageError("option --db is required");
+    const std::filesystem::path path = pathFromUtf8(*db);
+    if (!std::filesystem::is_regular_file(path))
+        throw std::runtime_error("'" + *db + "': no such database file");
+    return std::filesystem::absolute(path).lexically_normal();
+}
+
+}  // namespace
+
+int runUndo(const std::vector<std::string>& args) {
+    bool helpOnly = false;
+    const std::filesystem::path db = databaseOption(args, kUndoHelp, helpOnly);
+    if (helpOnly) return 0;
+    const app::UndoReport report = app::undoLastTransfer(db);
+    (report.undone ? std::cout : std::cerr)
+        << (report.undone ? "" : "veltra-transfer: ") << report.message << '\n';
+    return report.undone ? 0 : 1;
+}
+
+int runHistory(const std::vector<std::string>& args) {
+    bool helpOnly = false;
+    const std::filesystem::path db = databaseOption(args, kHistoryHelp, helpOnly);
+    if (helpOnly) return 0;
+    const std::vector<app::KeptTransfer> history = app::transferHistory(db);
+    if (history.empty()) {
+        std::cout << "No transfer of " << utf8FromPath(db) << " is kept for undoing ("
+                  << utf8FromPath(app::undoFolderFor(db)) << ").\n";
+        return 0;
+    }
+    // Only the newest transfer not yet undone can be undone now; older ones follow it.
+    bool newestPending = true;
+    for (const app::KeptTransfer& kept : history) {
+        std::cout << "Transfer #" << kept.number << '\n';
+        for (const auto& [key, value] : kept.fields)
+            std::cout << "  " << key << ": " << value << '\n';
+        std::string state;
+        if (kept.undone()) {
+            state = "undone";
+        } else if (newestPending) {
+            const std::string why = app::whyNotUndoable(db, kept);
+            state = why.empty() ? "can be undone now" : "cannot be undone: " + why;
+            newestPending = false;
+        } else {
+            state = kept.image.empty() ? "cannot be undone: its undo data is missing"
+                                       : "can be undone once the newer transfers are undone";
+        }
+        std::cout << "  undo: " << state << "\n\n";
     }
     return 0;
 }

@@ -12,8 +12,12 @@ namespace cli {
 // `programFolder`: where Import.INI and errors.log live unless told otherwise.
 int runTransfer(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
 int runSample(const std::vector<std::string>& args, const std::filesystem::path& programFolder);
+int runUndo(const std::vector<std::string>& args);
+int runHistory(const std::vector<std::string>& args);
 
 extern const char* const kTransferHelp;
+extern const char* const kUndoHelp;
+extern const char* const kHistoryHelp;
 extern const char* const kSampleHelp;
 
 }  // namespace cli

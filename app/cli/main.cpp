@@ -17,6 +17,8 @@ constexpr const char* kUsage =
     "\n"
     "Commands:\n"
     "  transfer   transfer one text file (employee, calc, pm or pd) into the database\n"
+    "  undo       undo the last transfer into a database\n"
+    "  history    list the transfers kept for undoing\n"
     "  sample     write a sample company: databases and one input file per kind\n"
     "  help CMD   show the options of a command (also: veltra-transfer CMD --help)\n"
     "\n"
@@ -41,6 +43,10 @@ int main(int argc, char** argv) {
         const std::string topic = args.empty() ? "" : args.front();
         if (topic == "transfer") {
             std::cout << cli::kTransferHelp;
+        } else if (topic == "undo") {
+            std::cout << cli::kUndoHelp;
+        } else if (topic == "history") {
+            std::cout << cli::kHistoryHelp;
         } else if (topic == "sample") {
             std::cout << cli::kSampleHelp;
         } else {
@@ -52,12 +58,16 @@ int main(int argc, char** argv) {
         const auto folder = jet::program::folder(argv[0]);
         if (command == "transfer") return cli::runTransfer(args, folder);
         if (command == "sample") return cli::runSample(args, folder);
+        if (command == "undo") return cli::runUndo(args);
+        if (command == "history") return cli::runHistory(args);
         throw cli::UsageError("unknown command '" + command + "'");
     } catch (const cli::UsageError& e) {
         std::cerr << "veltra-transfer: " << e.what() << "\n"
                   << "Try 'veltra-transfer "
-                  << (command == "transfer" || command == "sample" ? command + " --help"
-                                                                   : std::string("--help"))
+                  << (command == "transfer" || command == "sample" || command == "undo" ||
+                              command == "history"
+                          ? command + " --help"
+                          : std::string("--help"))
                   << "'.\n";
         return 2;
     } catch (const std::exception& e) {

@@ -6,12 +6,15 @@
 #include <optional>
 #include <string>
 
+#include "app/logic/database_copy.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/transfer_undo.h"
 #include "data_sources/data_sources.h"
 #include "import/employee/employee_master_importer.h"
 #include "import/payroll/data_calc_importer.h"
 #include "import/payroll/income_detail_importer.h"
 #include "jet/path_text.h"
+#include "jet/undo_image.h"
 #include "layout/line_progress.h"
 #include "layout/line_reader.h"
 #include "report/report_error.h"
@@ -59,13 +62,23 @@ bool importLine(form::Form& form, int16_t index, const std::string& sData,
 
 // The transaction of one transfer on the payroll database: begun once the destination is bound,
 // a savepoint per line. Holding the connection keeps the database (and its transaction) open
-// while the importers rebind adcDestination.
+// while the importers rebind adcDestination. When asked, every commit of the database is
+// captured from then on for the transfer's undo data.
 class LineTransaction {
   public:
-    void begin(const std::shared_ptr<data::Connection>& connection) {
+    void begin(const std::shared_ptr<data::Connection>& connection, bool captureUndo) {
         if (!connection || !connection->isOpen()) return;
+        if (captureUndo && connection->database())
+            capture_ = std::make_unique<jet::UndoCapture>(*connection->database());
         connection->BeginTrans();
         connection_ = connection;
+    }
+    // The undo image of what the transfer committed; empty when it committed nothing. Throws
+    // when the image cannot be made.
+    std::vector<uint8_t> finishUndo() {
+        if (!capture_ || !capture_->changed()) return {};
+        std::unique_ptr<jet::UndoCapture> capture = std::move(capture_);
+        return capture->finish();
     }
     void startLine() {
         if (connection_) savepoint_ = connection_->Savepoint();
@@ -80,6 +93,13 @@ class LineTransaction {
     void undoLine() {
         if (connection_ && savepoint_) connection_->RollbackTo(*savepoint_);
         savepoint_.reset();
+    }
+    // Keeps nothing (a check): every line is taken back.
+    void rollback() {
+        if (!connection_) return;
+        savepoint_.reset();
+        auto connection = std::move(connection_);
+        if (connection->inTransaction()) connection->RollbackTrans();
     }
     // Keeps every finished line. A line still under way is undone first.
     void commit() {
@@ -105,17 +125,20 @@ class LineTransaction {
   private:
     std::shared_ptr<data::Connection> connection_;
     std::optional<uint64_t> savepoint_;
+    std::unique_ptr<jet::UndoCapture> capture_;
 };
 
 // Marks the transfer as running, and on every way out fills in the time taken and, for a
 // transfer that got past its tests, appends its result to the transfer log.
 class RunningTransfer {
   public:
-    RunningTransfer(form::Form& form, int16_t index) : form_(form) {
+    RunningTransfer(form::Form& form, int16_t index, LineTransaction& transaction)
+        : form_(form), transaction_(transaction) {
         form_.transferRunning = true;
         form_.stopRequested = false;
         form_.result = {};
         form_.result.kind = index;
+        form_.result.check = form_.checkOnly;
         form_.result.outcome = form::TransferOutcome::Running;
     }
     ~RunningTransfer() {
@@ -124,7 +147,8 @@ class RunningTransfer {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         if (form_.result.outcome == form::TransferOutcome::Running) {
             form_.result.outcome = form::TransferOutcome::None;  // refused by a test
-        } else if (form_.keepTransferLog) {
+        } else if (form_.keepTransferLog && !form_.checkOnly) {
+            keepUndo();
             appendTransferLog(form_.globals.ProgramFolder, form_.result);
         }
     }
@@ -145,6 +169,16 @@ class RunningTransfer {
         total.amountsDropped += line.amountsDropped;
         ++form_.result.linesTransferred;
     }
+    // A check goes on past a failing line: the line is noted with its column and reason.
+    void noted(const std::string& sData) {
+        form::TransferResult& result = form_.result;
+        result.failures.push_back(
+            form::LineFailure{result.linesRead, sData, result.failedColumn,
+                              report::thaiReason(result.errorNumber, result.errorDescription)});
+        result.failedColumn = {};
+        result.errorNumber = 0;
+        result.errorDescription.clear();
+    }
     void failed(form::TransferOutcome outcome, const std::string& sData) {
         form::TransferResult& result = form_.result;
         result.outcome = outcome;
@@ -157,7 +191,24 @@ class RunningTransfer {
     }
 
   private:
+    // A transfer whose undo data cannot be kept stands; the result says so.
+    void keepUndo() noexcept {
+        try {
+            const std::vector<uint8_t> image = transaction_.finishUndo();
+            if (image.empty()) return;
+            const std::string db = form_.window.fieldText(form::Field::Database);
+            form_.result.undoNote = keepTransferUndo(
+                jet::pathFromUtf8(db), form_.result, form_.window.fieldText(form::Field::TextFile),
+                image, undoTransfersToKeep(form_.globals.ProgramFolder));
+        } catch (const std::exception& e) {
+            report::appendToErrorLog(std::string("cmdTransfer: no undo data: ") + e.what());
+            form_.result.undoNote = "เก็บข้อมูลสำหรับยกเลิกการโอนครั้งนี้ไม่ได้: การโอนนี้ยกเลิกภายหลังไม่ได้";
+        } catch (...) {
+        }
+    }
+
     form::Form& form_;
+    LineTransaction& transaction_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -170,12 +221,23 @@ constexpr const char* kTooManyLines =
 void cmdTransfer_Click(form::Form& form, int16_t Index) {
     // The window refuses such a click visibly; here it only must never start a second run.
     if (form.transferRunning) return;
-    RunningTransfer running(form, Index);
+    // A check runs on a copy of the databases, closed and removed when the check ends.
+    std::optional<DatabaseCopy> copy;
+    struct CloseCopy {
+        form::Form& form;
+        const std::optional<DatabaseCopy>& copy;
+        ~CloseCopy() {
+            if (copy) form.adcDestination = {};
+        }
+    } closeCopy{form, copy};
+    LineTransaction transaction;
+    RunningTransfer running(form, Index, transaction);
+    std::optional<report::QuietReports> quiet;
+    if (form.checkOnly) quiet.emplace();
 
     form::MainWindowPort& window = form.window;
     std::string sData;
     layout::InputTextFile input;
-    LineTransaction transaction;
     try {
         window.setMousePointer(form::kPointerHourglass);
         form.dStartTime = layout::nowOf(form);
@@ -191,9 +253,9 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
 
         const std::string sDelimiter = window.fieldText(form::Field::Delimiter);
         const std::string sTextFile = window.fieldText(form::Field::TextFile);
-        const std::string sDbPath = window.fieldText(form::Field::Database);
+        std::string sDbPath = window.fieldText(form::Field::Database);
 
-        for (const std::string* path : {&sTextFile, &sDbPath}) {
+        for (const std::string* path : {&sTextFile, static_cast<const std::string*>(&sDbPath)}) {
             if (fileExists(*path)) continue;
             window.messageBox(
                 std::string("ไม่มีไฟล์ข้อมูล...") + kNewLine + *path + kNewLine + "โปรดระบุชื่อไฟล์ใหม่",
@@ -202,10 +264,15 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             return;
         }
 
+        if (form.checkOnly) {
+            copy.emplace(jet::pathFromUtf8(sDbPath));
+            sDbPath = jet::utf8FromPath(copy->database());
+        }
         if (Index < 0 || Index > 3) throw text::languageError(report::errnum::kSubscriptOutOfRange);
         const TransferKind& kind = kKinds[Index];
         data_sources::OpenAdc(form, kind.tableName, sDbPath);
-        transaction.begin(form.adcDestination.connection());
+        transaction.begin(form.adcDestination.connection(),
+                          form.keepTransferLog && !form.checkOnly);
 
         input.open(jet::pathFromUtf8(sTextFile));
         form.result.fileBytes = input.fileSize();
@@ -230,6 +297,10 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
             running.startLine();
             if (!importLine(form, Index, sData, sDelimiter, sDbPath)) {
                 transaction.undoLine();
+                if (form.checkOnly) {
+                    running.noted(sData);
+                    continue;
+                }
                 transaction.commit();
                 running.failed(form::TransferOutcome::LineFailed, sData);
                 input.close();
@@ -248,6 +319,13 @@ void cmdTransfer_Click(form::Form& form, int16_t Index) {
         }
 
         input.close();
+        if (form.checkOnly) {
+            transaction.rollback();
+            form.result.outcome = form::TransferOutcome::Completed;
+            window.setLabelCaption(form::Label::ProcessStatus, "");
+            window.setMousePointer(form::kPointerDefault);
+            return;
+        }
         transaction.commit();
         form.result.outcome = form::TransferOutcome::Completed;
         window.setLabelCaption(form::Label::ProcessStatus,

@@ -31,6 +31,12 @@ std::string durationText(double seconds) {
 std::string outcomeText(const form::TransferResult& result) {
     switch (result.outcome) {
         case form::TransferOutcome::Completed:
+            if (result.check) {
+                return result.failures.empty()
+                           ? "ตรวจสอบไฟล์แล้ว ทุกบรรทัดโอนได้ (ฐานข้อมูลไม่เปลี่ยนแปลง)"
+                           : "ตรวจสอบไฟล์แล้ว มี " + number(long(result.failures.size())) +
+                                 " บรรทัดที่โอนไม่ได้ (ฐานข้อมูลไม่เปลี่ยนแปลง)";
+            }
             return "โอนข้อมูลเสร็จเรียบร้อย";
         case form::TransferOutcome::LineFailed:
             return "โอนข้อมูลไม่สำเร็จที่บรรทัด " + number(result.failedLine) +
@@ -69,20 +75,32 @@ std::vector<std::string> resultLines(const form::TransferResult& result) {
     }
     lines.push_back("เวลาที่ใช้ " + durationText(result.seconds));
     for (std::string& line : failureLines(result)) lines.push_back(std::move(line));
+    if (!result.undoNote.empty()) lines.push_back(result.undoNote);
+    return lines;
+}
+
+std::vector<std::string> lineFailureLines(const form::LineFailure& failure) {
+    std::vector<std::string> lines;
+    lines.push_back("บรรทัดที่ " + number(failure.line) + ": '" + failure.text + "'");
+    const form::LayoutColumnNote& column = failure.column;
+    if (!column.fieldName.empty() || column.layoutNo != 0) {
+        lines.push_back("คอลัมน์: แถวที่ " + number(column.layoutNo) + " ของรูปแบบ, ฟิลด์ " +
+                        column.fieldName + ", ค่า '" + column.value + "'");
+    }
+    lines.push_back("สาเหตุ: " + failure.reason);
     return lines;
 }
 
 std::vector<std::string> failureLines(const form::TransferResult& result) {
     std::vector<std::string> lines;
+    for (const form::LineFailure& failure : result.failures) {
+        for (std::string& line : lineFailureLines(failure)) lines.push_back(std::move(line));
+    }
     if (result.outcome == form::TransferOutcome::LineFailed ||
         result.outcome == form::TransferOutcome::Aborted) {
-        lines.push_back("บรรทัดที่ " + number(result.failedLine) + ": '" + result.failedText + "'");
-        const form::LayoutColumnNote& column = result.failedColumn;
-        if (!column.fieldName.empty() || column.layoutNo != 0) {
-            lines.push_back("คอลัมน์: แถวที่ " + number(column.layoutNo) + " ของรูปแบบ, ฟิลด์ " +
-                            column.fieldName + ", ค่า '" + column.value + "'");
-        }
-        lines.push_back("สาเหตุ: " + result.reason);
+        const form::LineFailure failure{result.failedLine, result.failedText, result.failedColumn,
+                                        result.reason};
+        for (std::string& line : lineFailureLines(failure)) lines.push_back(std::move(line));
     }
     return lines;
 }

@@ -13,7 +13,10 @@ namespace app {
 // The result as lines of Thai text: the outcome, the counts of the kind, the time taken and,
 // for a transfer that stopped on a line, that line, its column and the reason.
 std::vector<std::string> resultLines(const form::TransferResult& result);
-// Of a transfer that stopped on a line: the line, its column and the reason; else nothing.
+// The line, its column and the reason, in the words of a failed transfer's result.
+std::vector<std::string> lineFailureLines(const form::LineFailure& failure);
+// Of a transfer that stopped on a line: the line, its column and the reason; of a check, that of
+// every failing line; else nothing.
 std::vector<std::string> failureLines(const form::TransferResult& result);
 
 // Appends the result to transfers.log in `folder` (UTF-8): a line with the date and time, the

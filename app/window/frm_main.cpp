@@ -12,6 +12,7 @@
 
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/undo_action.h"
 #include "app/logic/window_session.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
@@ -21,6 +22,7 @@
 #include "app/window/thai_message_box.h"
 #include "app/window/twips.h"
 #include "data_sources/data_sources.h"
+#include "form/frm_main_design.h"
 #include "report/report_error.h"
 #include "settings/default_ini.h"
 
@@ -67,8 +69,11 @@ void FrmMain::connectHandlers() {
     }
     for (int16_t i = 0; i < 4; ++i) {
         connect(cmdTransfer_[i], &QPushButton::clicked, this, [this, i] { cmdTransfer_Click(i); });
+        connect(cmdCheckFile_[i], &QPushButton::clicked, this,
+                [this, i] { cmdCheckFile_Click(i); });
     }
     connect(cmdExit_, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
+    connect(cmdUndoTransfer_, &QPushButton::clicked, this, &FrmMain::cmdUndoTransfer_Click);
     txtCompanyCode_->installEventFilter(this);
 }
 
@@ -79,7 +84,10 @@ void FrmMain::Form_Load() {
     // room, so the whole version can be read.
     lblVersion_->resize(qMax(lblVersion_->width(), lblVersion_->sizeHint().width()),
                         lblVersion_->height());
-    app::loadWindow(form_, programFolder_.toStdString(), [this] { refreshGrids(); });
+    app::loadWindow(form_, programFolder_.toStdString(), [this] {
+        refreshGrids();
+        refreshUndoButton();
+    });
 }
 
 void FrmMain::Form_Unload() {
@@ -145,7 +153,45 @@ void FrmMain::cmdTransfer_Click(int16_t index) {
     prgTransfer_->hide();
     setNotice(kNoticeBusy, QString());
     showResult();
+    refreshUndoButton();
     if (closeAfterTransfer_) close();
+}
+
+void FrmMain::cmdCheckFile_Click(int16_t index) {
+    if (form_.transferRunning) {
+        cmdTransfer_Click(index);  // refused there, where the user sees it
+        return;
+    }
+    form_.checkOnly = true;
+    cmdTransfer_Click(index);
+    form_.checkOnly = false;
+    const std::vector<std::string> lines = app::resultLines(form_.result);
+    if (form_.result.check && !lines.empty()) {
+        port_.messageBox(lines.front(),
+                         form_.result.failures.empty() ? form::kMsgOkOnly : form::kMsgCritical,
+                         std::string(form::kCheckFileCaption));
+    }
+}
+
+void FrmMain::cmdUndoTransfer_Click() {
+    if (form_.transferRunning) return;
+    const std::string db = txtDir_[1]->text().toStdString();
+    const app::UndoOffer offer = app::undoOffer(db);
+    if (!offer.available) {
+        port_.messageBox(offer.refusal, form::kMsgCritical, offer.title);
+    } else if (askYesNo(this, fromUtf8(offer.title), fromUtf8(offer.question))) {
+        // The data controls let go of the database: the undo rewrites it underneath them.
+        form_.adcDestination = {};
+        const app::UndoAnswer answer = app::undoAgreed(db);
+        port_.messageBox(answer.message, answer.undone ? form::kMsgOkOnly : form::kMsgCritical,
+                         offer.title);
+        refreshGrids();
+    }
+    refreshUndoButton();
+}
+
+void FrmMain::refreshUndoButton() {
+    cmdUndoTransfer_->setEnabled(app::undoAvailable(txtDir_[1]->text().toStdString()));
 }
 
 void FrmMain::showTransferProgress() {
@@ -188,7 +234,10 @@ void FrmMain::txtDir_Changed(int16_t index) {
     // A notice of the last path goes; the path now in the field tells its own.
     if (index == 1) setNotice(kNoticePath, QString());
     data_sources::txtDir_Change(form_, index);
-    if (index == 1) refreshGrids();
+    if (index == 1) {
+        refreshGrids();
+        refreshUndoButton();
+    }
 }
 
 void FrmMain::refreshGrids() {

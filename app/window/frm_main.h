@@ -67,6 +67,8 @@ class FrmMain : public QWidget {
     void txtCompanyCode_LostFocus();
     void cmdExit_Click();
     void cmdTransfer_Click(int16_t index);
+    void cmdCheckFile_Click(int16_t index);
+    void cmdUndoTransfer_Click();
 
     // A status label widened to show its whole caption, as far as the exit button allows; never
     // narrower than designed.
@@ -108,6 +110,7 @@ class FrmMain : public QWidget {
     enum Notice { kNoticePath, kNoticeBusy };
     void setNotice(Notice notice, const QString& text);
     void showResult();
+    void refreshUndoButton();
 
     QString programFolder_;
     QtMainWindowPort port_;
@@ -138,6 +141,8 @@ class FrmMain : public QWidget {
     QLineEdit* txtYear_ = nullptr;    // txtYear(0)
     QLineEdit* txtPeriod_ = nullptr;  // txtPeriod(0)
     std::array<QPushButton*, 4> cmdTransfer_{};
+    std::array<QPushButton*, 4> cmdCheckFile_{};  // beside each transfer button
+    QPushButton* cmdUndoTransfer_ = nullptr;      // on the first tab
     std::array<LayoutTableModel*, 4> gridModels_{};
     std::array<std::unique_ptr<app::LayoutRowStore>, 4> gridStores_;
 };

@@ -103,6 +103,8 @@ void FrmMain::createControls() {
     resultPanel_ = findChild<QPlainTextEdit*>(QStringLiteral("resultPanel"));
     prgTransfer_ = findChild<QProgressBar*>(QStringLiteral("prgTransfer"));
     cmdExit_ = findChild<QPushButton*>(QStringLiteral("cmdExit"));
+    cmdUndoTransfer_ = findChild<QPushButton*>(QStringLiteral("cmdUndoTransfer"));
+    cmdUndoTransfer_->setEnabled(false);  // until the database has a transfer kept for undoing
     txtCompanyCode_ = findChild<QLineEdit*>(QStringLiteral("txtCompanyCode"));
     txtDelimiter_ = findChild<QLineEdit*>(QStringLiteral("txtDelimiter"));
     txtBankCode_ = findChild<QLineEdit*>(QStringLiteral("txtBankCode"));
@@ -114,6 +116,7 @@ void FrmMain::createControls() {
     }
     for (int i = 0; i < 4; ++i) {
         cmdTransfer_[i] = findChild<QPushButton*>(QStringLiteral("cmdTransfer_%1").arg(i));
+        cmdCheckFile_[i] = findChild<QPushButton*>(QStringLiteral("cmdCheckFile_%1").arg(i));
     }
 
     cdl1_ = new CommonDialog(this);

@@ -290,6 +290,49 @@ TEST_F(TransferTest, ARestoredBackupIsNotRewrittenByALeftoverJournal) {
     EXPECT_EQ(testing_support::readFile(db_), backupBytes);
 }
 
+// An undo is a commit like any other: killed at any moment of it, the database is afterwards
+// exactly as before the undo (the transfer still in it, and undoable again) or as after it.
+TEST_F(TransferTest, AKilledUndoLeavesTheDatabaseBeforeOrAfterIt) {
+    const std::string before = dumpAndAudit(db_);
+    const fs::path journal = db_.string() + ".jnl";
+    const std::vector<std::string> undo = {kProgram.string(), "undo", "--db", db_.string()};
+    int seen[2] = {0, 0};  // still transferred, undone
+    for (const Kind* kind : {&kKinds[0], &kKinds[1]}) {
+        uintmax_t size = 0;
+        fs::file_time_type written;
+        // Evidence of three moments of the undo's commit: its journal appears; the file is
+        // first written; the file is cut to its size before the transfer.
+        const std::function<bool()> moments[] = {[&] { return fs::exists(journal); },
+                                                 [&] {
+                                                     std::error_code ec;
+                                                     return fs::last_write_time(db_, ec) != written;
+                                                 },
+                                                 [&] {
+                                                     std::error_code ec;
+                                                     return fs::file_size(db_, ec) < size;
+                                                 }};
+        for (const auto& evidence : moments) {
+            restorePristine();
+            fs::remove_all(db_.string() + ".undo");
+            ASSERT_EQ(run(transferArgs(*kind, dir_ / kind->input)), 0) << kind->option;
+            const std::string after = dumpAndAudit(db_);
+            size = fs::file_size(db_);
+            written = fs::last_write_time(db_);
+            if (!runUntil(undo, evidence)) continue;
+            const std::string now = dumpAndAudit(db_);  // recovers
+            ASSERT_TRUE(now == before || now == after) << kind->option;
+            ++seen[now == before ? 1 : 0];
+            // Whichever it is, undoing (again) ends at the database before the transfer.
+            const int status = run(undo);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << kind->option;
+            EXPECT_EQ(dumpAndAudit(db_), before) << kind->option;
+        }
+    }
+    EXPECT_GT(seen[0] + seen[1], 0) << "no kill landed inside an undo";
+    std::printf("[ reliability ] undos killed: %d left the transfer, %d undone\n", seen[0],
+                seen[1]);
+}
+
 TEST_F(TransferTest, HostileInputFilesNeverCrashOrDamage) {
     std::vector<std::pair<std::string, std::string>> inputs;
     inputs.push_back({"empty", ""});

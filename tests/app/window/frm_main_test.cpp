@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -412,6 +413,50 @@ TEST_F(FrmMainTest, TransferButtonRunsTheTransferAndASecondClickIsRefusedVisibly
     EXPECT_EQ(statusAtCompletion, QStringLiteral("สิ้นสุดการโอนข้อมูล ข้อมูลสุดท้าย 'E002,12000,0'"));
     EXPECT_EQ(tableRows(payroll / "Melvar.mdb", "Data Calc").size(), 3u);
     for (const std::string& context : reports.contexts()) EXPECT_EQ(context, "OpenLayoutTable()");
+    window.hide();
+}
+
+TEST_F(FrmMainTest, CheckChangesNothingAndUndoTakesTheTransferBackAfterAskingByName) {
+    const fs::path payroll = folder / "payroll";
+    makeSampleCompany(payroll, "E001,15000,250\r\nE002,12000,0\r\n");
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    window.show();
+    auto* undo = control<QPushButton>(window, "cmdUndoTransfer");
+    EXPECT_FALSE(undo->isEnabled()) << "nothing to undo yet";
+    window.tabControl()->setCurrentIndex(5);
+
+    QTest::mouseClick(control<QPushButton>(window, "cmdCheckFile_1"), Qt::LeftButton);
+    EXPECT_TRUE(
+        window.resultPanel()->toPlainText().contains(QStringLiteral("ตรวจสอบไฟล์แล้ว ทุกบรรทัดโอนได้")))
+        << window.resultPanel()->toPlainText().toStdString();
+    EXPECT_EQ(tableRows(payroll / "Melvar.mdb", "Data Calc").size(), 0u);
+    EXPECT_FALSE(undo->isEnabled());
+
+    QTest::mouseClick(control<QPushButton>(window, "cmdTransfer_1"), Qt::LeftButton);
+    EXPECT_EQ(tableRows(payroll / "Melvar.mdb", "Data Calc").size(), 3u);
+    EXPECT_TRUE(undo->isEnabled());
+
+    // The question names the transfer; the user answers yes.
+    QString question;
+    closer.setOnBox([&](const window_testing::SeenBox& box) {
+        if (box.text.startsWith(QStringLiteral("ยกเลิกการโอนครั้งล่าสุดหรือไม่"))) {
+            question = box.text;
+            // The closer then presses the default button.
+            auto* open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (open) open->setDefaultButton(QMessageBox::Yes);
+        }
+    });
+    window.tabControl()->setCurrentIndex(0);
+    QTest::mouseClick(undo, Qt::LeftButton);
+    EXPECT_TRUE(question.contains(QStringLiteral("calc [Data Calc]"))) << question.toStdString();
+    EXPECT_TRUE(question.contains(QString::fromStdString((payroll / "calc.txt").string())));
+    EXPECT_TRUE(question.contains(QStringLiteral("โอนแล้ว 2 บรรทัด"))) << question.toStdString();
+    ASSERT_FALSE(closer.seen().empty());
+    EXPECT_TRUE(closer.seen().back().text.startsWith(QStringLiteral("ยกเลิกการโอนเรียบร้อยแล้ว")))
+        << closer.seen().back().text.toStdString();
+    EXPECT_EQ(tableRows(payroll / "Melvar.mdb", "Data Calc").size(), 0u);
+    EXPECT_FALSE(undo->isEnabled());
     window.hide();
 }
 
