@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "jet/data_page.h"
@@ -159,18 +160,24 @@ class RowWriter {
         }
     }
 
-    RowId insert(const Row& values) {
+    // `restoredCounter`: the row is one the table held before (a rebuild), so it keeps its
+    // AutoNumber and GUID values, the counter takes that value, and related tables are not
+    // consulted (they may not be rebuilt yet).
+    RowId insert(const Row& values, std::optional<uint32_t> restoredCounter = std::nullopt) {
         requireWritable();
         requireShape(values);
         const Tdef& tdef = table_.tdef();
         Row row = values;
         uint32_t autoNumber = tdef.autoNumber;
-        assignAutoNumbers(row, autoNumber);
+        if (restoredCounter)
+            autoNumber = *restoredCounter;
+        else
+            assignAutoNumbers(row, autoNumber);
         std::vector<ColumnBytes> encoded = encode(row);
         Row exact = normalised(row, encoded);
         std::vector<IndexEntry> keys = indexEntries(exact);
         requireUnique(keys, nullptr);
-        requireReferencedRows(exact, nullptr);
+        if (!restoredCounter) requireReferencedRows(exact, nullptr);
 
         return atomically([&] {
             storeLongValues(encoded, {});
@@ -748,6 +755,10 @@ class RowWriter {
 
 RowId insertRow(TableImpl& table, const Row& values) {
     return RowWriter(table).insert(values);
+}
+
+RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter) {
+    return RowWriter(table).insert(values, autoNumberCounter);
 }
 
 void updateRow(TableImpl& table, RowId id, const Row& values) {

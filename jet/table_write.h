@@ -17,6 +17,10 @@ class TableImpl;
 
 // REQUIRES: values.size() == table.columns().size(), in column order.
 RowId insertRow(TableImpl& table, const Row& values);
+// Inserts a row a table held before, as it was: AutoNumber and GUID values are kept, the table's
+// AutoNumber counter is set to `autoNumberCounter`, and relationships are not checked (the rows
+// come from a database that kept them). Uniqueness is still checked.
+RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter);
 void updateRow(TableImpl& table, RowId id, const Row& values);
 void removeRow(TableImpl& table, RowId id);
 
