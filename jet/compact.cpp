@@ -112,6 +112,7 @@ class Compactor {
         choose();
         empty();
         refill();
+        lowerBitmapPages();
     }
     const CompactResult& result() const { return result_; }
 
@@ -300,6 +301,39 @@ class Compactor {
             result_.rowsWritten += rows;
             ++result_.tablesRewritten;
         }
+    }
+
+    // The bitmap pages of reference maps (the free-page map's and large tables') were taken
+    // when the file was large and would keep its end in use. Each is named by one pointer in its
+    // map's row, so it moves to the lowest free page below it.
+    void lowerBitmapPages() {
+        std::vector<RowPointer> maps = {kGlobalMap};
+        for (const CatalogEntry& entry : impl_.catalog().tables()) {
+            for (RowPointer m : mapsOf(impl_.tableAt(entry.tdefPage()).tdef())) maps.push_back(m);
+        }
+        copy_.begin();
+        pager_.setFreePageHint(0);
+        for (RowPointer where : maps) {
+            const UsageMap map = UsageMap::read(pager_, format_, where, file_);
+            if (map.type() != UsageMap::kReference) continue;
+            for (size_t k = 0; k < map.bitmapPages().size(); ++k) {
+                const uint32_t old = map.bitmapPages()[k];
+                if (old == 0) continue;
+                const PageBuffer bits = *pager_.read(old);
+                const uint32_t lower = allocatePage(pager_, format_, file_);
+                if (lower > old) {
+                    freePage(pager_, format_, lower, file_);
+                    break;
+                }
+                std::memcpy(pager_.write(lower), bits.data(), format_.pageSize);
+                PageRef ref = pager_.read(where.page);
+                const uint8_t* row = data_page::rowBytes(ref->data(), format_, where.row).data();
+                const size_t at = size_t(row - ref->data()) + 1 + 4 * k;
+                putU32(pager_.write(where.page) + at, lower);
+                freePage(pager_, format_, old, file_);
+            }
+        }
+        copy_.commit();
     }
 
     Database& original_;
