@@ -18,6 +18,7 @@
 #include "jet/error.h"
 #include "jet/file.h"
 #include "jet/file_system.h"
+#include "jet/index_pack.h"
 #include "jet/page_builders.h"
 #include "jet/path_text.h"
 #include "jet/table_write.h"
@@ -281,10 +282,13 @@ class Compactor {
             const uint32_t counter = source.tdef().autoNumber;
             say("table " + plan.name + ": " + std::to_string(source.tdef().rowCount) + " rows");
             uint64_t rows = 0;
+            std::vector<IndexEntries> entries(target.indexDescriptors().size());
+            const IndexEntrySink sink = [&](size_t index, const std::vector<uint8_t>& key, RowId id,
+                                            bool hasNull) { entries[index].add(key, id, hasNull); };
             copy_.begin();
             try {
                 source.scan([&](RowId, const Row& row) {
-                    restoreRow(target, row, counter);
+                    restoreRow(target, row, counter, sink);
                     if (++rows % kRowsPerCommit == 0) {
                         copy_.commit();
                         copy_.begin();
@@ -293,6 +297,7 @@ class Compactor {
                     return true;
                 });
                 copy_.commit();
+                packIndexes(target, entries);
             } catch (const Error& e) {
                 if (copy_.inTransaction()) copy_.rollback();
                 throw Error(e.code(), "cannot write table " + plan.name + " again (row " +
@@ -300,6 +305,38 @@ class Compactor {
             }
             result_.rowsWritten += rows;
             ++result_.tablesRewritten;
+        }
+    }
+
+    // Each index of the table built whole from its rows' entries, pages full and in order.
+    void packIndexes(TableImpl& table, std::vector<IndexEntries>& entries) {
+        copy_.begin();
+        const std::vector<IndexDescriptor>& indexes = table.indexDescriptors();
+        for (size_t i = 0; i < indexes.size(); ++i) {
+            const IndexDescriptor& d = indexes[i];
+            IndexTree::PageHooks hooks;
+            const RowPointer map = d.usageMap;
+            hooks.allocate = [this, map] {
+                const uint32_t page = allocatePage(pager_, format_, file_);
+                if (map.page != 0) addPageToMap(pager_, format_, map, page, file_);
+                return page;
+            };
+            hooks.release = [this, map](uint32_t page) {
+                if (map.page != 0) removePageFromMap(pager_, format_, map, page, file_);
+                freePage(pager_, format_, page, file_);
+            };
+            const uint32_t distinct = packIndex(pager_, d, entries[i], hooks);
+            entries[i] = IndexEntries();
+            setUniqueCount(table, d.number, distinct);
+        }
+        copy_.commit();
+    }
+
+    // The index's "unique key count" statistic, in its slot on the definition's first page.
+    void setUniqueCount(TableImpl& table, int realIndex, uint32_t count) {
+        for (const RealIndex& real : table.tdef().realIndexes) {
+            if (real.number != realIndex || real.slotOffset + 8 > format_.pageSize) continue;
+            putU32(pager_.write(table.tdef().firstPage) + real.slotOffset + 4, count);
         }
     }
 
@@ -415,6 +452,12 @@ CompactResult compactInPlace(const fs::path& file, const CompactProgress& progre
     CompactResult result;
     {
         auto original = openOriginal(file);
+        // Another user of the file in this process would go on writing the old file once the
+        // new one has taken its name.
+        if (original.use_count() > 1) {
+            throw Error(ErrorCode::InUse,
+                        utf8FromPath(file) + ": the database is in use here; close it first");
+        }
         if (!original->writable()) {
             throw Error(ErrorCode::ReadOnly,
                         utf8FromPath(file) +

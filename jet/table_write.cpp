@@ -163,7 +163,8 @@ class RowWriter {
     // `restoredCounter`: the row is one the table held before (a rebuild), so it keeps its
     // AutoNumber and GUID values, the counter takes that value, and related tables are not
     // consulted (they may not be rebuilt yet).
-    RowId insert(const Row& values, std::optional<uint32_t> restoredCounter = std::nullopt) {
+    RowId insert(const Row& values, std::optional<uint32_t> restoredCounter = std::nullopt,
+                 const IndexEntrySink* sink = nullptr) {
         requireWritable();
         requireShape(values);
         const Tdef& tdef = table_.tdef();
@@ -176,7 +177,8 @@ class RowWriter {
         std::vector<ColumnBytes> encoded = encode(row);
         Row exact = normalised(row, encoded);
         std::vector<IndexEntry> keys = indexEntries(exact);
-        requireUnique(keys, nullptr);
+        // Entries handed to a sink are checked where the index is built.
+        if (!sink) requireUnique(keys, nullptr);
         if (!restoredCounter) requireReferencedRows(exact, nullptr);
 
         return atomically([&] {
@@ -184,7 +186,12 @@ class RowWriter {
             Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
             RowId id = placeRow(bytes, 0);
             writeCounters(table_.tdef().rowCount + 1, autoNumber);
-            insertEntries(keys, id);
+            if (sink) {
+                for (size_t i = 0; i < keys.size(); ++i)
+                    if (keys[i].present) (*sink)(i, keys[i].key, id, keys[i].hasNull);
+            } else {
+                insertEntries(keys, id);
+            }
             table_.db().noteRowChange(table_.tdef().firstPage, id, true);
             return id;
         });
@@ -757,8 +764,10 @@ RowId insertRow(TableImpl& table, const Row& values) {
     return RowWriter(table).insert(values);
 }
 
-RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter) {
-    return RowWriter(table).insert(values, autoNumberCounter);
+RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter,
+                 const IndexEntrySink& indexEntries) {
+    return RowWriter(table).insert(values, autoNumberCounter,
+                                   indexEntries ? &indexEntries : nullptr);
 }
 
 void updateRow(TableImpl& table, RowId id, const Row& values) {
