@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "app/logic/compact_action.h"
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
@@ -87,6 +88,7 @@ void FrmMain::connectHandlers() {
         connect(cmdTransfer_[i], &QPushButton::clicked, this, [this, i] { cmdTransfer_Click(i); });
     }
     connect(cmdExit_, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
+    connect(cmdCompact_, &QPushButton::clicked, this, &FrmMain::cmdCompact_Click);
     txtCompanyCode_->installEventFilter(this);
 }
 
@@ -202,6 +204,28 @@ void FrmMain::cmdTransfer_Click(int16_t index) {
     setNotice(kNoticeBusy, QString());
     showResult();
     if (closeAfterTransfer_) close();
+}
+
+void FrmMain::cmdCompact_Click() {
+    const std::string database = port_.fieldText(form::Field::Database);
+    const app::CompactQuestion question = app::compactQuestion(database, form_.transferRunning);
+    if (!question.mayCompact) {
+        port_.messageBox(question.text, form::kMsgCritical, question.title);
+        return;
+    }
+    if (!askYesNo(this, fromUtf8(question.title), fromUtf8(question.text))) return;
+    // The window repaints while the compact runs but takes no input: no transfer can start and
+    // nothing else can open the database until it is done.
+    port_.setMousePointer(form::kPointerHourglass);
+    const app::CompactOutcome outcome =
+        app::compactPayrollDatabase(database, [this](const std::string& line) {
+            port_.setLabelCaption(form::Label::ProcessStatus, line);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    port_.setLabelCaption(form::Label::ProcessStatus, std::string());
+    port_.setMousePointer(form::kPointerDefault);
+    port_.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
+                     outcome.title);
 }
 
 void FrmMain::showTransferProgress() {

@@ -62,6 +62,8 @@ class FrmMain : public QWidget {
     void txtCompanyCode_LostFocus();
     void cmdExit_Click();
     void cmdTransfer_Click(int16_t index);
+    // Compacts the payroll database of txtDir(1) where it is, after asking; tells the sizes.
+    void cmdCompact_Click();
 
     // A status label widened to show its whole caption, as far as the exit button allows; never
     // narrower than designed.
@@ -136,6 +138,7 @@ class FrmMain : public QWidget {
     QLineEdit* txtYear_ = nullptr;    // txtYear(0)
     QLineEdit* txtPeriod_ = nullptr;  // txtPeriod(0)
     std::array<QPushButton*, 4> cmdTransfer_{};
+    QPushButton* cmdCompact_ = nullptr;
     std::array<LayoutTableModel*, 4> gridModels_{};
     std::array<std::unique_ptr<LayoutRowStore>, 4> gridStores_;
 };

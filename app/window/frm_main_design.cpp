@@ -188,6 +188,14 @@ void FrmMain::createCommonTab(QWidget* page) {
     setTabOrder(cmdSelectDir_[0], txtDelimiter_);
     setTabOrder(txtDelimiter_, txtDir_[1]);
     setTabOrder(txtDir_[1], cmdSelectDir_[1]);
+
+    // Compacting the payroll database, on the row of the separator.
+    cmdCompact_ = new QPushButton(QStringLiteral("บีบอัดฐานข้อมูล &Compact"), page);
+    cmdCompact_->setObjectName(QStringLiteral("cmdCompact"));
+    cmdCompact_->setFont(tahoma12());
+    setFaceColour(cmdCompact_, kButtonFace);
+    place(cmdCompact_, 4320, 3300, 2715, 420);
+    setTabOrder(cmdSelectDir_[1], cmdCompact_);
 }
 
 QPushButton* FrmMain::createTransferButton(int tab, int16_t index, int left) {
