@@ -9,6 +9,8 @@
 #include "create_sample_schema.h"
 #include "jet/compact.h"
 #include "jet/database.h"
+#include "jet/database_impl.h"
+#include "jet/index_tree.h"
 #include "support/test_support.h"
 
 namespace {
@@ -154,6 +156,51 @@ TEST(Compact, GivesBackWhatDeletionsLeftAndKeepsAutoNumbers) {
     const jet::RowId id = after.insert(fresh);
     EXPECT_EQ(after.read(id, after.columnIndex("ID")), jet::Value(int32_t(3001)));
     b.reset();
+    expectSound(target);
+}
+
+// Indexes of several levels, built whole: every page full but the last of each level, the tree
+// in the shape the engine keeps, and every key found again.
+TEST(Compact, BuildsIndexesOfSeveralLevelsFull) {
+    TempDir dir;
+    const fs::path source = dir / "Names.mdb";
+    std::vector<std::string> names;
+    {
+        using T = jet::ColumnType;
+        jet::TableDefinition def;
+        def.name = "Names";
+        def.columns = {testing_support::typed("N", T::Long), testing_support::text("Name", 120)};
+        def.indexes = {testing_support::index("PrimaryKey", {"N"}, true),
+                       testing_support::index("ByName", {"Name"})};
+        auto db = jet::Database::create(source);
+        jet::Table table = db->createTable(def);
+        db->begin();
+        for (int32_t i = 0; i < 12000; ++i) {
+            // Long keys in no order, some repeated: thousands of leaves, three levels.
+            const int32_t k = i * 7919 % 12000;
+            names.push_back(std::string(100, char('a' + k % 26)) + std::to_string(k % 9000));
+            table.insert({jet::Value(k), jet::Value(names.back())});
+        }
+        db->commit();
+    }
+    const fs::path target = dir / "Packed.mdb";
+    const jet::CompactResult result = jet::compactDatabase(source, target);
+    EXPECT_LT(result.sizeAfter, result.sizeBefore);
+    auto db = jet::Database::open(target, jet::OpenMode::ReadOnly);
+    EXPECT_TRUE(db->check().empty());
+    jet::Table table = db->table("Names");
+    for (const jet::IndexDescriptor& d : table.impl()->indexDescriptors()) {
+        std::vector<uint32_t> pages;
+        EXPECT_TRUE(jet::IndexTree(db->impl()->pager(), d).verifyStructure(&pages).empty());
+        EXPECT_GT(pages.size(), 3u) << d.name;
+    }
+    const int byName = table.indexIndex("ByName");
+    for (size_t i = 0; i < names.size(); i += 997) {
+        const std::vector<jet::RowId> found = table.seek(byName, {jet::Value(names[i])});
+        ASSERT_FALSE(found.empty()) << names[i];
+        EXPECT_EQ(table.read(found.front(), 1), jet::Value(names[i]));
+    }
+    db.reset();
     expectSound(target);
 }
 
