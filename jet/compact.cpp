@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Rows written per commit: bounds the pages a transaction keeps in memory.
-constexpr uint64_t kRowsPerCommit = 5000;
+constexpr uint64_t kRowsPerCommit = 50000;
 
 fs::path withSuffix(const fs::path& path, const char* suffix) {
     fs::path out = path;
@@ -407,13 +407,17 @@ CompactResult build(Database& original, const fs::path& target, const CompactPro
         file.truncate(result.sizeAfter);
         file.sync();
     }
-    auto check = Database::open(target, OpenMode::ReadOnly);
-    std::vector<std::string> problems = check->check();
-    if (!problems.empty()) {
-        throw Error(ErrorCode::Corrupt,
-                    utf8FromPath(target) + ": the compacted file fails its check: " + problems[0]);
-    }
     return result;
+}
+
+// The engine's check of every index against its rows; the first problem, or an empty text.
+std::string firstProblem(const fs::path& file) {
+    try {
+        std::vector<std::string> problems = Database::open(file, OpenMode::ReadOnly)->check();
+        return problems.empty() ? std::string() : problems.front();
+    } catch (const Error& e) {
+        return e.what();
+    }
 }
 
 void requireAbsent(const fs::path& path) {
@@ -436,6 +440,12 @@ CompactResult compactDatabase(const fs::path& source, const fs::path& target,
     requireAbsent(building);
     Scratch scratch{building};
     CompactResult result = build(*original, building, progress);
+    // The copy is complete: the original is free for others again while the copy is checked.
+    original.reset();
+    if (std::string problem = firstProblem(building); !problem.empty()) {
+        throw Error(ErrorCode::Corrupt,
+                    utf8FromPath(target) + ": the compacted file fails its check: " + problem);
+    }
     requireAbsent(target);
     if (std::string failure = moveFileOver(building, target); !failure.empty()) {
         throw Error(ErrorCode::Io,
@@ -485,16 +495,10 @@ CompactResult compactInPlace(const fs::path& file, const CompactProgress& progre
         scratch.keep = true;
         backupScratch.keep = true;
     }
-    std::vector<std::string> problems;
-    try {
-        problems = Database::open(file, OpenMode::ReadOnly)->check();
-    } catch (const Error& e) {
-        problems.push_back(e.what());
-    }
-    if (!problems.empty()) {
+    if (std::string problem = firstProblem(file); !problem.empty()) {
         const std::string failure = moveFileOver(backup, file);
         throw Error(ErrorCode::Corrupt,
-                    utf8FromPath(file) + ": the compacted file failed its check (" + problems[0] +
+                    utf8FromPath(file) + ": the compacted file failed its check (" + problem +
                         "); " +
                         (failure.empty() ? "the old file is back in place"
                                          : "the old file is kept as " + utf8FromPath(backup)));

@@ -46,9 +46,10 @@ CompactResult compactDatabase(const std::filesystem::path& source,
                               const std::filesystem::path& target,
                               const CompactProgress& progress = {});
 
-// Compacts `file` where it is: the new file is built and checked beside it, then takes its name
-// in one step. The old file stays as "<file>.bak" until the new one has passed the check under
-// its own name, and is then removed; if that check fails the old file is put back.
+// Compacts `file` where it is: the new file is built beside it, then takes its name in one step.
+// The old file stays as "<file>.bak" until the new one has passed the check under its own name,
+// and is then removed; if that check fails the old file is put back. Refused (InUse) while this
+// process has the database open elsewhere.
 CompactResult compactInPlace(const std::filesystem::path& file,
                              const CompactProgress& progress = {});
 
