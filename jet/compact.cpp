@@ -154,9 +154,10 @@ class Compactor {
         std::set<uint32_t> fixedPages = {0, kGlobalMap.page};
         std::set<uint64_t> mapRows;  // page << 8 | row
         std::map<uint32_t, Plan*> byTdef;
-        for (const CatalogEntry& entry : catalog.tables()) {
-            TableImpl& table = impl_.tableAt(entry.tdefPage());
-            const Tdef& tdef = table.tdef();
+        std::set<uint32_t> tdefPages = {kCatalogTdefPage};
+        for (const CatalogEntry& entry : catalog.tables()) tdefPages.insert(entry.tdefPage());
+        for (uint32_t tdefPage : tdefPages) {
+            const Tdef& tdef = impl_.tableAt(tdefPage).tdef();
             for (uint32_t p : tdef.pages) fixedPages.insert(p);
             for (RowPointer m : mapsOf(tdef)) {
                 fixedPages.insert(m.page);
@@ -164,7 +165,6 @@ class Compactor {
             }
             for (const RealIndex& real : tdef.realIndexes) fixedPages.insert(real.rootPage);
         }
-        fixedPages.insert(kCatalogTdefPage);
         for (const CatalogEntry& entry : catalog.tables()) {
             // The catalog keeps its pages: the object ids and rows everything else names.
             if (entry.tdefPage() == kCatalogTdefPage) continue;
