@@ -11,6 +11,7 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/index_tree.h"
+#include "jet/pager.h"
 #include "support/test_support.h"
 
 namespace {
@@ -202,6 +203,51 @@ TEST(Compact, BuildsIndexesOfSeveralLevelsFull) {
     }
     db.reset();
     expectSound(target);
+}
+
+// A table whose index sorts text in an order the engine cannot build keys for is carried over as
+// it was and named; the other tables are still rewritten.
+TEST(Compact, CarriesOverAndNamesATableItCannotWriteAgain) {
+    TempDir dir;
+    const fs::path source = dir / "Sorted.mdb";
+    std::vector<jet::Row> rows;
+    {
+        jet::TableDefinition def;
+        def.name = "Kana";
+        def.columns = {testing_support::typed("N", jet::ColumnType::Long),
+                       testing_support::text("Name", 40)};
+        def.indexes = {testing_support::index("ByName", {"Name"})};
+        auto db = jet::Database::create(source);
+        jet::Table kana = db->createTable(def);
+        def.name = "Plain";
+        jet::Table plain = db->createTable(def);
+        for (int32_t i = 0; i < 50; ++i) {
+            rows.push_back({jet::Value(i), jet::Value("name " + std::to_string(i))});
+            kana.insert(rows.back());
+            plain.insert(rows.back());
+        }
+        // The text column's sort order becomes Japanese (LCID 0x0411).
+        jet::TableImpl& impl = *kana.impl();
+        const jet::Tdef& tdef = impl.tdef();
+        const jet::JetFormat& format = impl.db().format();
+        const size_t at = tdef.columnsOffset + tdef.descriptorPosition[1] * format.columnSize +
+                          format.colSortOrder;
+        ASSERT_LT(at + 2, format.pageSize);
+        db->begin();
+        jet::putU16(impl.db().pager().write(tdef.firstPage) + at, 0x0411);
+        db->commit();
+    }
+    const fs::path target = dir / "Packed.mdb";
+    const jet::CompactResult result = jet::compactDatabase(source, target);
+    ASSERT_EQ(result.keptAsStored.size(), 1u);
+    EXPECT_EQ(result.keptAsStored[0].rfind("Kana: index ByName", 0), 0u) << result.keptAsStored[0];
+    auto db = jet::Database::open(target, jet::OpenMode::ReadOnly);
+    for (const char* name : {"Kana", "Plain"}) {
+        std::vector<jet::Row> read;
+        db->table(name).scan(
+            [&](jet::RowId, const jet::Row& r) { return read.push_back(r), true; });
+        EXPECT_EQ(read, rows) << name;
+    }
 }
 
 TEST(Compact, RefusesATargetThatExistsAndKeepsTheOldFileInPlaceUntilChecked) {
