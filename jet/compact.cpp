@@ -359,8 +359,9 @@ class Compactor {
                 const PageBuffer bits = *pager_.read(old);
                 const uint32_t lower = allocatePage(pager_, format_, file_);
                 if (lower > old) {
+                    // Already below every free page.
                     freePage(pager_, format_, lower, file_);
-                    break;
+                    continue;
                 }
                 std::memcpy(pager_.write(lower), bits.data(), format_.pageSize);
                 PageRef ref = pager_.read(where.page);
