@@ -61,6 +61,8 @@ constexpr ControlDesign kControls[] = {
      kButtonFace, 6, 0, "เลือกไฟล์ปลายทาง (DozaZaziraziri)", Align::Center},
     {"cmdUndoTransfer", K::Button, 0, 4200, 3300, 2835, 420, kUndoTransferCaption, &kFontTahoma12,
      kNoColour, kButtonFace, 7, 0, "", Align::Center},
+    {"cmdCompact", K::Button, 0, 4200, 1080, 2835, 420, "บีบอัดฐานข้อมูล &Compact", &kFontTahoma12,
+     kNoColour, kButtonFace, 8, 0, "", Align::Center},
 
     // Tab 1: employee master.
     {"grdiEmployeeMaster", K::Grid, 1, 120, 1020, 7305, 3855, "", &kFontGrid, kNoColour, kNoColour,

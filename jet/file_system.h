@@ -14,6 +14,10 @@ std::FILE* openForReading(const std::filesystem::path& path);
 // place of `path` in one step: a crash leaves the old file or the whole new one. Returns an
 // empty text on success, else what went wrong. The replacement keeps the old file's permissions.
 std::string replaceFileContents(const std::filesystem::path& path, const std::string& bytes);
+// Puts the file `from` in place of `to` in one step (a file of that name is replaced; no moment
+// passes without one). Both must be in one folder. Returns an empty text on success, else what
+// went wrong.
+std::string moveFileOver(const std::filesystem::path& from, const std::filesystem::path& to);
 // A new, empty folder in the system's temporary folder, named from `prefix`. Throws
 // std::runtime_error when none can be made.
 std::filesystem::path makeTemporaryFolder(const std::string& prefix);

@@ -56,4 +56,16 @@ std::string replaceFileContents(const fs::path& path, const std::string& bytes) 
     return {};
 }
 
+std::string moveFileOver(const fs::path& from, const fs::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return std::strerror(errno);
+    // The new name durable too: a crash must not bring the old file back under it.
+    const int folder = ::open(to.has_parent_path() ? to.parent_path().c_str() : ".",
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return {};
+}
+
 }  // namespace jet

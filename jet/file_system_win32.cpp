@@ -77,4 +77,10 @@ std::string replaceFileContents(const fs::path& path, const std::string& bytes) 
     return {};
 }
 
+std::string moveFileOver(const fs::path& from, const fs::path& to) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return lastError();
+    return {};
+}
+
 }  // namespace jet

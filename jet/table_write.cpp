@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "jet/data_page.h"
@@ -159,25 +160,38 @@ class RowWriter {
         }
     }
 
-    RowId insert(const Row& values) {
+    // `restoredCounter`: the row is one the table held before (a rebuild), so it keeps its
+    // AutoNumber and GUID values, the counter takes that value, and related tables are not
+    // consulted (they may not be rebuilt yet).
+    RowId insert(const Row& values, std::optional<uint32_t> restoredCounter = std::nullopt,
+                 const IndexEntrySink* sink = nullptr) {
         requireWritable();
         requireShape(values);
         const Tdef& tdef = table_.tdef();
         Row row = values;
         uint32_t autoNumber = tdef.autoNumber;
-        assignAutoNumbers(row, autoNumber);
+        if (restoredCounter)
+            autoNumber = *restoredCounter;
+        else
+            assignAutoNumbers(row, autoNumber);
         std::vector<ColumnBytes> encoded = encode(row);
         Row exact = normalised(row, encoded);
         std::vector<IndexEntry> keys = indexEntries(exact);
-        requireUnique(keys, nullptr);
-        requireReferencedRows(exact, nullptr);
+        // Entries handed to a sink are checked where the index is built.
+        if (!sink) requireUnique(keys, nullptr);
+        if (!restoredCounter) requireReferencedRows(exact, nullptr);
 
         return atomically([&] {
             storeLongValues(encoded, {});
             Bytes bytes = packRow(table_.tdef(), encoded, table_.name());
             RowId id = placeRow(bytes, 0);
             writeCounters(table_.tdef().rowCount + 1, autoNumber);
-            insertEntries(keys, id);
+            if (sink) {
+                for (size_t i = 0; i < keys.size(); ++i)
+                    if (keys[i].present) (*sink)(i, keys[i].key, id, keys[i].hasNull);
+            } else {
+                insertEntries(keys, id);
+            }
             table_.db().noteRowChange(table_.tdef().firstPage, id, true);
             return id;
         });
@@ -748,6 +762,12 @@ class RowWriter {
 
 RowId insertRow(TableImpl& table, const Row& values) {
     return RowWriter(table).insert(values);
+}
+
+RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter,
+                 const IndexEntrySink& indexEntries) {
+    return RowWriter(table).insert(values, autoNumberCounter,
+                                   indexEntries ? &indexEntries : nullptr);
 }
 
 void updateRow(TableImpl& table, RowId id, const Row& values) {

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/logic/compact_action.h"
+#include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "app/logic/undo_action.h"
@@ -74,6 +76,7 @@ void FrmMain::connectHandlers() {
     }
     connect(cmdExit_, &QPushButton::clicked, this, &FrmMain::cmdExit_Click);
     connect(cmdUndoTransfer_, &QPushButton::clicked, this, &FrmMain::cmdUndoTransfer_Click);
+    connect(cmdCompact_, &QPushButton::clicked, this, &FrmMain::cmdCompact_Click);
     txtCompanyCode_->installEventFilter(this);
 }
 
@@ -192,6 +195,28 @@ void FrmMain::cmdUndoTransfer_Click() {
 
 void FrmMain::refreshUndoButton() {
     cmdUndoTransfer_->setEnabled(app::undoAvailable(txtDir_[1]->text().toStdString()));
+}
+
+void FrmMain::cmdCompact_Click() {
+    const std::string database = port_.fieldText(form::Field::Database);
+    const app::CompactQuestion question = app::compactQuestion(database, form_.transferRunning);
+    if (!question.mayCompact) {
+        port_.messageBox(question.text, form::kMsgCritical, question.title);
+        return;
+    }
+    if (!askYesNo(this, fromUtf8(question.title), fromUtf8(question.text))) return;
+    // The window repaints while the compact runs but takes no input: no transfer can start and
+    // nothing else can open the database until it is done.
+    port_.setMousePointer(form::kPointerHourglass);
+    const app::CompactOutcome outcome =
+        app::compactPayrollDatabase(database, [this](const std::string& line) {
+            port_.setLabelCaption(form::Label::ProcessStatus, line);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    port_.setLabelCaption(form::Label::ProcessStatus, std::string());
+    port_.setMousePointer(form::kPointerDefault);
+    port_.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
+                     outcome.title);
 }
 
 void FrmMain::showTransferProgress() {

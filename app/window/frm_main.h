@@ -69,6 +69,8 @@ class FrmMain : public QWidget {
     void cmdTransfer_Click(int16_t index);
     void cmdCheckFile_Click(int16_t index);
     void cmdUndoTransfer_Click();
+    // Compacts the payroll database of txtDir(1) where it is, after asking; tells the sizes.
+    void cmdCompact_Click();
 
     // A status label widened to show its whole caption, as far as the exit button allows; never
     // narrower than designed.
@@ -143,6 +145,7 @@ class FrmMain : public QWidget {
     std::array<QPushButton*, 4> cmdTransfer_{};
     std::array<QPushButton*, 4> cmdCheckFile_{};  // beside each transfer button
     QPushButton* cmdUndoTransfer_ = nullptr;      // on the first tab
+    QPushButton* cmdCompact_ = nullptr;
     std::array<LayoutTableModel*, 4> gridModels_{};
     std::array<std::unique_ptr<app::LayoutRowStore>, 4> gridStores_;
 };

@@ -103,6 +103,7 @@ void FrmMain::createControls() {
     resultPanel_ = findChild<QPlainTextEdit*>(QStringLiteral("resultPanel"));
     prgTransfer_ = findChild<QProgressBar*>(QStringLiteral("prgTransfer"));
     cmdExit_ = findChild<QPushButton*>(QStringLiteral("cmdExit"));
+    cmdCompact_ = findChild<QPushButton*>(QStringLiteral("cmdCompact"));
     cmdUndoTransfer_ = findChild<QPushButton*>(QStringLiteral("cmdUndoTransfer"));
     cmdUndoTransfer_->setEnabled(false);  // until the database has a transfer kept for undoing
     txtCompanyCode_ = findChild<QLineEdit*>(QStringLiteral("txtCompanyCode"));

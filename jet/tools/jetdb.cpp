@@ -4,6 +4,8 @@
 //   jetdb export FILE TABLE     CSV, rows in storage order
 //   jetdb check FILE            every index against its rows
 //   jetdb space FILE            pages by kind and table, free bytes, what a compact would save
+//   jetdb compact SOURCE TARGET a new, compacted copy (SOURCE is not changed)
+//   jetdb compact --in-place FILE   the same, put in the file's place once checked
 //   jetdb sql FILE [STATEMENT]  the data layer's SQL
 //   jetdb recover FILE          only what an interrupted writer left beside the file
 // Every command first deals with what an interrupted writer left beside the file, when it may
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/compact.h"
 #include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
@@ -35,7 +38,8 @@ __attribute__((weak)) int sqlFallback(const std::vector<std::string>&) {
 
 void usage() {
     std::cerr << "usage: jetdb tables FILE | schema FILE [TABLE] | export FILE TABLE | check FILE"
-                 " | space FILE | sql FILE [STATEMENT] | recover FILE\n";
+                 " | space FILE | compact SOURCE TARGET | compact --in-place FILE"
+                 " | sql FILE [STATEMENT] | recover FILE\n";
 }
 
 int tables(const std::string& file) {
@@ -208,6 +212,26 @@ int space(const std::string& file) {
     return 0;
 }
 
+// `args`: SOURCE TARGET, or --in-place FILE.
+int compact(const std::vector<std::string>& args) {
+    const bool inPlace = args[0] == "--in-place";
+    auto progress = [](const std::string& line) { std::cerr << line << '\n'; };
+    const jet::CompactResult r = inPlace
+                                     ? jet::compactInPlace(jet::pathFromUtf8(args[1]), progress)
+                                     : jet::compactDatabase(jet::pathFromUtf8(args[0]),
+                                                            jet::pathFromUtf8(args[1]), progress);
+    auto mb = [](uint64_t bytes) { return double(bytes) / 1048576.0; };
+    std::printf("before: %llu bytes (%.1f MB)\n", static_cast<unsigned long long>(r.sizeBefore),
+                mb(r.sizeBefore));
+    std::printf("after:  %llu bytes (%.1f MB)\n", static_cast<unsigned long long>(r.sizeAfter),
+                mb(r.sizeAfter));
+    std::printf("tables rewritten: %u, rows: %llu, free pages left inside: %u\n", r.tablesRewritten,
+                static_cast<unsigned long long>(r.rowsWritten), r.freePagesLeft);
+    for (const std::string& kept : r.keptAsStored)
+        std::printf("kept as stored: %s\n", kept.c_str());
+    return 0;
+}
+
 // Before a command: recovery where this process may write; where it may not (a read-only
 // folder, a live writer) the command reads the file as its last commit left it. False when a
 // journal was set aside: the command does not run, as an open for writing would fail.
@@ -246,13 +270,16 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     try {
         if (command == "recover" && args.size() == 2) return recover(args[1]);
-        if (args.size() >= 2 && command != "recover" && !recoverFirst(args[1])) return 1;
+        const bool inPlace = command == "compact" && args.size() == 3 && args[1] == "--in-place";
+        if (args.size() >= 2 && command != "recover" && !recoverFirst(args[inPlace ? 2 : 1]))
+            return 1;
         if (command == "tables" && args.size() == 2) return tables(args[1]);
         if (command == "schema" && (args.size() == 2 || args.size() == 3))
             return schema(args[1], args.size() == 3 ? &args[2] : nullptr);
         if (command == "export" && args.size() == 3) return exportTable(args[1], args[2]);
         if (command == "check" && args.size() == 2) return check(args[1]);
         if (command == "space" && args.size() == 2) return space(args[1]);
+        if (command == "compact" && args.size() == 3) return compact({args[1], args[2]});
         if (command == "sql") return jetdbSqlCommand({args.begin() + 1, args.end()});
     } catch (const std::exception& e) {
         std::cout.flush();

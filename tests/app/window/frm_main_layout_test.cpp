@@ -70,6 +70,7 @@ const Placed kDesign[] = {
     {"cmdCheckFile_2", 3, 4280, 4980, 1300, 400, "ตรวจสอบไฟล์"},
     {"cmdCheckFile_3", 4, 4280, 4980, 1300, 400, "ตรวจสอบไฟล์"},
     {"cmdUndoTransfer", 0, 4200, 3300, 2835, 420, "ยกเลิกการโอนครั้งล่าสุด"},
+    {"cmdCompact", 0, 4200, 1080, 2835, 420, "บีบอัดฐานข้อมูล &Compact"},
 };
 
 QString textOf(QWidget* widget) {

@@ -689,3 +689,38 @@ TEST_F(FrmMainTest, AtStartAJournalThatIsNotTheDatabasesIsSetAsideAndSaidSo) {
 }
 
 }  // namespace
+
+TEST_F(FrmMainTest, CompactAsksThenTellsTheSizesAndIsRefusedDuringATransfer) {
+    const fs::path payroll = folder / "payroll";
+    makeSampleCompany(payroll, "E001,15000,250\r\n");
+    FrmMain window(q(folder.path().string()));
+    window.Form_Load();
+    auto* button = control<QPushButton>(window, "cmdCompact");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(window.tabControl()->page(0)->isAncestorOf(button));
+
+    // Not confirmed: nothing happens after the question.
+    const std::string before = testing_support::readFile(payroll / "Melvar.mdb");
+    button->click();
+    ASSERT_EQ(closer.seen().size(), 1u);
+    EXPECT_EQ(closer.seen()[0].icon, QMessageBox::Question);
+    EXPECT_EQ(testing_support::readFile(payroll / "Melvar.mdb"), before);
+
+    closer.setOnBox([&](const window_testing::SeenBox& box) {
+        auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (question && box.icon == QMessageBox::Question)
+            question->setDefaultButton(QMessageBox::Yes);
+    });
+    button->click();
+    ASSERT_EQ(closer.seen().size(), 3u);
+    EXPECT_NE(closer.seen()[2].icon, QMessageBox::Critical) << closer.seen()[2].text.toStdString();
+    EXPECT_TRUE(closer.seen()[2].text.contains(QStringLiteral("Before")))
+        << closer.seen()[2].text.toStdString();
+    EXPECT_FALSE(fs::exists(payroll / "Melvar.mdb.bak"));
+
+    window.form().transferRunning = true;
+    button->click();
+    ASSERT_EQ(closer.seen().size(), 4u);
+    EXPECT_EQ(closer.seen()[3].icon, QMessageBox::Critical);
+    window.form().transferRunning = false;
+}
