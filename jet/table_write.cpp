@@ -149,15 +149,7 @@ class RowWriter {
           pager_(db_.pager()),
           format_(db_.format()),
           file_(db_.fileName()),
-          indexes_(table.indexDescriptors()) {
-        // Primary-key columns may never be null, whatever the index flags say.
-        for (const LogicalIndex& logical : table.tdef().logicalIndexes) {
-            if (!logical.index.primaryKey) continue;
-            for (IndexDescriptor& d : indexes_) {
-                if (d.number == logical.index.realIndex) d.flags |= kIndexRequired;
-            }
-        }
-    }
+          indexes_(table.writeDescriptors()) {}
 
     RowId insert(const Row& values) {
         requireWritable();
@@ -739,7 +731,7 @@ class RowWriter {
     Pager& pager_;
     const JetFormat& format_;
     const std::string& file_;
-    std::vector<IndexDescriptor> indexes_;
+    const std::vector<IndexDescriptor>& indexes_;  // the table's, valid while this change runs
     std::vector<Relationship> relationships_;
     bool relationshipsLoaded_ = false;
 };
