@@ -402,27 +402,31 @@ struct Comparison {
     std::string kind;
     int size = 0;
     long lines = 0;
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs;        // wall seconds
+    std::vector<double> oursCpu, theirsCpu;  // user + system seconds
     long oursRssKb = 0, theirsRssKb = 0;
     std::string tables;
 };
 
 std::string comparisonTable(const std::vector<Comparison>& rows, double insertFigure) {
     std::ostringstream out;
-    out << "| kind | size | lines | speed-up | x insert | x insert, baseline | s | s, baseline | "
-           "spread s | spread s, baseline | peak RSS MB | peak RSS MB, baseline | tables |\n"
-        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
+    out << "| kind | size | lines | speed-up | speed-up, cpu | x insert | x insert, baseline | s | "
+           "s, baseline | cpu s | cpu s, baseline | spread s | spread s, baseline | peak RSS MB | "
+           "peak RSS MB, baseline | tables |\n"
+        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
     char buf[1024];
     for (const Comparison& c : rows) {
         const double ours = median(c.ours), theirs = median(c.theirs);
+        const double oursCpu = median(c.oursCpu), theirsCpu = median(c.theirsCpu);
         auto spread = [](const std::vector<double>& v) {
             return *std::max_element(v.begin(), v.end()) - *std::min_element(v.begin(), v.end());
         };
         std::snprintf(buf, sizeof buf,
-                      "| %s | %d | %ld | %.2f | %.2f | %.2f | %.3f | %.3f | %.3f | %.3f | %.1f | "
-                      "%.1f | %s |\n",
+                      "| %s | %d | %ld | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.3f | %.3f | "
+                      "%.3f | %.3f | %.1f | %.1f | %s |\n",
                       c.kind.c_str(), c.size, c.lines, ours > 0 ? theirs / ours : 0,
-                      ours / insertFigure, theirs / insertFigure, ours, theirs, spread(c.ours),
+                      oursCpu > 0 ? theirsCpu / oursCpu : 0, ours / insertFigure,
+                      theirs / insertFigure, ours, theirs, oursCpu, theirsCpu, spread(c.ours),
                       spread(c.theirs), c.oursRssKb / 1024.0, c.theirsRssKb / 1024.0,
                       c.tables.c_str());
         out << buf;
@@ -450,6 +454,7 @@ bool compareBuilds(const std::string& ours, const std::string& theirs, const fs:
                          round + 1, oursNow ? "ours    " : "baseline", row.child.seconds,
                          row.peakRssKb / 1024.0);
             (oursNow ? result.ours : result.theirs).push_back(row.child.seconds);
+            (oursNow ? result.oursCpu : result.theirsCpu).push_back(row.child.cpuSeconds);
             long& rss = oursNow ? result.oursRssKb : result.theirsRssKb;
             rss = std::max(rss, row.peakRssKb);
             if (oursNow) result.lines = row.child.lines;
