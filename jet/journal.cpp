@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "jet/coding.h"
 
@@ -107,21 +109,42 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
     putU32(out.data() + 12, pageCountBefore);
     putU32(out.data() + 16, pageCountAfter);
     putU32(out.data() + 20, uint32_t(pages.size()));
-    uint8_t* entry = out.data() + kHeaderSize;
-    uint8_t* original = out.data() + tableEnd + kDigestSize;
-    for (const ChangedPage& p : pages) {
-        putU32(entry, p.page);
-        putU32(entry + 4, p.before ? kHasOriginal : 0);
-        if (p.before) {
-            Digest before = sha256(p.before, pageSize);
-            std::memcpy(entry + 8, before.data(), kDigestSize);
-            std::memcpy(original, p.before, pageSize);
-            original += pageSize;
+    // Entries [from, to): their table rows, digests and original pages. Each entry's place is
+    // known in advance, so the two halves are filled at once on two cores when the commit is
+    // large; the bytes are the same either way.
+    auto fill = [&](size_t from, size_t to, uint8_t* original) {
+        uint8_t* entry = out.data() + kHeaderSize + from * kEntrySize;
+        for (size_t i = from; i < to; ++i) {
+            const ChangedPage& p = pages[i];
+            putU32(entry, p.page);
+            putU32(entry + 4, p.before ? kHasOriginal : 0);
+            if (p.before) {
+                Digest before = sha256(p.before, pageSize);
+                std::memcpy(entry + 8, before.data(), kDigestSize);
+                std::memcpy(original, p.before, pageSize);
+                original += pageSize;
+            }
+            Digest after = sha256(p.after, pageSize);
+            std::memcpy(entry + 8 + kDigestSize, after.data(), kDigestSize);
+            entry += kEntrySize;
         }
-        Digest after = sha256(p.after, pageSize);
-        std::memcpy(entry + 8 + kDigestSize, after.data(), kDigestSize);
-        entry += kEntrySize;
+    };
+    uint8_t* const firstOriginal = out.data() + tableEnd + kDigestSize;
+    constexpr size_t kPagesWorthAThread = 256;
+    const size_t half = pages.size() / 2;
+    std::thread second;
+    if (half >= kPagesWorthAThread && std::thread::hardware_concurrency() > 1) {
+        size_t originalsBefore = 0;
+        for (size_t i = 0; i < half; ++i) originalsBefore += pages[i].before ? 1 : 0;
+        try {
+            second =
+                std::thread(fill, half, pages.size(), firstOriginal + originalsBefore * pageSize);
+        } catch (const std::system_error&) {
+            // No thread to be had: this one does it all.
+        }
     }
+    fill(0, second.joinable() ? half : pages.size(), firstOriginal);
+    if (second.joinable()) second.join();
     Digest table = sha256(out.data(), tableEnd);
     std::memcpy(out.data() + tableEnd, table.data(), kDigestSize);
     std::memcpy(out.data() + out.size() - kTrailerSize, kEnd, kTrailerSize);
