@@ -219,9 +219,21 @@ void encodeIndexPage(const IndexPage& p, uint8_t* out, const JetFormat& f) {
 
 void encodeIndexPageChanges(const IndexPage& p, uint8_t* out, const JetFormat& f) {
     const size_t prefix = p.prefixLength();
-    const size_t lead = std::min(p.unchangedLead(), p.count());
-    if (lead == 0 || out[0] != p.type || f.version < 4 ||
+    const size_t count = p.count();
+    if (count == 0 || out[0] != p.type || f.version < 4 ||
         getU16(out + f.indexPrefixLength) != prefix) {
+        encodeIndexPage(p, out, f);
+        return;
+    }
+    const size_t lead = std::min(p.unchangedLead(), count);
+    // Unchanged trailing entries keep their bytes when none of them is or was the first entry,
+    // the one written without the shared prefix.
+    size_t tail = 0;
+    if (p.encodedPrefix() == prefix && p.encodedCount() > 0) {
+        tail =
+            std::min({p.unchangedTail(), count - std::max<size_t>(lead, 1), p.encodedCount() - 1});
+    }
+    if (lead == 0 && tail == 0) {
         encodeIndexPage(p, out, f);
         return;
     }
@@ -233,8 +245,6 @@ void encodeIndexPageChanges(const IndexPage& p, uint8_t* out, const JetFormat& f
     std::memset(bitmap + pos / 8 + 1, 0, bitmapBytes(f) - pos / 8 - 1);
     std::memset(out, 0, f.indexBitmap);
     encodeHeader(p, out, f, prefix);
-    const size_t tail =
-        p.encodedPrefix() == prefix ? std::min(p.unchangedTail(), p.count() - lead) : 0;
     encodeEntries(p, out, f, prefix, lead, pos, tail, p.encodedEnd());
 }
 

@@ -82,12 +82,14 @@ class IndexPage {
     // (encodeIndexPageChanges rewrites only what follows them).
     size_t unchangedLead() const { return unchangedLead_; }
     // How many trailing entries are as they were then; on disk they end where the entries
-    // ended then (encodedEnd(), written with prefix length encodedPrefix()).
+    // ended then (encodedEnd(), written with prefix length encodedPrefix(), encodedCount()
+    // entries).
     size_t unchangedTail() const { return unchangedTail_; }
+    size_t encodedCount() const { return encodedCount_; }
     size_t encodedEnd() const { return encodedEnd_; }
     size_t encodedPrefix() const { return encodedPrefix_; }
     void markEncoded() {
-        unchangedLead_ = unchangedTail_ = count();
+        unchangedLead_ = unchangedTail_ = encodedCount_ = count();
         encodedPrefix_ = prefixLength();
         encodedEnd_ = encodedSize();
     }
@@ -103,6 +105,7 @@ class IndexPage {
     size_t unchangedTail_ = 0;
     size_t encodedEnd_ = 0;
     size_t encodedPrefix_ = 0;
+    size_t encodedCount_ = 0;
     friend IndexPage decodeIndexPage(const uint8_t*, const JetFormat&, const std::filesystem::path&,
                                      uint32_t);
 };

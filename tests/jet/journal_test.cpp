@@ -106,7 +106,7 @@ struct SmallCommit {
 };
 
 // A commit large enough to have its journal built on two cores: every entry, in order, holds
-// its own page's digests and original; appended pages (no original) come last, in both halves.
+// its own page's digests and original; appended pages (no original) come last.
 TEST(JournalBytes, LargeCommitKeepsEveryEntryInPlace) {
     const uint32_t count = 1500;
     std::vector<std::vector<uint8_t>> before, after;
