@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "jet/data_page.h"
@@ -224,7 +225,7 @@ class RowWriter {
                 if (oldKeys[i].present == newKeys[i].present && oldKeys[i].key == newKeys[i].key) {
                     continue;
                 }
-                IndexTree tree = treeOf(i);
+                IndexTree& tree = treeOf(i);
                 if (oldKeys[i].present) tree.remove(oldKeys[i].key, id);
                 if (newKeys[i].present && tree.insert(newKeys[i].key, id)) countUniqueKey(i);
             }
@@ -693,7 +694,14 @@ class RowWriter {
         }
     }
 
-    IndexTree treeOf(size_t i) const {
+    // The tree of index i, made once per change.
+    IndexTree& treeOf(size_t i) const {
+        if (trees_.size() != indexes_.size()) trees_.resize(indexes_.size());
+        if (!trees_[i]) trees_[i].emplace(makeTree(i));
+        return *trees_[i];
+    }
+
+    IndexTree makeTree(size_t i) const {
         const IndexDescriptor& d = indexes_[i];
         IndexTree::PageHooks hooks;
         Pager* pager = &pager_;
@@ -732,6 +740,7 @@ class RowWriter {
     const JetFormat& format_;
     const std::string& file_;
     const std::vector<IndexDescriptor>& indexes_;  // the table's, valid while this change runs
+    mutable std::vector<std::optional<IndexTree>> trees_;
     std::vector<Relationship> relationships_;
     bool relationshipsLoaded_ = false;
 };
