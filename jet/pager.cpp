@@ -433,7 +433,7 @@ class FilePager final : public Pager {
             forgetVersion(u.page);
             DirtyPage* d = dirtyPage(u.page);
             if (!u.previous) {
-                dirtyIndex_[u.page] = nullptr;
+                if (u.page < dirtyIndex_.size()) dirtyIndex_[u.page] = nullptr;
                 dirty_.erase(u.page);
             } else {
                 std::memcpy(d->buffer->data(), u.previous->data(), pageSize_);
@@ -487,6 +487,10 @@ class FilePager final : public Pager {
 
     void commit() override {
         requireTransaction("commit");
+        // Nothing looks pages up from here on: the index goes before the journal is built, so
+        // that it never adds to the commit's peak memory.
+        std::vector<DirtyPage*>().swap(dirtyIndex_);
+        indexReleased_ = true;
         try {
             if (!dirty_.empty()) writeOut();
         } catch (...) {
@@ -549,8 +553,9 @@ class FilePager final : public Pager {
     void endTransaction() {
         for (const auto& entry : dirty_) {
             forgetVersion(entry.first);
-            dirtyIndex_[entry.first] = nullptr;
+            if (entry.first < dirtyIndex_.size()) dirtyIndex_[entry.first] = nullptr;
         }
+        indexReleased_ = false;
         dirty_.clear();
         undo_.clear();
         savepoints_.clear();
@@ -824,12 +829,18 @@ class FilePager final : public Pager {
     bool needsRecovery_ = false;           // a failed commit left its journal to be played back
     std::map<uint32_t, DirtyPage> dirty_;  // ordered: commit writes pages in file order
     std::vector<DirtyPage*> dirtyIndex_;   // by page: dirty_'s entry, found without a search
+    bool indexReleased_ = false;           // a commit let dirtyIndex_ go: search dirty_
 
-    DirtyPage* dirtyPage(uint32_t page) const {
+    DirtyPage* dirtyPage(uint32_t page) {
+        if (indexReleased_) {
+            auto it = dirty_.find(page);
+            return it == dirty_.end() ? nullptr : &it->second;
+        }
         return page < dirtyIndex_.size() ? dirtyIndex_[page] : nullptr;
     }
     DirtyPage& addDirty(uint32_t page, DirtyPage d) {
         DirtyPage& added = dirty_.emplace(page, std::move(d)).first->second;
+        if (indexReleased_) return added;
         if (page >= dirtyIndex_.size()) dirtyIndex_.resize(size_t(page) + 1, nullptr);
         dirtyIndex_[page] = &added;
         return added;
