@@ -14,6 +14,7 @@
 // run gives.
 #include <algorithm>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 
 #include "data/conversion.h"
@@ -33,7 +34,7 @@ struct RowIdHash {
     }
 };
 
-std::string stripBrackets(const std::string& name) {
+std::string_view stripBrackets(std::string_view name) {
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
         return name.substr(1, name.size() - 2);
     return name;
@@ -177,7 +178,7 @@ class RecordsetImpl {
     }
 
     int fieldOrdinal(const std::string& name) const {
-        const std::string wanted = stripBrackets(name);
+        const std::string_view wanted = stripBrackets(name);
         const auto& columns = table->columns();
         for (size_t i = 0; i < fields.size(); ++i) {
             if (sameText(columns[fields[i]].name, wanted)) return static_cast<int>(i);

@@ -49,6 +49,7 @@ void TableImpl::load() {
     for (Column& column : tdef_.columns) applyColumnProperties(properties_, column);
     indexes_ = tdef_.publicIndexes();
     descriptors_.reset();
+    writeDescriptors_.reset();
     lastRead_ = LastRead{};
     // A rollback may have given the hinted page back to the free-page map, stale bytes and all.
     roomHint_ = 0;
@@ -59,6 +60,19 @@ void TableImpl::load() {
 const std::vector<IndexDescriptor>& TableImpl::indexDescriptors() const {
     if (!descriptors_) descriptors_ = describeIndexes(*this);
     return *descriptors_;
+}
+
+const std::vector<IndexDescriptor>& TableImpl::writeDescriptors() const {
+    if (writeDescriptors_) return *writeDescriptors_;
+    std::vector<IndexDescriptor> out = indexDescriptors();
+    for (const LogicalIndex& logical : tdef_.logicalIndexes) {
+        if (!logical.index.primaryKey) continue;
+        for (IndexDescriptor& d : out) {
+            if (d.number == logical.index.realIndex) d.flags |= kIndexRequired;
+        }
+    }
+    writeDescriptors_ = std::move(out);
+    return *writeDescriptors_;
 }
 
 ValueContext TableImpl::valueContext() const {

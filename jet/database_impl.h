@@ -62,6 +62,9 @@ class TableImpl {
 
     // The index code's view of the table's indexes, made once per definition read.
     const std::vector<IndexDescriptor>& indexDescriptors() const;
+    // The same as writers check rows against: primary-key columns may never be null, whatever
+    // the index flags say.
+    const std::vector<IndexDescriptor>& writeDescriptors() const;
 
     // The data page that last took a new row: tried first by the next insert, so that rows
     // added one after another do not search the free-space map each time. Only a hint: the
@@ -79,6 +82,7 @@ class TableImpl {
     PropertyBlob properties_;
     std::vector<Index> indexes_;
     mutable std::optional<std::vector<IndexDescriptor>> descriptors_;
+    mutable std::optional<std::vector<IndexDescriptor>> writeDescriptors_;
     // The row read last, while its page keeps the version it had then: a row is often read
     // again at once (checked against a criterion, then changed). Rows of tables with memo or OLE
     // columns, and overflow rows, are not kept: their bytes are on other pages too.

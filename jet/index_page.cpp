@@ -56,6 +56,7 @@ size_t IndexPage::lowerBound(std::span<const uint8_t> target) const {
 
 void IndexPage::insert(size_t pos, std::span<const uint8_t> e) {
     unchangedLead_ = std::min(unchangedLead_, pos);
+    unchangedTail_ = std::min(unchangedTail_, count() - pos);
     size_t start = pos == 0 ? 0 : ends_[pos - 1];
     data_.insert(data_.begin() + long(start), e.begin(), e.end());
     ends_.insert(ends_.begin() + long(pos), uint32_t(start));
@@ -64,6 +65,7 @@ void IndexPage::insert(size_t pos, std::span<const uint8_t> e) {
 
 void IndexPage::erase(size_t pos) {
     unchangedLead_ = std::min(unchangedLead_, pos);
+    unchangedTail_ = std::min(unchangedTail_, count() - pos - 1);
     size_t start = pos == 0 ? 0 : ends_[pos - 1];
     size_t len = ends_[pos] - start;
     data_.erase(data_.begin() + long(start), data_.begin() + long(start + len));
@@ -79,8 +81,8 @@ void IndexPage::replace(size_t pos, std::span<const uint8_t> e) {
 
 void IndexPage::moveFront(size_t n, IndexPage& to) {
     if (n == 0) return;
-    unchangedLead_ = 0;
-    to.unchangedLead_ = 0;
+    unchangedLead_ = unchangedTail_ = 0;
+    to.unchangedLead_ = to.unchangedTail_ = 0;
     size_t bytes = ends_[n - 1];
     size_t base = to.data_.size();
     to.data_.insert(to.data_.end(), data_.begin(), data_.begin() + long(bytes));
@@ -181,18 +183,28 @@ void encodeHeader(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t p
 }
 
 // Writes entries [from, count) from entry offset `pos` on, marks their ends in the bitmap,
-// zeroes the rest of the page and stores the free space.
+// zeroes the rest of the page and stores the free space. The last `tail` of them already lie on
+// the page, written with the same prefix and ending at `oldEnd`: they are moved, not rebuilt.
 void encodeEntries(const IndexPage& p, uint8_t* out, const JetFormat& f, size_t prefix, size_t from,
-                   size_t pos) {
+                   size_t pos, size_t tail = 0, size_t oldEnd = 0) {
     uint8_t* bitmap = out + f.indexBitmap;
-    for (size_t i = from; i < p.count(); ++i) {
+    uint8_t* entries = out + f.indexEntries;
+    const size_t count = p.count();
+    const size_t rebuilt = count - tail;
+    if (tail > 0) {
+        const size_t tailBytes =
+            (p.encodedOffset(count, prefix) - p.encodedOffset(rebuilt, prefix));
+        const size_t newStart = p.encodedOffset(count, prefix) - tailBytes;
+        std::memmove(entries + newStart, entries + oldEnd - tailBytes, tailBytes);
+    }
+    for (size_t i = from; i < count; ++i) {
         auto e = p.entry(i);
         size_t skip = i == 0 ? 0 : prefix;
-        std::memcpy(out + f.indexEntries + pos, e.data() + skip, e.size() - skip);
+        if (i < rebuilt) std::memcpy(entries + pos, e.data() + skip, e.size() - skip);
         pos += e.size() - skip;
         bitmap[pos / 8] |= uint8_t(1u << (pos % 8));
     }
-    std::memset(out + f.indexEntries + pos, 0, f.pageSize - f.indexEntries - pos);
+    std::memset(entries + pos, 0, f.pageSize - f.indexEntries - pos);
     putU16(out + 2, uint16_t(f.pageSize - f.indexEntries - pos));
 }
 
@@ -207,9 +219,21 @@ void encodeIndexPage(const IndexPage& p, uint8_t* out, const JetFormat& f) {
 
 void encodeIndexPageChanges(const IndexPage& p, uint8_t* out, const JetFormat& f) {
     const size_t prefix = p.prefixLength();
-    const size_t lead = std::min(p.unchangedLead(), p.count());
-    if (lead == 0 || out[0] != p.type || f.version < 4 ||
+    const size_t count = p.count();
+    if (count == 0 || out[0] != p.type || f.version < 4 ||
         getU16(out + f.indexPrefixLength) != prefix) {
+        encodeIndexPage(p, out, f);
+        return;
+    }
+    const size_t lead = std::min(p.unchangedLead(), count);
+    // Unchanged trailing entries keep their bytes when none of them is or was the first entry,
+    // the one written without the shared prefix.
+    size_t tail = 0;
+    if (p.encodedPrefix() == prefix && p.encodedCount() > 0) {
+        tail =
+            std::min({p.unchangedTail(), count - std::max<size_t>(lead, 1), p.encodedCount() - 1});
+    }
+    if (lead == 0 && tail == 0) {
         encodeIndexPage(p, out, f);
         return;
     }
@@ -221,7 +245,7 @@ void encodeIndexPageChanges(const IndexPage& p, uint8_t* out, const JetFormat& f
     std::memset(bitmap + pos / 8 + 1, 0, bitmapBytes(f) - pos / 8 - 1);
     std::memset(out, 0, f.indexBitmap);
     encodeHeader(p, out, f, prefix);
-    encodeEntries(p, out, f, prefix, lead, pos);
+    encodeEntries(p, out, f, prefix, lead, pos, tail, p.encodedEnd());
 }
 
 }  // namespace jet

@@ -70,6 +70,7 @@ class IndexPage {
         data_.clear();
         ends_.clear();
         unchangedLead_ = 0;
+        unchangedTail_ = 0;
     }
 
     // Bytes the entries take on disk with the prefix this page would be written with.
@@ -80,7 +81,18 @@ class IndexPage {
     // How many leading entries are as they were when the page was last decoded or encoded
     // (encodeIndexPageChanges rewrites only what follows them).
     size_t unchangedLead() const { return unchangedLead_; }
-    void markEncoded() { unchangedLead_ = count(); }
+    // How many trailing entries are as they were then; on disk they end where the entries
+    // ended then (encodedEnd(), written with prefix length encodedPrefix(), encodedCount()
+    // entries).
+    size_t unchangedTail() const { return unchangedTail_; }
+    size_t encodedCount() const { return encodedCount_; }
+    size_t encodedEnd() const { return encodedEnd_; }
+    size_t encodedPrefix() const { return encodedPrefix_; }
+    void markEncoded() {
+        unchangedLead_ = unchangedTail_ = encodedCount_ = count();
+        encodedPrefix_ = prefixLength();
+        encodedEnd_ = encodedSize();
+    }
     // Where entry i starts among the entries on disk, written with prefix length `prefix`.
     size_t encodedOffset(size_t i, size_t prefix) const {
         return i == 0 ? 0 : ends_[i - 1] - (i - 1) * prefix;
@@ -90,6 +102,10 @@ class IndexPage {
     std::vector<uint8_t> data_;
     std::vector<uint32_t> ends_;
     size_t unchangedLead_ = 0;
+    size_t unchangedTail_ = 0;
+    size_t encodedEnd_ = 0;
+    size_t encodedPrefix_ = 0;
+    size_t encodedCount_ = 0;
     friend IndexPage decodeIndexPage(const uint8_t*, const JetFormat&, const std::filesystem::path&,
                                      uint32_t);
 };

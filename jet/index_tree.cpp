@@ -57,8 +57,8 @@ size_t IndexTree::maxKeySize() const {
 namespace {
 struct CachedPage {
     uint64_t version = 0;
-    std::vector<uint8_t> raw;  // only when the pager gives no versions
-    std::shared_ptr<const IndexPage> decoded;
+    std::vector<uint8_t> raw;            // only when the pager gives no versions
+    std::shared_ptr<IndexPage> decoded;  // handed out as const; see Step::edit
 };
 constexpr size_t kCachedPages = 2048;
 
@@ -68,7 +68,7 @@ std::unordered_map<uint32_t, CachedPage>& pageCache() {
 }
 
 void remember(uint32_t page, uint64_t version, const uint8_t* raw, size_t size,
-              std::shared_ptr<const IndexPage> decoded) {
+              std::shared_ptr<IndexPage> decoded) {
     auto& cache = pageCache();
     auto it = cache.find(page);
     if (it == cache.end()) {
@@ -84,6 +84,23 @@ void remember(uint32_t page, uint64_t version, const uint8_t* raw, size_t size,
     it->second.decoded = std::move(decoded);
 }
 }  // namespace
+
+IndexPage& IndexTree::Step::edit() {
+    if (owned) return *owned;
+    // Held only here and by the cache: the cache lets go of it, and it changes in place (the
+    // cache made it non-const). The page's bytes are about to change, so the entry would not
+    // be used again anyway.
+    auto& cache = pageCache();
+    auto it = cache.find(page);
+    if (shared.use_count() == 2 && it != cache.end() && it->second.decoded == shared) {
+        cache.erase(it);
+        owned = std::make_unique<IndexPage>(std::move(const_cast<IndexPage&>(*shared)));
+    } else {
+        owned = std::make_unique<IndexPage>(*shared);
+    }
+    shared.reset();
+    return *owned;
+}
 
 std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     if (page == 0 || page >= pager_.pageCount()) {
@@ -102,8 +119,8 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
                                std::memcmp(cached.raw.data(), ref->data(), format_.pageSize) == 0)
             return cached.decoded;
     }
-    auto decoded = std::make_shared<const IndexPage>(
-        decodeIndexPage(ref->data(), format_, pager_.path(), page));
+    auto decoded =
+        std::make_shared<IndexPage>(decodeIndexPage(ref->data(), format_, pager_.path(), page));
     remember(page, version, ref->data(), format_.pageSize, decoded);
     return decoded;
 }
@@ -404,9 +421,10 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
     uint8_t* out = pager_.write(step.page);
     encodeIndexPageChanges(node, out, format_);
     node.markEncoded();
-    step.shared = std::make_shared<const IndexPage>(std::move(node));
+    auto written = std::make_shared<IndexPage>(std::move(node));
+    step.shared = written;
     step.owned.reset();
-    remember(step.page, pager_.version(step.page), out, format_.pageSize, step.shared);
+    remember(step.page, pager_.version(step.page), out, format_.pageSize, std::move(written));
     propagateMax(path, level);
 }
 

@@ -82,10 +82,9 @@ class IndexTree {
         size_t childIndex;  // position of this page among its parent's children
 
         const IndexPage& view() const { return owned ? *owned : *shared; }
-        IndexPage& edit() {
-            if (!owned) owned = std::make_unique<IndexPage>(*shared);
-            return *owned;
-        }
+        // The page to change: taken over from the decoded-page cache when nobody else holds
+        // it, copied otherwise.
+        IndexPage& edit();
     };
 
     // Decoded page, shared with a per-thread cache that is checked against the page's bytes.

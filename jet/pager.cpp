@@ -348,8 +348,7 @@ class FilePager final : public Pager {
     PageRef read(uint32_t page) override {
         requirePage(page);
         if (inTransaction_) {
-            auto it = dirty_.find(page);
-            if (it != dirty_.end()) return it->second.buffer;
+            if (const DirtyPage* d = dirtyPage(page)) return d->buffer;
         }
         return committed(page);
     }
@@ -365,17 +364,17 @@ class FilePager final : public Pager {
         requireTransaction("write a page");
         requirePage(page);
         forgetVersion(page);  // the caller is about to change it
-        auto it = dirty_.find(page);
-        if (it == dirty_.end()) {
+        DirtyPage* d = dirtyPage(page);
+        if (!d) {
             auto copy = std::make_shared<PageBuffer>(*committed(page));
             if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
-            it = dirty_.emplace(page, DirtyPage{copy, epoch_}).first;
-        } else if (it->second.epoch < epoch_ && !savepoints_.empty()) {
+            d = &addDirty(page, DirtyPage{copy, epoch_});
+        } else if (d->epoch < epoch_ && !savepoints_.empty()) {
             // First change since the latest savepoint: remember what to go back to.
-            undo_.push_back(UndoEntry{page, copyOf(*it->second.buffer), it->second.epoch});
-            it->second.epoch = epoch_;
+            undo_.push_back(UndoEntry{page, copyOf(*d->buffer), d->epoch});
+            d->epoch = epoch_;
         }
-        return it->second.buffer->data();
+        return d->buffer->data();
     }
 
     uint32_t append() override {
@@ -392,7 +391,7 @@ class FilePager final : public Pager {
         uint32_t page = pageCount_++;
         forgetVersion(page);
         if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
-        dirty_.emplace(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
+        addDirty(page, DirtyPage{std::make_shared<PageBuffer>(pageSize_, 0), epoch_});
         return page;
     }
 
@@ -446,12 +445,13 @@ class FilePager final : public Pager {
         while (undo_.size() > sp->undoSize) {
             UndoEntry& u = undo_.back();
             forgetVersion(u.page);
-            auto it = dirty_.find(u.page);
+            DirtyPage* d = dirtyPage(u.page);
             if (!u.previous) {
-                dirty_.erase(it);
+                if (u.page < dirtyIndex_.size()) dirtyIndex_[u.page] = nullptr;
+                dirty_.erase(u.page);
             } else {
-                std::memcpy(it->second.buffer->data(), u.previous->data(), pageSize_);
-                it->second.epoch = u.epoch;
+                std::memcpy(d->buffer->data(), u.previous->data(), pageSize_);
+                d->epoch = u.epoch;
                 recycle(std::move(u.previous));
             }
             undo_.pop_back();
@@ -501,6 +501,10 @@ class FilePager final : public Pager {
 
     void commit() override {
         requireTransaction("commit");
+        // Nothing looks pages up from here on: the index goes before the journal is built, so
+        // that it never adds to the commit's peak memory.
+        std::vector<DirtyPage*>().swap(dirtyIndex_);
+        indexReleased_ = true;
         try {
             if (!dirty_.empty() || pageCount_ < committedPageCount_) writeOut();
         } catch (...) {
@@ -566,7 +570,11 @@ class FilePager final : public Pager {
     }
 
     void endTransaction() {
-        for (const auto& entry : dirty_) forgetVersion(entry.first);
+        for (const auto& entry : dirty_) {
+            forgetVersion(entry.first);
+            if (entry.first < dirtyIndex_.size()) dirtyIndex_[entry.first] = nullptr;
+        }
+        indexReleased_ = false;
         dirty_.clear();
         undo_.clear();
         savepoints_.clear();
@@ -864,6 +872,23 @@ class FilePager final : public Pager {
     bool inTransaction_ = false;
     bool needsRecovery_ = false;           // a failed commit left its journal to be played back
     std::map<uint32_t, DirtyPage> dirty_;  // ordered: commit writes pages in file order
+    std::vector<DirtyPage*> dirtyIndex_;   // by page: dirty_'s entry, found without a search
+    bool indexReleased_ = false;           // a commit let dirtyIndex_ go: search dirty_
+
+    DirtyPage* dirtyPage(uint32_t page) {
+        if (indexReleased_) {
+            auto it = dirty_.find(page);
+            return it == dirty_.end() ? nullptr : &it->second;
+        }
+        return page < dirtyIndex_.size() ? dirtyIndex_[page] : nullptr;
+    }
+    DirtyPage& addDirty(uint32_t page, DirtyPage d) {
+        DirtyPage& added = dirty_.emplace(page, std::move(d)).first->second;
+        if (indexReleased_) return added;
+        if (page >= dirtyIndex_.size()) dirtyIndex_.resize(size_t(page) + 1, nullptr);
+        dirtyIndex_[page] = &added;
+        return added;
+    }
     std::vector<UndoEntry> undo_;
     std::vector<Savepoint> savepoints_;
     uint64_t epoch_ = 0;

@@ -150,15 +150,7 @@ class RowWriter {
           pager_(db_.pager()),
           format_(db_.format()),
           file_(db_.fileName()),
-          indexes_(table.indexDescriptors()) {
-        // Primary-key columns may never be null, whatever the index flags say.
-        for (const LogicalIndex& logical : table.tdef().logicalIndexes) {
-            if (!logical.index.primaryKey) continue;
-            for (IndexDescriptor& d : indexes_) {
-                if (d.number == logical.index.realIndex) d.flags |= kIndexRequired;
-            }
-        }
-    }
+          indexes_(table.writeDescriptors()) {}
 
     // `restoredCounter`: the row is one the table held before (a rebuild), so it keeps its
     // AutoNumber and GUID values, the counter takes that value, and related tables are not
@@ -246,7 +238,7 @@ class RowWriter {
                 if (oldKeys[i].present == newKeys[i].present && oldKeys[i].key == newKeys[i].key) {
                     continue;
                 }
-                IndexTree tree = treeOf(i);
+                IndexTree& tree = treeOf(i);
                 if (oldKeys[i].present) tree.remove(oldKeys[i].key, id);
                 if (newKeys[i].present && tree.insert(newKeys[i].key, id)) countUniqueKey(i);
             }
@@ -715,7 +707,14 @@ class RowWriter {
         }
     }
 
-    IndexTree treeOf(size_t i) const {
+    // The tree of index i, made once per change.
+    IndexTree& treeOf(size_t i) const {
+        if (trees_.size() != indexes_.size()) trees_.resize(indexes_.size());
+        if (!trees_[i]) trees_[i].emplace(makeTree(i));
+        return *trees_[i];
+    }
+
+    IndexTree makeTree(size_t i) const {
         const IndexDescriptor& d = indexes_[i];
         IndexTree::PageHooks hooks;
         Pager* pager = &pager_;
@@ -753,7 +752,8 @@ class RowWriter {
     Pager& pager_;
     const JetFormat& format_;
     const std::string& file_;
-    std::vector<IndexDescriptor> indexes_;
+    const std::vector<IndexDescriptor>& indexes_;  // the table's, valid while this change runs
+    mutable std::vector<std::optional<IndexTree>> trees_;
     std::vector<Relationship> relationships_;
     bool relationshipsLoaded_ = false;
 };

@@ -101,8 +101,44 @@ void rewriteMap(Pager& pager, const JetFormat& format, RowPointer where,
     for (uint32_t p : pages) setReferenceBit(pager, format, where, p, true, file);
 }
 
+// Whether the map already says `on` for `page`, read without asking for a writable page: a
+// change that would leave the map as it is then copies nothing for the open savepoint. False
+// when unsure; the writer then looks again and reports what is wrong.
+bool mapAlreadySays(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page,
+                    bool on) {
+    if (where.page == 0 || where.page >= pager.pageCount()) return false;
+    const PageRef mapPage = pager.read(where.page);
+    const uint8_t* bytes = mapPage->data();
+    if (bytes[0] != page_type::kData || where.row >= data_page::slotCount(bytes, format) ||
+        (data_page::slotFlags(bytes, format, where.row) & kRowDeleted)) {
+        return false;
+    }
+    std::span<const uint8_t> row = data_page::rowBytes(bytes, format, where.row);
+    if (row.empty()) return false;
+    auto bitIs = [on](const uint8_t* bitmap, uint64_t bit) {
+        return bool(bitmap[bit / 8] & (1u << (bit % 8))) == on;
+    };
+    if (row[0] == UsageMap::kInline && row.size() >= kInlineHeader) {
+        const uint32_t start = getU32(row.data() + 1);
+        const uint64_t bits = uint64_t(row.size() - kInlineHeader) * 8;
+        if (page >= start && page - start < bits)
+            return bitIs(row.data() + kInlineHeader, page - start);
+        return !on;
+    }
+    if (row[0] != UsageMap::kReference) return false;
+    const uint64_t k = page / referenceSpan(format);
+    if (k >= (row.size() - 1) / 4) return false;
+    const uint32_t bitmapPage = getU32(row.data() + 1 + 4 * k);
+    if (bitmapPage == 0) return !on;
+    if (bitmapPage >= pager.pageCount()) return false;
+    const PageRef bitmap = pager.read(bitmapPage);
+    if ((*bitmap)[0] != page_type::kUsageBitmap) return false;
+    return bitIs(bitmap->data() + format.referenceMapPageHeader, page - k * referenceSpan(format));
+}
+
 void setTableMapBit(Pager& pager, const JetFormat& format, RowPointer where, uint32_t page, bool on,
                     const std::string& file) {
+    if (mapAlreadySays(pager, format, where, page, on)) return;
     std::span<uint8_t> row = mapRow(pager, format, where, file);
     if (row[0] == UsageMap::kReference) {
         setReferenceBit(pager, format, where, page, on, file);

@@ -106,6 +106,40 @@ struct SmallCommit {
     }
 };
 
+// A commit large enough to have its journal built on two cores: every entry, in order, holds
+// its own page's digests and original; appended pages (no original) come last.
+TEST(JournalBytes, LargeCommitKeepsEveryEntryInPlace) {
+    const uint32_t count = 1500;
+    std::vector<std::vector<uint8_t>> before, after;
+    std::vector<journal::ChangedPage> pages;
+    for (uint32_t i = 0; i < count; ++i) {
+        before.emplace_back(kPage, uint8_t(i));
+        before.back()[7] = uint8_t(i >> 8);
+        after.push_back(before.back());
+        after.back()[100] = 0xEE;
+    }
+    const uint32_t firstAppended = count - 300;
+    for (uint32_t i = 0; i < count; ++i) {
+        pages.push_back({i * 2, i < firstAppended ? before[i].data() : nullptr, after[i].data()});
+    }
+    const std::vector<uint8_t> bytes = journal::encode(kPage, 2 * firstAppended, 2 * count, pages);
+    const journal::Decoded d = journal::decode(bytes);
+    ASSERT_EQ(d.shape, journal::Shape::Complete);
+    ASSERT_EQ(d.journal.entries.size(), count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const journal::Entry& e = d.journal.entries[i];
+        ASSERT_EQ(e.page, i * 2);
+        EXPECT_EQ(e.after, journal::sha256(after[i].data(), kPage)) << i;
+        if (i < firstAppended) {
+            ASSERT_NE(e.original, nullptr) << i;
+            EXPECT_EQ(std::memcmp(e.original, before[i].data(), kPage), 0) << i;
+            EXPECT_EQ(e.before, journal::sha256(before[i].data(), kPage)) << i;
+        } else {
+            EXPECT_EQ(e.original, nullptr) << i;
+        }
+    }
+}
+
 TEST(JournalBytes, CutAtAnyLengthIsIncompleteAndOthersAreForeign) {
     SmallCommit c;
     for (size_t size = 0; size < c.bytes.size(); ++size) {
