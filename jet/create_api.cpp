@@ -13,6 +13,7 @@
 #include "jet/database_impl.h"
 #include "jet/empty_database.h"
 #include "jet/index_key.h"
+#include "jet/index_page.h"
 #include "jet/page_builders.h"
 #include "jet/pager.h"
 #include "jet/scoped_transaction.h"
@@ -80,9 +81,9 @@ std::optional<std::vector<create::IndexEntry>> entriesForRows(TableImpl& table,
     if (d.unique()) {
         std::vector<const std::vector<uint8_t>*> keys;
         for (const auto& e : entries) keys.push_back(&e.key);
-        std::sort(keys.begin(), keys.end(), [](auto* a, auto* b) { return *a < *b; });
+        std::sort(keys.begin(), keys.end(), [](auto* a, auto* b) { return BytesLess()(*a, *b); });
         for (size_t i = 1; i < keys.size(); ++i) {
-            if (*keys[i] == *keys[i - 1]) {
+            if (compareBytes(*keys[i], *keys[i - 1]) == 0) {
                 throw Error(ErrorCode::DuplicateKey,
                             "the rows of table \"" + table.name() +
                                 "\" hold a value twice in the columns of unique index \"" +

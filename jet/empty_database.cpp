@@ -22,6 +22,7 @@
 #include "jet/error.h"
 #include "jet/header.h"
 #include "jet/index_key.h"
+#include "jet/index_page.h"
 #include "jet/local_time.h"
 #include "jet/page_builders.h"
 #include "jet/tdef_writer.h"
@@ -279,7 +280,7 @@ std::vector<uint8_t> aceRow(const AceEntry& e) {
 }
 
 uint32_t countDistinct(std::vector<std::vector<uint8_t>> keys) {
-    std::sort(keys.begin(), keys.end());
+    std::sort(keys.begin(), keys.end(), BytesLess());
     return static_cast<uint32_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
 }
 

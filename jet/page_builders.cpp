@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/index_page.h"
 #include "jet/usage_map_writer.h"
 
 namespace jet::create {
@@ -172,7 +173,7 @@ PageBuffer emptyIndexLeaf(uint32_t tdefPage) {
 }
 
 PageBuffer indexLeaf(uint32_t tdefPage, std::vector<std::vector<uint8_t>> entries) {
-    std::sort(entries.begin(), entries.end());
+    std::sort(entries.begin(), entries.end(), BytesLess());
     PageBuffer leaf = emptyIndexLeaf(tdefPage);
     uint32_t pos = kEntryStart;
     for (const auto& e : entries) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "form/frm_main_design.h"
+#include "form/main_window_port.h"
 #include "report/report_error.h"
 
 namespace app {
@@ -103,6 +105,29 @@ std::vector<std::string> failureLines(const form::TransferResult& result) {
         for (std::string& line : lineFailureLines(failure)) lines.push_back(std::move(line));
     }
     return lines;
+}
+
+CheckFileMessage checkFileMessage(const form::TransferResult& result) {
+    CheckFileMessage message;
+    if (!result.check || result.outcome == form::TransferOutcome::None) return message;
+    const std::vector<std::string> lines = resultLines(result);
+    message.show = true;
+    message.text = lines.front();
+    message.title = std::string(form::kCheckFileCaption);
+    message.style = result.failures.empty() ? form::kMsgOkOnly : form::kMsgCritical;
+    // A box taller than the screen hides its own button: a few failures, then how many more.
+    constexpr size_t kShownFailures = 5;
+    size_t shown = 0;
+    for (const form::LineFailure& failure : result.failures) {
+        if (shown++ == kShownFailures) {
+            message.text += "\n\nและอีก " + number(long(result.failures.size() - kShownFailures)) +
+                            " บรรทัด (ดูทั้งหมดในช่องผลการโอน)";
+            break;
+        }
+        message.text += "\n";
+        for (const std::string& line : lineFailureLines(failure)) message.text += "\n" + line;
+    }
+    return message;
 }
 
 void appendTransferLog(const std::filesystem::path& folder, const form::TransferResult& result) {

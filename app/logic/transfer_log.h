@@ -19,6 +19,16 @@ std::vector<std::string> lineFailureLines(const form::LineFailure& failure);
 // every failing line; else nothing.
 std::vector<std::string> failureLines(const form::TransferResult& result);
 
+// The box the check of a file ends with: the verdict, then the lines that cannot be transferred
+// (the first few; the result panel has them all). Nothing to show when no check ran.
+struct CheckFileMessage {
+    bool show = false;
+    std::string text;
+    int style = 0;  // form::kMsgOkOnly, or form::kMsgCritical when a line fails
+    std::string title;
+};
+CheckFileMessage checkFileMessage(const form::TransferResult& result);
+
 // Appends the result to transfers.log in `folder` (UTF-8): a line with the date and time, the
 // lines of resultLines indented, and a blank line. Writing the log never disturbs the program.
 void appendTransferLog(const std::filesystem::path& folder, const form::TransferResult& result);

@@ -168,12 +168,8 @@ void FrmMain::cmdCheckFile_Click(int16_t index) {
     form_.checkOnly = true;
     cmdTransfer_Click(index);
     form_.checkOnly = false;
-    const std::vector<std::string> lines = app::resultLines(form_.result);
-    if (form_.result.check && !lines.empty()) {
-        port_.messageBox(lines.front(),
-                         form_.result.failures.empty() ? form::kMsgOkOnly : form::kMsgCritical,
-                         std::string(form::kCheckFileCaption));
-    }
+    const app::CheckFileMessage message = app::checkFileMessage(form_.result);
+    if (message.show) port_.messageBox(message.text, message.style, message.title);
 }
 
 void FrmMain::cmdUndoTransfer_Click() {

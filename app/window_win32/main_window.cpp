@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/logic/compact_action.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
+#include "app/logic/undo_action.h"
 #include "app/logic/window_session.h"
 #include "app/window_win32/error_report_box.h"
 #include "app/window_win32/resource_ids.h"
@@ -380,7 +382,10 @@ void MainWindow::Form_Load() {
     SetWindowPos(version, nullptr, 0, 0,
                  std::max(static_cast<int>(box.right - box.left), static_cast<int>(size.cx) + 2),
                  box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    app::loadWindow(form_, programFolder_, [this] { refreshGrids(); });
+    app::loadWindow(form_, programFolder_, [this] {
+        refreshGrids();
+        refreshUndoButton();
+    });
 }
 
 void MainWindow::Form_Unload() {
@@ -465,7 +470,10 @@ void MainWindow::txtDir_Changed(int16_t index) {
     // A notice of the last path goes; the path now in the field tells its own.
     if (index == 1) setNotice(kNoticePath, {});
     data_sources::txtDir_Change(form_, index);
-    if (index == 1) refreshGrids();
+    if (index == 1) {
+        refreshGrids();
+        refreshUndoButton();
+    }
 }
 
 void MainWindow::cmdTransfer_Click(int16_t index) {
@@ -483,7 +491,69 @@ void MainWindow::cmdTransfer_Click(int16_t index) {
     ShowWindow(progress, SW_HIDE);
     setNotice(kNoticeBusy, {});
     showResult();
+    refreshUndoButton();
     if (closeAfterTransfer_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::cmdCheckFile_Click(int16_t index) {
+    if (form_.transferRunning) {
+        cmdTransfer_Click(index);  // refused there, where the user sees it
+        return;
+    }
+    form_.checkOnly = true;
+    cmdTransfer_Click(index);
+    form_.checkOnly = false;
+    const app::CheckFileMessage message = app::checkFileMessage(form_.result);
+    if (message.show) port_.messageBox(message.text, message.style, message.title);
+}
+
+void MainWindow::cmdUndoTransfer_Click() {
+    if (form_.transferRunning) return;
+    const std::string database = port_.fieldText(form::Field::Database);
+    const app::UndoOffer offer = app::undoOffer(database);
+    if (!offer.available) {
+        port_.messageBox(offer.refusal, form::kMsgCritical, offer.title);
+    } else if (askYesNo(offer.title, offer.question)) {
+        // The data controls let go of the database: the undo rewrites it underneath them.
+        form_.adcDestination = {};
+        const app::UndoAnswer answer = app::undoAgreed(database);
+        port_.messageBox(answer.message, answer.undone ? form::kMsgOkOnly : form::kMsgCritical,
+                         offer.title);
+        refreshGrids();
+    }
+    refreshUndoButton();
+}
+
+void MainWindow::refreshUndoButton() {
+    EnableWindow(control("cmdUndoTransfer"),
+                 app::undoAvailable(port_.fieldText(form::Field::Database)) ? TRUE : FALSE);
+}
+
+void MainWindow::cmdCompact_Click() {
+    const std::string database = port_.fieldText(form::Field::Database);
+    const app::CompactQuestion question = app::compactQuestion(database, form_.transferRunning);
+    if (!question.mayCompact) {
+        port_.messageBox(question.text, form::kMsgCritical, question.title);
+        return;
+    }
+    if (!askYesNo(question.title, question.text)) return;
+    // The window repaints while the compact runs but takes no input: no transfer can start and
+    // nothing else can open the database until it is done.
+    port_.setMousePointer(form::kPointerHourglass);
+    const app::CompactOutcome outcome =
+        app::compactPayrollDatabase(database, [this](const std::string& line) {
+            port_.setLabelCaption(form::Label::ProcessStatus, line);
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        });
+    port_.setLabelCaption(form::Label::ProcessStatus, std::string());
+    port_.setMousePointer(form::kPointerDefault);
+    port_.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
+                     outcome.title);
+}
+
+bool MainWindow::askYesNo(const std::string& title, const std::string& question) {
+    return MessageBoxW(hwnd_, wide(question).c_str(), wide(title).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void MainWindow::showTransferProgress() {
@@ -498,13 +568,9 @@ void MainWindow::onClose() {
     if (form_.transferRunning) {
         // Asked before the window unloads (unloading itself is never refused): the lines done
         // stay, the rest of the file is not transferred.
-        if (!closeAfterTransfer_ &&
-            MessageBoxW(hwnd_,
-                        wide("กำลังโอนข้อมูลอยู่ ต้องการหยุดและปิดโปรแกรมหรือไม่?\n"
-                             "บรรทัดที่โอนแล้วจะยังอยู่ในฐานข้อมูล บรรทัดที่เหลือจะไม่ถูกโอน")
-                            .c_str(),
-                        wide("โอนข้อมูลไป VELTRA Payroll").c_str(),
-                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        if (!closeAfterTransfer_ && askYesNo("โอนข้อมูลไป VELTRA Payroll",
+                                             "กำลังโอนข้อมูลอยู่ ต้องการหยุดและปิดโปรแกรมหรือไม่?\n"
+                                             "บรรทัดที่โอนแล้วจะยังอยู่ในฐานข้อมูล บรรทัดที่เหลือจะไม่ถูกโอน")) {
             closeAfterTransfer_ = true;
             form_.stopRequested = true;
         }
@@ -523,6 +589,9 @@ void MainWindow::onCommand(int id, int code, HWND source) {
             if (name == "cmdExit") PostMessageW(hwnd_, WM_CLOSE, 0, 0);
             if (startsWith(name, "cmdSelectDir_")) cmdSelectDir_Click(arrayIndex(name));
             if (startsWith(name, "cmdTransfer_")) cmdTransfer_Click(arrayIndex(name));
+            if (startsWith(name, "cmdCheckFile_")) cmdCheckFile_Click(arrayIndex(name));
+            if (name == "cmdUndoTransfer") cmdUndoTransfer_Click();
+            if (name == "cmdCompact") cmdCompact_Click();
         }
         if (code == EN_CHANGE && startsWith(name, "txtDir_")) txtDir_Changed(arrayIndex(name));
         if (code == EN_KILLFOCUS && name == "txtCompanyCode") {

@@ -91,6 +91,12 @@ class MainWindow {
 
     void cmdSelectDir_Click(int16_t index);
     void cmdTransfer_Click(int16_t index);
+    void cmdCheckFile_Click(int16_t index);
+    void cmdUndoTransfer_Click();
+    void refreshUndoButton();
+    void cmdCompact_Click();
+    // The system's Yes/No box, No the default: true when the user answered Yes.
+    bool askYesNo(const std::string& title, const std::string& question);
     void txtCompanyCode_LostFocus();
     void txtDir_Changed(int16_t index);
     void refreshGrids();

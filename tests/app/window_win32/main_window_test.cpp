@@ -384,6 +384,57 @@ TEST_F(Win32WindowTest, ATransferYieldsToTheWindowWhichRefusesASecondOne) {
     EXPECT_FALSE(windowText(window->control("resultPanel")).empty());
 }
 
+TEST_F(Win32WindowTest, CheckListsFailingLinesAndUndoGivesBackTheTables) {
+    const fs::path payroll = makeLayoutCompany();
+    const fs::path melvar = payroll / "Melvar.mdb";
+    const auto before = exportedRows(melvar, "Data Calc");
+    std::ofstream(payroll / "calc.txt", std::ios::binary) << "E001,15000\r\nE002,12x\r\n";
+    auto window = openWindow();
+    HWND undo = window->control("cmdUndoTransfer");
+    EXPECT_FALSE(IsWindowEnabled(undo)) << "nothing to undo yet";
+    window->setCurrentTab(5);
+    window->port().setFieldText(form::Field::TextFile, jet::utf8FromPath(payroll / "calc.txt"));
+
+    boxes.clear();
+    SendMessageW(window->control("cmdCheckFile_1"), BM_CLICK, 0, 0);
+    ASSERT_FALSE(boxes.seen().empty());
+    const SeenBox& check = boxes.seen().back();
+    EXPECT_EQ(check.title, "ตรวจสอบไฟล์");
+    EXPECT_TRUE(check.stopIcon);
+    EXPECT_NE(check.text.find("1 บรรทัดที่โอนไม่ได้"), std::string::npos) << check.text;
+    EXPECT_NE(check.text.find("บรรทัดที่ 2: 'E002,12x'"), std::string::npos) << check.text;
+    EXPECT_FALSE(IsWindowEnabled(undo)) << "a check changes nothing";
+
+    std::ofstream(payroll / "calc.txt", std::ios::binary) << "E001,15000\r\nE002,12000\r\n";
+    SendMessageW(window->control("cmdTransfer_1"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsWindowEnabled(undo));
+    boxes.clear();
+    SendMessageW(undo, BM_CLICK, 0, 0);  // the answerer says Yes
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[0].questionIcon);
+    EXPECT_NE(boxes.seen()[0].text.find("calc.txt"), std::string::npos) << boxes.seen()[0].text;
+    EXPECT_EQ(boxes.seen()[1].text.rfind("ยกเลิกการโอนเรียบร้อยแล้ว", 0), 0u) << boxes.seen()[1].text;
+    EXPECT_FALSE(IsWindowEnabled(undo));
+    window.reset();
+    EXPECT_EQ(exportedRows(melvar, "Data Calc"), before);
+}
+
+TEST_F(Win32WindowTest, CompactAsksThenTellsTheSizes) {
+    const fs::path payroll = makeLayoutCompany();
+    auto window = openWindow();
+    boxes.clear();
+    SendMessageW(window->control("cmdCompact"), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[0].questionIcon);
+    EXPECT_NE(boxes.seen()[0].text.find("Melvar.mdb"), std::string::npos);
+    EXPECT_FALSE(boxes.seen()[1].stopIcon) << boxes.seen()[1].text;
+    EXPECT_NE(boxes.seen()[1].text.find("ก่อน Before: "), std::string::npos);
+    EXPECT_NE(boxes.seen()[1].text.find("หลัง After: "), std::string::npos);
+    EXPECT_FALSE(window->port().busy());
+    window.reset();
+    EXPECT_FALSE(exportedRows(payroll / "Melvar.mdb", "Data Calc").empty());
+}
+
 TEST_F(Win32WindowTest, ClosingSavesTheSettings) {
     writeIni("Settings", "CompanyCode", "ACME");
     auto window = openWindow();
