@@ -127,6 +127,10 @@ uint64_t Connection::Savepoint() {
     return withProviderErrors([&] { return database()->savepoint(); });
 }
 
+uint64_t Connection::CoarseSavepoint() {
+    return withProviderErrors([&] { return database()->coarseSavepoint(); });
+}
+
 void Connection::RollbackTo(uint64_t savepoint) {
     withProviderErrors([&] { database()->rollbackTo(savepoint); });
 }

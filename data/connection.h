@@ -46,6 +46,8 @@ class Connection {
     // Transactions of the underlying database (shared with every connection to the file).
     void BeginTrans();
     uint64_t Savepoint();
+    // See jet::Database::coarseSavepoint().
+    uint64_t CoarseSavepoint();
     void RollbackTo(uint64_t savepoint);
     void CommitTrans();
     void RollbackTrans();

@@ -490,6 +490,9 @@ bool Database::inTransaction() const {
 Database::Savepoint Database::savepoint() {
     return impl_->pager().savepoint();
 }
+Database::Savepoint Database::coarseSavepoint() {
+    return impl_->pager().coarseSavepoint();
+}
 void Database::rollbackTo(Savepoint savepoint) {
     impl_->pager().rollbackTo(savepoint);
     impl_->invalidate();

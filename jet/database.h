@@ -139,6 +139,10 @@ class Database {
     void begin();
     bool inTransaction() const;
     Savepoint savepoint();
+    // A savepoint whose nested ones (each a unit of work inside it) are never kept after a
+    // failure without rolling back to it as well: their units skip the undo copies of pages
+    // already changed under it, and rolling one of them back may take everything back to it.
+    Savepoint coarseSavepoint();
     void rollbackTo(Savepoint savepoint);
     // Forgets the savepoint (and those after it), keeping its changes in the transaction and
     // freeing the page copies kept for rolling back to it. Unknown savepoints are ignored.

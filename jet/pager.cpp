@@ -370,8 +370,13 @@ class FilePager final : public Pager {
             if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
             d = &addDirty(page, DirtyPage{copy, epoch_});
         } else if (d->epoch < epoch_ && !savepoints_.empty()) {
-            // First change since the latest savepoint: remember what to go back to.
-            undo_.push_back(UndoEntry{page, copyOf(*d->buffer), d->epoch});
+            // First change since the latest savepoint: remember what to go back to, unless an
+            // enclosing coarse savepoint holds the page already (see coarseSavepoint()).
+            if (coveredByCoarse(d->epoch)) {
+                undo_.push_back(UndoEntry{page, nullptr, d->epoch, true});
+            } else {
+                undo_.push_back(UndoEntry{page, copyOf(*d->buffer), d->epoch});
+            }
             d->epoch = epoch_;
         }
         return d->buffer->data();
@@ -426,13 +431,8 @@ class FilePager final : public Pager {
 
     bool inTransaction() const override { return inTransaction_; }
 
-    uint64_t savepoint() override {
-        requireTransaction("set a savepoint");
-        uint64_t id = ++nextId_;
-        savepoints_.push_back(Savepoint{id, undo_.size(), pageCount_});
-        epoch_ = id;
-        return id;
-    }
+    uint64_t savepoint() override { return addSavepoint(false); }
+    uint64_t coarseSavepoint() override { return addSavepoint(true); }
 
     void rollbackTo(uint64_t id) override {
         requireTransaction("roll back to a savepoint");
@@ -442,11 +442,19 @@ class FilePager final : public Pager {
             throw Error(ErrorCode::Transaction,
                         quoted(path_) + ": no such savepoint in the open transaction");
         }
-        while (undo_.size() > sp->undoSize) {
+        // A copy skipped for a page that changed before `sp` leaves only the enclosing coarse
+        // savepoint able to bring the page back: go back to that one.
+        auto target = sp;
+        for (size_t i = sp->undoSize; i < undo_.size() && target == sp; ++i) {
+            if (undo_[i].skipped && undo_[i].epoch < sp->id) target = innermostCoarseBefore(sp);
+        }
+        while (undo_.size() > target->undoSize) {
             UndoEntry& u = undo_.back();
             forgetVersion(u.page);
             DirtyPage* d = dirtyPage(u.page);
-            if (!u.previous) {
+            if (u.skipped) {
+                d->epoch = u.epoch;  // the contents come back with an earlier entry
+            } else if (!u.previous) {
                 if (u.page < dirtyIndex_.size()) dirtyIndex_[u.page] = nullptr;
                 dirty_.erase(u.page);
             } else {
@@ -456,7 +464,11 @@ class FilePager final : public Pager {
             }
             undo_.pop_back();
         }
-        pageCount_ = sp->pageCount;
+        pageCount_ = target->pageCount;
+        for (auto s = target + 1; s <= sp; ++s) {
+            s->undoSize = target->undoSize;
+            s->pageCount = target->pageCount;
+        }
         freePageHint_ = 0;
         epoch_ = sp->id;
         savepoints_.erase(sp + 1, savepoints_.end());
@@ -482,7 +494,7 @@ class FilePager final : public Pager {
         size_t keep = sp->undoSize;
         for (size_t i = sp->undoSize; i < undo_.size(); ++i) {
             UndoEntry& u = undo_[i];
-            if (u.previous && u.epoch >= parentEpoch) {
+            if ((u.previous || u.skipped) && u.epoch >= parentEpoch) {
                 recycle(std::move(u.previous));
                 continue;
             }
@@ -543,12 +555,36 @@ class FilePager final : public Pager {
         uint32_t page;
         std::shared_ptr<PageBuffer> previous;  // null: the page was clean (or appended)
         uint64_t epoch;
+        bool skipped = false;  // no copy: an enclosing coarse savepoint holds the page
     };
     struct Savepoint {
         uint64_t id;
         size_t undoSize;
         uint32_t pageCount;
+        bool coarse;
     };
+
+    uint64_t addSavepoint(bool coarse) {
+        requireTransaction("set a savepoint");
+        uint64_t id = ++nextId_;
+        savepoints_.push_back(Savepoint{id, undo_.size(), pageCount_, coarse});
+        epoch_ = id;
+        return id;
+    }
+    // Whether a page last covered at `pageEpoch` was changed under an enclosing coarse savepoint
+    // (one below the latest), whose own undo then brings the page back.
+    bool coveredByCoarse(uint64_t pageEpoch) const {
+        for (size_t i = savepoints_.size() - 1; i-- > 0;) {
+            if (savepoints_[i].coarse) return pageEpoch >= savepoints_[i].id;
+        }
+        return false;
+    }
+    // The innermost coarse savepoint enclosing `sp` (there is one when `sp` skipped a copy).
+    std::vector<Savepoint>::iterator innermostCoarseBefore(std::vector<Savepoint>::iterator sp) {
+        while (sp != savepoints_.begin() && !(--sp)->coarse) {
+        }
+        return sp;
+    }
 
     Error inUse() const {
         return Error(ErrorCode::InUse, quoted(path_) + ": database is in use by another program");

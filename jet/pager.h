@@ -77,6 +77,11 @@ class Pager {
     virtual void begin() = 0;
     virtual bool inTransaction() const = 0;
     virtual uint64_t savepoint() = 0;
+    // A savepoint whose nested savepoints are undone only on the way back to it: their units
+    // then skip the undo copy of a page already changed under this one. Rolling such a nested
+    // savepoint back after it skipped one takes everything back to this savepoint (the nested
+    // ones stay open, with nothing left to undo). Plain savepoint where a pager does not tell.
+    virtual uint64_t coarseSavepoint() { return savepoint(); }
     virtual void rollbackTo(uint64_t savepoint) = 0;
     // Forgets the savepoint (and those after it), keeping its changes in the transaction; frees
     // the page copies kept for rolling back to it. Unknown savepoints are ignored.

@@ -80,8 +80,10 @@ class LineTransaction {
         std::unique_ptr<jet::UndoCapture> capture = std::move(capture_);
         return capture->finish();
     }
+    // Every failure inside a line undoes the whole line, so the row changes inside it need no
+    // undo copies of their own of pages the line already changed.
     void startLine() {
-        if (connection_) savepoint_ = connection_->Savepoint();
+        if (connection_) savepoint_ = connection_->CoarseSavepoint();
     }
     // A finished line is never undone: its savepoint and the page copies it keeps are let go.
     void lineDone() {

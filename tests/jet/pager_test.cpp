@@ -204,6 +204,87 @@ TEST(PagerTransaction, SavepointsRollbackAndCommit) {
     EXPECT_EQ(pager->pageCount(), pages + 2);
 }
 
+// Units nested in a coarse savepoint: kept ones behave as under a plain savepoint; rolling one
+// back after it changed a page the coarse savepoint already held takes everything back to the
+// coarse savepoint, and every savepoint in between stays usable.
+TEST(PagerTransaction, CoarseSavepointUnitsUndoneWithIt) {
+    TempDir dir;
+    fs::path db = copyFixture("testV2000.mdb", dir.path());
+    std::string original = readFile(db);
+    auto at = [&](uint32_t page, size_t offset) { return uint8_t(original[page * 4096 + offset]); };
+    auto pager = Pager::open(db, OpenMode::ReadWrite);
+    const uint32_t pages = pager->pageCount();
+    pager->begin();
+    pager->write(1)[0] = 0x10;  // before the line
+
+    auto line = pager->coarseSavepoint();
+    pager->write(1)[1] = 0x11;
+    pager->write(2)[1] = 0x21;
+    {  // a kept unit: two nested savepoints, as a row change takes them
+        auto outer = pager->savepoint();
+        auto inner = pager->savepoint();
+        pager->write(2)[2] = 0x22;  // held by the line: no copy of its own
+        pager->write(3)[2] = 0x32;  // first changed here
+        pager->release(inner);
+        pager->release(outer);
+    }
+    EXPECT_EQ((*pager->read(2))[2], 0x22);
+
+    // A unit touching only pages new to the line rolls back alone.
+    auto alone = pager->savepoint();
+    pager->write(4)[0] = 0x40;
+    pager->append();
+    pager->rollbackTo(alone);
+    pager->release(alone);
+    EXPECT_EQ((*pager->read(4))[0], at(4, 0));
+    EXPECT_EQ(pager->pageCount(), pages);
+    EXPECT_EQ((*pager->read(2))[2], 0x22) << "the line's earlier unit stays";
+
+    // A unit that changed a page the line held goes back to the line's start.
+    auto outer = pager->savepoint();
+    auto inner = pager->savepoint();
+    pager->write(2)[3] = 0x23;
+    pager->append();
+    pager->rollbackTo(inner);
+    EXPECT_EQ((*pager->read(2))[1], at(2, 1));
+    EXPECT_EQ((*pager->read(2))[2], at(2, 2));
+    EXPECT_EQ((*pager->read(3))[2], at(3, 2));
+    EXPECT_EQ((*pager->read(1))[0], 0x10) << "what came before the line stays";
+    EXPECT_EQ((*pager->read(1))[1], at(1, 1));
+    EXPECT_EQ(pager->pageCount(), pages);
+    pager->release(inner);
+    pager->rollbackTo(outer);  // nothing left to undo, still known
+    pager->release(outer);
+
+    // The line's savepoint itself still works: changed again and rolled back.
+    {
+        auto unit = pager->savepoint();
+        pager->write(1)[2] = 0x12;
+        pager->release(unit);
+    }
+    auto unit = pager->savepoint();
+    pager->write(1)[3] = 0x13;  // held by the line since the unit above
+    pager->release(unit);
+    pager->rollbackTo(line);
+    EXPECT_EQ((*pager->read(1))[0], 0x10);
+    EXPECT_EQ((*pager->read(1))[2], at(1, 2));
+    EXPECT_EQ((*pager->read(1))[3], at(1, 3));
+
+    // A kept line's changes reach the file.
+    auto next = pager->coarseSavepoint();
+    pager->write(5)[0] = 0x50;
+    auto row = pager->savepoint();
+    pager->write(5)[1] = 0x51;
+    pager->release(row);
+    pager->release(next);
+    pager->commit();
+    std::string committed = readFile(db);
+    EXPECT_EQ(uint8_t(committed[4096]), 0x10);
+    EXPECT_EQ(uint8_t(committed[5 * 4096]), 0x50);
+    EXPECT_EQ(uint8_t(committed[5 * 4096 + 1]), 0x51);
+    EXPECT_EQ(committed.substr(2 * 4096, 4096), original.substr(2 * 4096, 4096));
+}
+
 // A page's version stands for its contents: the same while nothing can have changed them, a
 // new one after a write, a rollback or a commit that failed, and never one that another page of
 // any pager had.
