@@ -10,11 +10,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "app/logic/compact_action.h"
 #include "app/logic/recovery.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "app/logic/undo_action.h"
+#include "app/logic/window_actions.h"
 #include "app/logic/window_session.h"
 #include "app/window/common_dialog.h"
 #include "app/window/layout_table_model.h"
@@ -173,19 +173,10 @@ void FrmMain::cmdCheckFile_Click(int16_t index) {
 }
 
 void FrmMain::cmdUndoTransfer_Click() {
-    if (form_.transferRunning) return;
-    const std::string db = txtDir_[1]->text().toStdString();
-    const app::UndoOffer offer = app::undoOffer(db);
-    if (!offer.available) {
-        port_.messageBox(offer.refusal, form::kMsgCritical, offer.title);
-    } else if (askYesNo(this, fromUtf8(offer.title), fromUtf8(offer.question))) {
-        // The data controls let go of the database: the undo rewrites it underneath them.
-        form_.adcDestination = {};
-        const app::UndoAnswer answer = app::undoAgreed(db);
-        port_.messageBox(answer.message, answer.undone ? form::kMsgOkOnly : form::kMsgCritical,
-                         offer.title);
-        refreshGrids();
-    }
+    const auto ask = [this](const std::string& title, const std::string& question) {
+        return askYesNo(this, fromUtf8(title), fromUtf8(question));
+    };
+    if (app::undoLastTransfer(form_, port_, ask)) refreshGrids();
     refreshUndoButton();
 }
 
@@ -194,25 +185,14 @@ void FrmMain::refreshUndoButton() {
 }
 
 void FrmMain::cmdCompact_Click() {
-    const std::string database = port_.fieldText(form::Field::Database);
-    const app::CompactQuestion question = app::compactQuestion(database, form_.transferRunning);
-    if (!question.mayCompact) {
-        port_.messageBox(question.text, form::kMsgCritical, question.title);
-        return;
-    }
-    if (!askYesNo(this, fromUtf8(question.title), fromUtf8(question.text))) return;
     // The window repaints while the compact runs but takes no input: no transfer can start and
     // nothing else can open the database until it is done.
-    port_.setMousePointer(form::kPointerHourglass);
-    const app::CompactOutcome outcome =
-        app::compactPayrollDatabase(database, [this](const std::string& line) {
-            port_.setLabelCaption(form::Label::ProcessStatus, line);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
-    port_.setLabelCaption(form::Label::ProcessStatus, std::string());
-    port_.setMousePointer(form::kPointerDefault);
-    port_.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
-                     outcome.title);
+    app::compactDatabase(
+        form_, port_,
+        [this](const std::string& title, const std::string& question) {
+            return askYesNo(this, fromUtf8(title), fromUtf8(question));
+        },
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
 void FrmMain::showTransferProgress() {

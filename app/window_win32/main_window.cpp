@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/logic/compact_action.h"
 #include "app/logic/transfer_command.h"
 #include "app/logic/transfer_log.h"
 #include "app/logic/undo_action.h"
+#include "app/logic/window_actions.h"
 #include "app/logic/window_session.h"
 #include "app/window_win32/error_report_box.h"
 #include "app/window_win32/resource_ids.h"
@@ -508,19 +508,10 @@ void MainWindow::cmdCheckFile_Click(int16_t index) {
 }
 
 void MainWindow::cmdUndoTransfer_Click() {
-    if (form_.transferRunning) return;
-    const std::string database = port_.fieldText(form::Field::Database);
-    const app::UndoOffer offer = app::undoOffer(database);
-    if (!offer.available) {
-        port_.messageBox(offer.refusal, form::kMsgCritical, offer.title);
-    } else if (askYesNo(offer.title, offer.question)) {
-        // The data controls let go of the database: the undo rewrites it underneath them.
-        form_.adcDestination = {};
-        const app::UndoAnswer answer = app::undoAgreed(database);
-        port_.messageBox(answer.message, answer.undone ? form::kMsgOkOnly : form::kMsgCritical,
-                         offer.title);
-        refreshGrids();
-    }
+    const auto ask = [this](const std::string& title, const std::string& question) {
+        return askYesNo(title, question);
+    };
+    if (app::undoLastTransfer(form_, port_, ask)) refreshGrids();
     refreshUndoButton();
 }
 
@@ -530,25 +521,14 @@ void MainWindow::refreshUndoButton() {
 }
 
 void MainWindow::cmdCompact_Click() {
-    const std::string database = port_.fieldText(form::Field::Database);
-    const app::CompactQuestion question = app::compactQuestion(database, form_.transferRunning);
-    if (!question.mayCompact) {
-        port_.messageBox(question.text, form::kMsgCritical, question.title);
-        return;
-    }
-    if (!askYesNo(question.title, question.text)) return;
     // The window repaints while the compact runs but takes no input: no transfer can start and
     // nothing else can open the database until it is done.
-    port_.setMousePointer(form::kPointerHourglass);
-    const app::CompactOutcome outcome =
-        app::compactPayrollDatabase(database, [this](const std::string& line) {
-            port_.setLabelCaption(form::Label::ProcessStatus, line);
-            RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        });
-    port_.setLabelCaption(form::Label::ProcessStatus, std::string());
-    port_.setMousePointer(form::kPointerDefault);
-    port_.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
-                     outcome.title);
+    app::compactDatabase(
+        form_, port_,
+        [this](const std::string& title, const std::string& question) {
+            return askYesNo(title, question);
+        },
+        [this] { RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); });
 }
 
 bool MainWindow::askYesNo(const std::string& title, const std::string& question) {
