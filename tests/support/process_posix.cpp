@@ -25,6 +25,21 @@ std::string runCommand(const std::string& command, int* status) {
     return out;
 }
 
+std::shared_ptr<void> holdUnreadable(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    const fs::perms was = fs::status(path).permissions();
+    fs::permissions(path, fs::perms::none);
+    if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+        fs::permissions(path, was);
+        return nullptr;
+    }
+    return std::shared_ptr<void>(nullptr, [path, was](void*) {
+        std::error_code ignored;
+        fs::permissions(path, was, ignored);
+    });
+}
+
 std::string runProgram(const std::string& name, const std::vector<std::string>& args, int* status,
                        Output output, const std::filesystem::path& input) {
     const std::string program = std::string(VELTRA_BINARY_DIR) + "/" + name;

@@ -47,6 +47,13 @@ std::wstring quotedArgument(const std::wstring& arg) {
 
 }  // namespace
 
+std::shared_ptr<void> holdUnreadable(const std::filesystem::path& path) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return std::shared_ptr<void>(handle, [](void* h) { CloseHandle(h); });
+}
+
 std::string runProgram(const std::string& name, const std::vector<std::string>& args, int* status,
                        Output output, const std::filesystem::path& input) {
     const std::wstring program =

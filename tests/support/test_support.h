@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ std::string runProgram(const std::string& name, const std::vector<std::string>& 
 // standard error is part of the result.
 std::string exportTable(const std::filesystem::path& database, const std::string& table,
                         int* status = nullptr);
+// Keeps this process from opening the file at `path` for reading while the returned holder
+// lives: its permissions where they are enforced, a handle that shares nothing on Windows. Null
+// where neither works (a POSIX user whose rights ignore permissions, such as root).
+std::shared_ptr<void> holdUnreadable(const std::filesystem::path& path);
 // Whole contents of a file.
 std::string readFile(const std::filesystem::path& path);
 // The lines of a text, without their line ends; a last line without one counts too.
