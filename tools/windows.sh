@@ -31,14 +31,16 @@ cmake --build "$build" -j "$(nproc)"
 echo "Windows programs: $build/jetdb.exe $build/app/veltra-transfer.exe $build/app/veltra.exe"
 [ "$mode" = test ] || exit 0
 
-# A wine prefix of the build's own, started once and kept running while the tests run.
+# A wine prefix of the build's own, started once and kept running while the tests run. Wine's
+# desktop process starts with the first program and keeps the display it found then, so the
+# prefix starts inside the same display as the tests (an X server of its own when none is set).
 export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wine}" WINEDEBUG=-all
-wineserver -p 2>/dev/null || true  # already running for this prefix: fine
 trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot -i >/dev/null 2>&1
+wineserver -k 2>/dev/null || true  # one left from another display would keep that display
 cd "$build"
+run='wineserver -p 2>/dev/null; wineboot -i >/dev/null 2>&1; ctest --output-on-failure -j "$(nproc)"'
 if [ -n "${DISPLAY:-}" ]; then
-    ctest --output-on-failure -j "$(nproc)"
+    bash -c "$run"
 else
-    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)"
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$run"
 fi
