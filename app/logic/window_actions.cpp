@@ -1,6 +1,7 @@
 #include "app/logic/window_actions.h"
 
 #include "app/logic/compact_action.h"
+#include "app/logic/transfer_log.h"
 #include "app/logic/undo_action.h"
 
 namespace app {
@@ -41,6 +42,19 @@ void compactDatabase(const form::Form& form, form::MainWindowPort& port, const A
     port.setMousePointer(form::kPointerDefault);
     port.messageBox(outcome.text, outcome.compacted ? form::kMsgOkOnly : form::kMsgCritical,
                     outcome.title);
+}
+
+void checkFile(form::Form& form, form::MainWindowPort& port,
+               const std::function<void()>& transfer) {
+    if (form.transferRunning) {
+        transfer();
+        return;
+    }
+    form.checkOnly = true;
+    transfer();
+    form.checkOnly = false;
+    const CheckFileMessage message = checkFileMessage(form.result);
+    if (message.show) port.messageBox(message.text, message.style, message.title);
 }
 
 }  // namespace app

@@ -1,5 +1,6 @@
-// The first tab's undo and compact buttons, as every window runs them: the window supplies its own
-// Yes/No question box and repaint, the rest (what to ask, when to refuse, what to say) is here.
+// The first tab's undo and compact buttons and the transfer tabs' check buttons, as every window
+// runs them: the window supplies its own Yes/No question box, repaint and transfer click, the rest
+// (what to ask, when to refuse, what to say) is here.
 #pragma once
 
 #include <functional>
@@ -21,5 +22,10 @@ bool undoLastTransfer(form::Form& form, form::MainWindowPort& port, const AskYes
 // progress line in the status label (`repaint` shows it without taking input); tells the sizes.
 void compactDatabase(const form::Form& form, form::MainWindowPort& port, const AskYesNo& ask,
                      const std::function<void()>& repaint);
+
+// Runs `transfer` (the window's click of the transfer button beside the check button) as a check
+// of its file, then shows the box the check ends with. During a transfer the click goes through
+// as it is, to be refused where the user sees it.
+void checkFile(form::Form& form, form::MainWindowPort& port, const std::function<void()>& transfer);
 
 }  // namespace app

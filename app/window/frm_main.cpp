@@ -161,15 +161,7 @@ void FrmMain::cmdTransfer_Click(int16_t index) {
 }
 
 void FrmMain::cmdCheckFile_Click(int16_t index) {
-    if (form_.transferRunning) {
-        cmdTransfer_Click(index);  // refused there, where the user sees it
-        return;
-    }
-    form_.checkOnly = true;
-    cmdTransfer_Click(index);
-    form_.checkOnly = false;
-    const app::CheckFileMessage message = app::checkFileMessage(form_.result);
-    if (message.show) port_.messageBox(message.text, message.style, message.title);
+    app::checkFile(form_, port_, [this, index] { cmdTransfer_Click(index); });
 }
 
 void FrmMain::cmdUndoTransfer_Click() {
