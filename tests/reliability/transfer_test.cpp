@@ -40,6 +40,13 @@ std::string quote(const fs::path& path) {
     return "'" + path.string() + "'";
 }
 
+// A shell command line running `args` (program first), each argument quoted.
+std::string commandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& a : args) line += quote(a) + " ";
+    return line;
+}
+
 // Every user table as mdb-export shows it; empty when the file is unsound (the failure is
 // recorded).
 std::string dumpAndAudit(const fs::path& db) {
@@ -266,9 +273,8 @@ TEST_F(TransferTest, ARestoredBackupIsNotRewrittenByALeftoverJournal) {
 
     // The transfer program refuses to go on, names both files, and leaves the backup alone.
     int status = 0;
-    std::string command;
-    for (const auto& a : transferArgs(calc, dir_ / calc.input)) command += quote(a) + " ";
-    std::string said = testing_support::runCommand(command + "2>&1 >/dev/null", &status);
+    std::string said = testing_support::runCommand(
+        commandLine(transferArgs(calc, dir_ / calc.input)) + "2>&1 >/dev/null", &status);
     EXPECT_EQ(status, 2) << said;
     EXPECT_NE(said.find("does not belong to '" + db_.string() + "'"), std::string::npos) << said;
     EXPECT_EQ(testing_support::readFile(db_), backupBytes);
@@ -324,10 +330,9 @@ TEST_F(TransferTest, AKilledUndoLeavesTheDatabaseBeforeOrAfterIt) {
             ++seen[now == before ? 1 : 0];
             // Whichever it is, undoing (again) ends at the database before the transfer. A kill
             // that came after the undo had also recorded itself leaves nothing to undo.
-            std::string command;
-            for (const std::string& a : undo) command += quote(a) + " ";
             int status = 0;
-            const std::string said = testing_support::runCommand(command + "2>&1", &status);
+            const std::string said =
+                testing_support::runCommand(commandLine(undo) + "2>&1", &status);
             EXPECT_TRUE(status == 0 || (now == before && status == 1 &&
                                         said.find("nothing to undo") != std::string::npos))
                 << kind->option << ": " << said;
