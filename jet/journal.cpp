@@ -156,23 +156,62 @@ BlockFunction blockFunction() {
 
 }  // namespace
 
-Digest sha256(const uint8_t* data, size_t size) {
-    uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                         0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+namespace {
+
+constexpr uint32_t kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
+// Pads the last `rest` bytes (fewer than a block) of a message of `size` bytes and runs them.
+Digest finishBlocks(uint32_t state[8], const uint8_t* last, size_t rest, uint64_t size) {
     const BlockFunction block = blockFunction();
-    size_t whole = size - size % 64;
-    for (size_t i = 0; i < whole; i += 64) block(state, data + i);
     uint8_t tail[128] = {};
-    size_t rest = size - whole;
-    if (rest) std::memcpy(tail, data + whole, rest);
+    if (rest) std::memcpy(tail, last, rest);
     tail[rest] = 0x80;
     size_t tailSize = rest + 1 + 8 <= 64 ? 64 : 128;
-    const uint64_t bits = uint64_t(size) * 8;
+    const uint64_t bits = size * 8;
     for (int i = 0; i < 8; ++i) tail[tailSize - 1 - i] = uint8_t(bits >> (8 * i));
     for (size_t i = 0; i < tailSize; i += 64) block(state, tail + i);
     Digest out;
     for (int i = 0; i < 8; ++i) putU32BE(out.data() + 4 * i, state[i]);
     return out;
+}
+
+}  // namespace
+
+Digest sha256(const uint8_t* data, size_t size) {
+    uint32_t state[8];
+    std::memcpy(state, kInitialState, sizeof state);
+    const BlockFunction block = blockFunction();
+    size_t whole = size - size % 64;
+    for (size_t i = 0; i < whole; i += 64) block(state, data + i);
+    return finishBlocks(state, data + whole, size - whole, size);
+}
+
+Sha256::Sha256() {
+    std::memcpy(state_, kInitialState, sizeof state_);
+}
+
+void Sha256::update(const uint8_t* data, size_t size) {
+    const BlockFunction block = blockFunction();
+    total_ += size;
+    if (pendingSize_ > 0) {
+        const size_t taken = std::min(size, sizeof pending_ - pendingSize_);
+        std::memcpy(pending_ + pendingSize_, data, taken);
+        pendingSize_ += taken;
+        data += taken;
+        size -= taken;
+        if (pendingSize_ < sizeof pending_) return;
+        block(state_, pending_);
+        pendingSize_ = 0;
+    }
+    const size_t whole = size - size % 64;
+    for (size_t i = 0; i < whole; i += 64) block(state_, data + i);
+    std::memcpy(pending_, data + whole, size - whole);
+    pendingSize_ = size - whole;
+}
+
+Digest Sha256::finish() {
+    return finishBlocks(state_, pending_, pendingSize_, total_);
 }
 
 std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,

@@ -26,6 +26,20 @@ using Digest = std::array<uint8_t, 32>;
 // SHA-256 of `size` bytes.
 Digest sha256(const uint8_t* data, size_t size);
 
+// SHA-256 of bytes handed in piece by piece, for what is too large to hold at once.
+class Sha256 {
+  public:
+    Sha256();
+    void update(const uint8_t* data, size_t size);
+    Digest finish();  // once; the object is spent after it
+
+  private:
+    uint32_t state_[8];
+    uint8_t pending_[64];
+    size_t pendingSize_ = 0;
+    uint64_t total_ = 0;
+};
+
 // One page a commit writes: its contents before (null for a page the commit appends) and after
 // (null for a page the commit cuts off the end of the file).
 struct ChangedPage {

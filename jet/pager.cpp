@@ -768,7 +768,7 @@ class FilePager final : public Pager {
             throw;
         }
         fault(FaultPoint::Committed, 0);
-        if (journalObserver_) journalObserver_(journal);
+        if (journalObserver_) journalObserver_(std::move(journal));
     }
 
     // Writes dirty pages [from, to) in file order, neighbours in one call.

@@ -8,13 +8,17 @@
 #include "jet/undo_image.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
+#include <system_error>
+#include <thread>
 
 #include "jet/coding.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
+#include "jet/file.h"
 #include "jet/journal.h"
 #include "jet/pager.h"
 #include "jet/path_text.h"
@@ -116,17 +120,86 @@ bool readsAsBefore(Pager& pager, const Image& image) {
 
 }  // namespace
 
+// Digests of the file's pages as they stood when a capture began, taken on a thread of their
+// own through a handle of their own while the transfer runs, so that the fingerprint at the end
+// reads again only the pages the commits touched, not the whole file. This process is the
+// file's only writer, and every page it writes is in a commit's journal: a page no journal names
+// is still as digested here, even if this thread read it while a commit wrote its neighbours.
+class UndoCapture::StartDigests {
+  public:
+    StartDigests(const std::filesystem::path& path, uint32_t pageSize, uint32_t pageCount)
+        : pageSize_(pageSize), digests_(size_t(pageCount) * kDigestSize) {
+        if (pageSize == 0 || pageCount == 0) return;
+        try {
+            thread_ = std::thread([this, path] { whole_ = digestAll(path); });
+        } catch (const std::system_error&) {
+            // No thread: finish() reads every page itself.
+        }
+    }
+    ~StartDigests() { stop(); }
+
+    // Waits for the thread (asking it to give up first when `early`). Then whole() tells
+    // whether every page was digested.
+    void stop(bool early = true) {
+        if (early) stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    bool whole() const { return whole_; }
+    uint32_t pageCount() const { return uint32_t(digests_.size() / kDigestSize); }
+    const uint8_t* digest(uint32_t page) const {
+        return digests_.data() + size_t(page) * kDigestSize;
+    }
+
+  private:
+    bool digestAll(const std::filesystem::path& path) noexcept {
+        try {
+            OpenFailure failure;
+            std::string message;
+            File file = File::open(path, FileMode::Read, failure, message);
+            if (!file) return false;
+            constexpr uint32_t kPagesARead = 16;
+            std::vector<uint8_t> buffer(size_t(kPagesARead) * pageSize_);
+            const uint32_t count = pageCount();
+            for (uint32_t first = 0; first < count; first += kPagesARead) {
+                if (stopping_) return false;
+                const uint32_t n = std::min(kPagesARead, count - first);
+                file.readAt(buffer.data(), size_t(n) * pageSize_, uint64_t(first) * pageSize_);
+                for (uint32_t i = 0; i < n; ++i) {
+                    const journal::Digest d =
+                        journal::sha256(buffer.data() + size_t(i) * pageSize_, pageSize_);
+                    std::memcpy(digests_.data() + size_t(first + i) * kDigestSize, d.data(),
+                                kDigestSize);
+                }
+            }
+            return true;
+        } catch (...) {
+            return false;  // finish() reads the pages itself
+        }
+    }
+
+    uint32_t pageSize_;
+    std::vector<uint8_t> digests_;
+    std::atomic<bool> stopping_{false};
+    bool whole_ = false;  // written by the thread, read after join()
+    std::thread thread_;
+};
+
 struct UndoCapture::State {
     bool started = false;
     bool broken = false;
     uint32_t pageSize = 0;
     uint32_t pageCountBefore = 0;
-    std::map<uint32_t, std::vector<uint8_t>> originals;
+    uint32_t lowestPageCount = UINT32_MAX;         // the fewest pages the file had between commits
+    std::vector<std::vector<uint8_t>> journals;    // every commit's, kept whole
+    std::map<uint32_t, const uint8_t*> originals;  // into `journals`
+    std::vector<bool> touched;                     // by page: written or cut by a commit
 
-    void take(const std::vector<uint8_t>& bytes) {
-        const journal::Decoded decoded = journal::decode(bytes);
+    void take(std::vector<uint8_t>&& bytes) {
+        journals.push_back(std::move(bytes));  // the buffer stays where it is from here on
+        const journal::Decoded decoded = journal::decode(journals.back());
         if (decoded.shape != journal::Shape::Complete) {
             broken = true;
+            journals.pop_back();
             return;
         }
         const journal::Journal& j = decoded.journal;
@@ -135,21 +208,29 @@ struct UndoCapture::State {
             pageSize = j.pageSize;
             pageCountBefore = j.pageCountBefore;
         }
+        lowestPageCount = std::min({lowestPageCount, j.pageCountBefore, j.pageCountAfter});
         // The first original of a page is the page as it was before the capture: nothing else
         // writes the file while this process holds it.
         for (const journal::Entry& e : j.entries) {
-            if (!e.original || e.page >= pageCountBefore || originals.contains(e.page)) continue;
-            originals.emplace(e.page, std::vector<uint8_t>(e.original, e.original + j.pageSize));
+            if (e.page >= touched.size()) touched.resize(size_t(e.page) + 1, false);
+            touched[e.page] = true;
+            if (!e.original || e.page >= pageCountBefore) continue;
+            originals.emplace(e.page, e.original);
         }
     }
+
+    bool wasTouched(uint32_t page) const { return page < touched.size() && touched[page]; }
 };
 
 UndoCapture::UndoCapture(Database& database)
     : pager_(database.impl()->pagerHandle()), state_(std::make_shared<State>()) {
     std::weak_ptr<State> state = state_;
-    pager_->setJournalObserver([state](const std::vector<uint8_t>& bytes) {
-        if (auto held = state.lock()) held->take(bytes);
+    pager_->setJournalObserver([state](std::vector<uint8_t>&& bytes) {
+        if (auto held = state.lock()) held->take(std::move(bytes));
     });
+    if (!pager_->inTransaction())
+        startDigests_ =
+            std::make_unique<StartDigests>(pager_->path(), pager_->pageSize(), pager_->pageCount());
 }
 
 UndoCapture::~UndoCapture() {
@@ -160,37 +241,68 @@ bool UndoCapture::changed() const {
     return state_->started;
 }
 
-std::vector<uint8_t> UndoCapture::finish() {
+void UndoCapture::finish(const ImageWriter& write) {
     pager_->setJournalObserver({});
     const State& state = *state_;
     if (state.broken) throw notWhole("a commit's journal could not be read back");
     const uint32_t pageSize = pager_->pageSize();
     const uint32_t pageCountAfter = pager_->pageCount();
     const uint32_t pageCountBefore = state.started ? state.pageCountBefore : pageCountAfter;
-    std::vector<uint8_t> out(kHeaderSize + size_t(pageCountAfter) * kDigestSize +
-                             state.originals.size() * (4 + size_t(pageSize)) + kDigestSize);
-    std::memcpy(out.data(), kMagic, sizeof kMagic);
-    putU32(out.data() + 8, pageSize);
-    putU32(out.data() + 12, pageCountBefore);
-    putU32(out.data() + 16, pageCountAfter);
-    putU32(out.data() + 20, uint32_t(state.originals.size()));
-    uint8_t* at = out.data() + kHeaderSize;
-    for (uint32_t page = 0; page < pageCountAfter; ++page, at += kDigestSize) {
-        const PageRef now = pager_->read(page);
-        const journal::Digest digest = journal::sha256(now->data(), now->size());
-        std::memcpy(at, digest.data(), kDigestSize);
+    // Pages the start digests may stand for: untouched, and never past the file's end since.
+    uint32_t digested = 0;
+    if (startDigests_) {
+        startDigests_->stop(false);
+        if (startDigests_->whole())
+            digested = std::min(startDigests_->pageCount(), state.lowestPageCount);
     }
+    // Written as it is made, so that the image never stands in memory beside the originals.
+    journal::Sha256 checksum;
+    std::vector<uint8_t> piece;
+    auto emit = [&] {
+        checksum.update(piece.data(), piece.size());
+        write(piece.data(), piece.size());
+        piece.clear();
+    };
+    piece.resize(kHeaderSize);
+    std::memcpy(piece.data(), kMagic, sizeof kMagic);
+    putU32(piece.data() + 8, pageSize);
+    putU32(piece.data() + 12, pageCountBefore);
+    putU32(piece.data() + 16, pageCountAfter);
+    putU32(piece.data() + 20, uint32_t(state.originals.size()));
+    emit();
+    constexpr size_t kPieceBytes = size_t(64) << 10;
+    for (uint32_t page = 0; page < pageCountAfter; ++page) {
+        if (page < digested && !state.wasTouched(page)) {
+            const uint8_t* digest = startDigests_->digest(page);
+            piece.insert(piece.end(), digest, digest + kDigestSize);
+        } else {
+            const PageRef now = pager_->read(page);
+            const journal::Digest digest = journal::sha256(now->data(), now->size());
+            piece.insert(piece.end(), digest.begin(), digest.end());
+        }
+        if (piece.size() >= kPieceBytes) emit();
+    }
+    startDigests_.reset();
     for (const auto& entry : state.originals) {
-        putU32(at, entry.first);
-        at += 4;
+        piece.resize(piece.size() + 4);
+        putU32(piece.data() + piece.size() - 4, entry.first);
+        if (piece.size() >= kPieceBytes) emit();
     }
+    emit();
     for (const auto& entry : state.originals) {
-        std::memcpy(at, entry.second.data(), pageSize);
-        at += pageSize;
+        checksum.update(entry.second, pageSize);
+        write(entry.second, pageSize);
     }
-    const journal::Digest digest = journal::sha256(out.data(), size_t(at - out.data()));
-    std::memcpy(at, digest.data(), kDigestSize);
-    return out;
+    const journal::Digest digest = checksum.finish();
+    write(digest.data(), digest.size());
+}
+
+std::vector<uint8_t> UndoCapture::finish() {
+    std::vector<uint8_t> image;
+    finish([&image](const uint8_t* data, size_t size) {
+        image.insert(image.end(), data, data + size);
+    });
+    return image;
 }
 
 std::string undoDifference(const std::filesystem::path& database,
@@ -223,15 +335,36 @@ UndoResult applyUndo(const std::filesystem::path& database, const std::vector<ui
     return result;
 }
 
-std::string sha256Hex(const uint8_t* data, size_t size) {
+namespace {
+
+std::string hexOf(const journal::Digest& digest) {
     static const char kHex[] = "0123456789abcdef";
-    const journal::Digest digest = journal::sha256(data, size);
     std::string text;
     for (uint8_t b : digest) {
         text += kHex[b >> 4];
         text += kHex[b & 15];
     }
     return text;
+}
+
+}  // namespace
+
+std::string sha256Hex(const uint8_t* data, size_t size) {
+    return hexOf(journal::sha256(data, size));
+}
+
+std::string sha256HexOfFile(const std::filesystem::path& path) {
+    File file = File::open(path, FileMode::Read, "cannot read");
+    const uint64_t size = file.size();
+    journal::Sha256 checksum;
+    std::vector<uint8_t> buffer(size_t(1) << 20);
+    for (uint64_t at = 0; at < size;) {
+        const size_t n = size_t(std::min<uint64_t>(buffer.size(), size - at));
+        file.readAt(buffer.data(), n, at);
+        checksum.update(buffer.data(), n);
+        at += n;
+    }
+    return hexOf(checksum.finish());
 }
 
 }  // namespace jet

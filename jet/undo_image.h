@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,15 +36,23 @@ class UndoCapture {
 
     // Whether any commit reached the file since the capture began.
     bool changed() const;
-    // Stops capturing and returns the undo image. Reads every page of the file for its
-    // fingerprint. REQUIRES: no transaction open. Throws jet::Error when the file cannot be read.
+    // Stops capturing and hands the undo image to `write`, piece by piece in order. The
+    // fingerprint reads the pages the commits touched; the others were digested on a second
+    // thread while the capture ran. REQUIRES: no transaction open. Throws jet::Error when the
+    // file cannot be read, and whatever `write` throws.
+    using ImageWriter = std::function<void(const uint8_t* data, size_t size)>;
+    void finish(const ImageWriter& write);
+    // The same, as one byte string.
     std::vector<uint8_t> finish();
 
     struct State;
 
   private:
+    class StartDigests;
+
     std::shared_ptr<Pager> pager_;
     std::shared_ptr<State> state_;
+    std::unique_ptr<StartDigests> startDigests_;
 };
 
 struct UndoResult {
@@ -69,5 +78,7 @@ UndoResult applyUndo(const std::filesystem::path& database, const std::vector<ui
 
 // SHA-256 of `size` bytes as 64 lowercase hex digits.
 std::string sha256Hex(const uint8_t* data, size_t size);
+// The same of a file's contents, read a piece at a time. Throws jet::Error when it cannot be read.
+std::string sha256HexOfFile(const std::filesystem::path& path);
 
 }  // namespace jet

@@ -73,12 +73,13 @@ class LineTransaction {
         connection->BeginTrans();
         connection_ = connection;
     }
-    // The undo image of what the transfer committed; empty when it committed nothing. Throws
-    // when the image cannot be made.
-    std::vector<uint8_t> finishUndo() {
-        if (!capture_ || !capture_->changed()) return {};
+    // Whether the transfer committed anything an undo could take back.
+    bool hasUndo() const { return capture_ && capture_->changed(); }
+    // Writes the undo image of what the transfer committed. REQUIRES: hasUndo(). Throws when
+    // the image cannot be made.
+    void finishUndo(const jet::UndoCapture::ImageWriter& write) {
         std::unique_ptr<jet::UndoCapture> capture = std::move(capture_);
-        return capture->finish();
+        capture->finish(write);
     }
     // Every failure inside a line undoes the whole line, so the row changes inside it need no
     // undo copies of their own of pages the line already changed.
@@ -196,12 +197,14 @@ class RunningTransfer {
     // A transfer whose undo data cannot be kept stands; the result says so.
     void keepUndo() noexcept {
         try {
-            const std::vector<uint8_t> image = transaction_.finishUndo();
-            if (image.empty()) return;
+            if (!transaction_.hasUndo()) return;
             const std::string db = form_.window.fieldText(form::Field::Database);
             form_.result.undoNote = keepTransferUndo(
                 jet::pathFromUtf8(db), form_.result, form_.window.fieldText(form::Field::TextFile),
-                image, undoTransfersToKeep(form_.globals.ProgramFolder));
+                [this](const jet::UndoCapture::ImageWriter& write) {
+                    transaction_.finishUndo(write);
+                },
+                undoTransfersToKeep(form_.globals.ProgramFolder));
         } catch (const std::exception& e) {
             report::appendToErrorLog(std::string("cmdTransfer: no undo data: ") + e.what());
             form_.result.undoNote = "เก็บข้อมูลสำหรับยกเลิกการโอนครั้งนี้ไม่ได้: การโอนนี้ยกเลิกภายหลังไม่ได้";

@@ -35,20 +35,32 @@ std::string readWhole(const fs::path& path) {
 }
 
 // Writes the file whole or not at all: a crash leaves either the old name or the new file.
-void writeWhole(const fs::path& path, const char* data, size_t size) {
+void writeWhole(const fs::path& path, const std::function<void(std::ostream&)>& fill) {
     fs::path temporary = path;
     temporary += ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(data, std::streamsize(size));
+        try {
+            fill(out);
+        } catch (...) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw;
+        }
         out.flush();
         if (!out) {
+            out.close();
             std::error_code ignored;
             fs::remove(temporary, ignored);
             throw std::runtime_error("cannot write " + jet::utf8FromPath(temporary));
         }
     }
     fs::rename(temporary, path);
+}
+
+void writeWhole(const fs::path& path, const char* data, size_t size) {
+    writeWhole(path, [&](std::ostream& out) { out.write(data, std::streamsize(size)); });
 }
 
 fs::path recordPath(const fs::path& folder, long number) {
@@ -135,17 +147,24 @@ std::string KeptTransfer::field(const std::string& key) const {
 }
 
 std::string keepTransferUndo(const fs::path& database, const form::TransferResult& result,
-                             const std::string& textFile, const std::vector<uint8_t>& image,
-                             int keep) {
+                             const std::string& textFile, const UndoImageSource& image, int keep) {
     const fs::path folder = undoFolderFor(database);
     try {
         fs::create_directories(folder);
         const std::vector<long> numbers = keptNumbers(folder);
         const long number = numbers.empty() ? 1 : numbers.back() + 1;
+        // The image first: a record without its image says the data is missing, never the
+        // reverse.
+        uint64_t imageBytes = 0;
+        writeWhole(imagePath(folder, number), [&](std::ostream& out) {
+            image([&](const uint8_t* data, size_t size) {
+                out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+                imageBytes += size;
+            });
+        });
         std::string textDigest = "(unreadable)";
         try {
-            const std::string text = readWhole(jet::pathFromUtf8(textFile));
-            textDigest = jet::sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+            textDigest = jet::sha256HexOfFile(jet::pathFromUtf8(textFile));
         } catch (const std::exception&) {
         }
         const form::TransferCounts& c = result.counts;
@@ -168,12 +187,8 @@ std::string keepTransferUndo(const fs::path& database, const form::TransferResul
             {"program", VELTRA_VERSION_TEXT},
             {"user", userName()},
             {"machine", jet::computerName()},
-            {"undo data bytes", std::to_string(image.size())},
+            {"undo data bytes", std::to_string(imageBytes)},
         };
-        // The image first: a record without its image says the data is missing, never the
-        // reverse.
-        writeWhole(imagePath(folder, number), reinterpret_cast<const char*>(image.data()),
-                   image.size());
         const std::string record = recordText(fields);
         writeWhole(recordPath(folder, number), record.data(), record.size());
         std::vector<long> all = keptNumbers(folder);

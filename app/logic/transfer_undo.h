@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,11 +30,15 @@ std::filesystem::path undoFolderFor(const std::filesystem::path& database);
 // The transfers to keep, from the settings in `programFolder`: 1 to 100, else the default.
 int undoTransfersToKeep(const std::string& programFolder);
 
-// Keeps the undo data of a finished transfer. Returns "" when kept, else a sentence (Thai)
-// saying why it could not be (the transfer itself stands).
+// Writes an undo image, piece by piece, through the function it is given.
+using UndoImageSource =
+    std::function<void(const std::function<void(const uint8_t* data, size_t size)>& write)>;
+
+// Keeps the undo data of a finished transfer, its image written by `image`. Returns "" when
+// kept, else a sentence (Thai) saying why it could not be (the transfer itself stands).
 std::string keepTransferUndo(const std::filesystem::path& database,
                              const form::TransferResult& result, const std::string& textFile,
-                             const std::vector<uint8_t>& image, int keep);
+                             const UndoImageSource& image, int keep);
 
 struct KeptTransfer {
     long number = 0;

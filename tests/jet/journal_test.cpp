@@ -72,6 +72,13 @@ TEST(JournalBytes, DigestIsSha256) {
         std::vector<uint8_t> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 7 + 3);
         EXPECT_EQ(hex(journal::sha256(bytes.data(), size)), digest) << size;
+        // Handed in piece by piece, split anywhere, the digest is the same.
+        for (size_t piece : {size_t(1), size_t(7), size_t(63), size_t(64), size_t(65)}) {
+            journal::Sha256 pieces;
+            for (size_t at = 0; at < size; at += piece)
+                pieces.update(bytes.data() + at, std::min(piece, size - at));
+            EXPECT_EQ(hex(pieces.finish()), digest) << size << " in pieces of " << piece;
+        }
     }
 }
 
