@@ -13,6 +13,7 @@
 // (after a rollback, for instance) the query runs again. Either way the keyset is what a fresh
 // run gives.
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string_view>
 #include <unordered_map>
@@ -77,8 +78,20 @@ class RecordsetImpl {
     Mode mode = Mode::None;
     std::map<int, jet::Value> pending;  // table column position -> converted value
 
-    mutable long cachedPos = -1;
-    mutable jet::Row cachedRow;
+    // Rows decoded lately, by position, each kept while the engine says it reads the same: a
+    // small record set walked again and again (a layout, line after line) is decoded once.
+    struct CachedRow {
+        long pos = -1;
+        jet::RowId id;
+        uint64_t version = 0;
+        jet::Row row;
+    };
+    static constexpr long kCachedRows = 64;
+    mutable std::array<CachedRow, kCachedRows> rowCache;
+    mutable long lastAsked = -1;
+    // Field names as asked (brackets and case as written) -> ordinal; the same few names are
+    // asked for every line.
+    mutable std::unordered_map<std::string, int> ordinalByName;
 
     // Find's helpers (see the file comment).
     bool keysSorted = false;  // keys ascend (row ids in storage order)
@@ -98,8 +111,13 @@ class RecordsetImpl {
     bool eof() const { return keys.empty() || pos >= size(); }
     bool hasCurrent() const { return !bof() && !eof() && !currentDeleted; }
 
+    void forgetRow(long p) { rowCache[size_t(p % kCachedRows)].pos = -1; }
+    void forgetRows() {
+        for (CachedRow& slot : rowCache) slot.pos = -1;
+    }
+
     void forgetCaches() {
-        cachedPos = -1;
+        forgetRows();
         rowPositionsBuilt = false;
         rowPositions.clear();
         valueIndexes.clear();
@@ -158,16 +176,24 @@ class RecordsetImpl {
     }
 
     const jet::Row& rowAt(long p) const {
-        if (cachedPos != p) {
-            try {
-                cachedRow = table->read(keys[p]);
-            } catch (const jet::Error& e) {
-                if (e.code() == jet::ErrorCode::NotFound) throw makeError(Fault::NoCurrentRecord);
-                throw fromJetError(e, table->name());
-            }
-            cachedPos = p;
+        CachedRow& slot = rowCache[size_t(p % kCachedRows)];
+        const jet::RowId id = keys[p];
+        // A row the engine gives no version for is kept only while it stays the one asked for.
+        const bool sameAsLast = lastAsked == p;
+        lastAsked = p;
+        if (slot.pos == p && slot.id == id &&
+            (slot.version == 0 ? sameAsLast : table->rowVersion(id) == slot.version))
+            return slot.row;
+        slot.pos = -1;
+        try {
+            slot.row = table->read(id, slot.version);
+        } catch (const jet::Error& e) {
+            if (e.code() == jet::ErrorCode::NotFound) throw makeError(Fault::NoCurrentRecord);
+            throw fromJetError(e, table->name());
         }
-        return cachedRow;
+        slot.pos = p;
+        slot.id = id;
+        return slot.row;
     }
 
     // Leaving a row drops what was assigned and not stored.
@@ -178,10 +204,15 @@ class RecordsetImpl {
     }
 
     int fieldOrdinal(const std::string& name) const {
+        if (auto known = ordinalByName.find(name); known != ordinalByName.end())
+            return known->second;
         const std::string_view wanted = stripBrackets(name);
         const auto& columns = table->columns();
         for (size_t i = 0; i < fields.size(); ++i) {
-            if (sameText(columns[fields[i]].name, wanted)) return static_cast<int>(i);
+            if (sameText(columns[fields[i]].name, wanted)) {
+                ordinalByName.emplace(name, static_cast<int>(i));
+                return static_cast<int>(i);
+            }
         }
         throw makeError(Fault::ItemNotFound);
     }
@@ -381,7 +412,7 @@ class RecordsetImpl {
                 throw fromJetError(e, table->name());
             }
             fileInIndexes(pos, old, row, false);
-            cachedPos = -1;
+            forgetRow(pos);
         } else {
             jet::Row row = newRow(*table, pending);
             checkRow(*table, row);
@@ -397,7 +428,7 @@ class RecordsetImpl {
             pos = size() - 1;
             if (rowPositionsBuilt) rowPositions[id] = pos;
             fileInIndexes(pos, row, row, true);
-            cachedPos = -1;
+            forgetRow(pos);
         }
         mode = Mode::None;
         pending.clear();
@@ -450,6 +481,7 @@ bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
     } catch (const jet::Error& e) {
         throw fromJetError(e, r.select.table);
     }
+    r.ordinalByName.clear();
     r.run();
     return true;
 }

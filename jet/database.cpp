@@ -185,11 +185,19 @@ std::vector<RowId> TableImpl::rowIds() const {
     return ids;
 }
 
-Row TableImpl::read(RowId id) const {
+uint64_t TableImpl::rowVersion(RowId id) const {
     Pager& pager = db_.pager();
-    const bool keep = keepsLastRead_ && id.page != 0 && id.page < pager.pageCount();
-    const uint64_t version = keep ? pager.version(id.page) : 0;
-    if (version != 0 && lastRead_.version == version && lastRead_.id == id) return lastRead_.row;
+    if (!keepsLastRead_ || id.page == 0 || id.page >= pager.pageCount()) return 0;
+    return pager.version(id.page);
+}
+
+Row TableImpl::read(RowId id, uint64_t* versionOut) const {
+    const uint64_t version = rowVersion(id);
+    if (versionOut) *versionOut = 0;
+    if (version != 0 && lastRead_.version == version && lastRead_.id == id) {
+        if (versionOut) *versionOut = version;
+        return lastRead_.row;
+    }
     Row row;
     ValueContext context = valueContext();
     bool onItsPage = false;
@@ -198,6 +206,7 @@ Row TableImpl::read(RowId id) const {
         onItsPage = layout.pageNumber() == id.page;
     });
     if (version != 0 && onItsPage) {
+        if (versionOut) *versionOut = version;
         lastRead_.id = id;
         lastRead_.version = version;
         lastRead_.row = row;
@@ -370,6 +379,12 @@ bool Table::changesSince(uint64_t stamp, std::vector<RowChange>& out) const {
 }
 Row Table::read(RowId id) const {
     return impl_->read(id);
+}
+Row Table::read(RowId id, uint64_t& version) const {
+    return impl_->read(id, &version);
+}
+uint64_t Table::rowVersion(RowId id) const {
+    return impl_->rowVersion(id);
 }
 Value Table::read(RowId id, int columnPosition) const {
     return impl_->read(id, columnPosition);

@@ -64,6 +64,11 @@ class Table {
     void scan(const std::function<bool(RowId, const Row&)>& visit) const;  // return false to stop
     std::vector<RowId> rowIds() const;
     Row read(RowId id) const;
+    // The same, with a number naming the row's present contents in `version`: while
+    // rowVersion(id) gives that number, the row reads the same. 0 when the engine cannot tell
+    // (tables with memo or OLE columns, rows moved to another page): such a row is not kept.
+    Row read(RowId id, uint64_t& version) const;
+    uint64_t rowVersion(RowId id) const;
     Value read(RowId id, int columnPosition) const;
 
     // Row ids of the index in index order whose leading columns equal `key` (key.size() may be

@@ -51,7 +51,8 @@ class TableImpl {
     // Every live row in storage order; overflow rows are read where they live.
     void scan(const std::function<bool(RowId, const Row&)>& visit) const;
     std::vector<RowId> rowIds() const;
-    Row read(RowId id) const;
+    Row read(RowId id, uint64_t* version = nullptr) const;
+    uint64_t rowVersion(RowId id) const;
     Value read(RowId id, int columnPosition) const;
 
     // Calls `use` with the layout of the stored row `id` (following an overflow pointer). Throws
