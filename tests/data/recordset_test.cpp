@@ -313,6 +313,34 @@ TEST_F(PayrollFiles, DeletionsThroughAnotherConnectionShowAfterRequery) {
     EXPECT_EQ(calc.RecordCount(), 2);
 }
 
+// A record set keeps rows it decoded, but never past a change: rows changed through another
+// record set or a statement read as changed when the walk comes back to them, with or without
+// a memo column (whose rows are kept only while they stay current).
+TEST_F(PayrollFiles, RowsChangedElsewhereReadChangedWhenVisitedAgain) {
+    layout->Execute("CREATE TABLE Notes (No LONG, Body MEMO, Tag TEXT(10))");
+    for (int no = 1; no <= 3; ++no)
+        layout->Execute("INSERT INTO Notes (No, Body, Tag) VALUES (" + std::to_string(no) +
+                        ", 'body', 'old')");
+    for (const char* table : {"[iData Calc]", "Notes"}) {
+        SCOPED_TRACE(table);
+        const std::string tag = std::string(table) == "Notes" ? "Tag" : "ToFieldName";
+        data::Recordset walk;
+        walk.Open(std::string("SELECT * FROM ") + table, layout);
+        for (walk.MoveFirst(); !walk.EOF(); walk.MoveNext()) walk.field(tag);  // all decoded
+
+        data::Recordset other;
+        other.Open(std::string("SELECT * FROM ") + table, layout);
+        other.MoveFirst();
+        other.setField(tag, jet::Value("first"));
+        other.Update();
+        EXPECT_EQ(layout->Execute(std::string("UPDATE ") + table + " SET " + tag + "='every'"),
+                  std::string(table) == "Notes" ? 3 : 4);
+
+        for (walk.MoveFirst(); !walk.EOF(); walk.MoveNext())
+            EXPECT_EQ(data::valueToText(walk.field(tag)), "every") << walk.position();
+    }
+}
+
 // Requery of a whole table follows the table's changes instead of listing it again: whatever
 // mix of changes came between, the rows and their order are those of a record set opened anew.
 TEST_F(PayrollFiles, RequeryOfAWholeTableGivesWhatAFreshRecordSetGives) {
