@@ -60,20 +60,33 @@ struct CachedPage {
     std::vector<uint8_t> raw;            // only when the pager gives no versions
     std::shared_ptr<IndexPage> decoded;  // handed out as const; see Step::edit
 };
-constexpr size_t kCachedPages = 2048;
+constexpr size_t kCachedPages = 1024;
 
-std::unordered_map<uint32_t, CachedPage>& pageCache() {
-    thread_local std::unordered_map<uint32_t, CachedPage> cache;
+// Pages of every open file share the cache: a page is named by its pager and number, so that
+// two databases used line by line (a layout and the payroll) do not push out each other's pages.
+struct PageName {
+    const Pager* pager;
+    uint32_t page;
+    bool operator==(const PageName&) const = default;
+};
+struct PageNameHash {
+    size_t operator()(const PageName& n) const {
+        return std::hash<const void*>()(n.pager) * 31 + n.page;
+    }
+};
+
+std::unordered_map<PageName, CachedPage, PageNameHash>& pageCache() {
+    thread_local std::unordered_map<PageName, CachedPage, PageNameHash> cache;
     return cache;
 }
 
-void remember(uint32_t page, uint64_t version, const uint8_t* raw, size_t size,
+void remember(const Pager& pager, uint32_t page, uint64_t version, const uint8_t* raw, size_t size,
               std::shared_ptr<IndexPage> decoded) {
     auto& cache = pageCache();
-    auto it = cache.find(page);
+    auto it = cache.find(PageName{&pager, page});
     if (it == cache.end()) {
         if (cache.size() >= kCachedPages) cache.clear();
-        it = cache.emplace(page, CachedPage{}).first;
+        it = cache.emplace(PageName{&pager, page}, CachedPage{}).first;
     }
     it->second.version = version;
     if (version == 0) {
@@ -91,7 +104,7 @@ IndexPage& IndexTree::Step::edit() {
     // cache made it non-const). The page's bytes are about to change, so the entry would not
     // be used again anyway.
     auto& cache = pageCache();
-    auto it = cache.find(page);
+    auto it = cache.find(PageName{pager, page});
     if (shared.use_count() == 2 && it != cache.end() && it->second.decoded == shared) {
         cache.erase(it);
         owned = std::make_unique<IndexPage>(std::move(const_cast<IndexPage&>(*shared)));
@@ -111,7 +124,7 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
     const uint64_t version = pager_.version(page);
     auto& cache = pageCache();
-    auto it = cache.find(page);
+    auto it = cache.find(PageName{&pager_, page});
     if (it != cache.end()) {
         const CachedPage& cached = it->second;
         if (version != 0 ? cached.version == version
@@ -121,7 +134,7 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     }
     auto decoded =
         std::make_shared<IndexPage>(decodeIndexPage(ref->data(), format_, pager_.path(), page));
-    remember(page, version, ref->data(), format_.pageSize, decoded);
+    remember(pager_, page, version, ref->data(), format_.pageSize, decoded);
     return decoded;
 }
 
@@ -130,7 +143,7 @@ void IndexTree::store(uint32_t page, const IndexPage& node) {
     encodeIndexPage(node, out, format_);
     auto written = std::make_shared<IndexPage>(node);
     written->markEncoded();
-    remember(page, pager_.version(page), out, format_.pageSize, std::move(written));
+    remember(pager_, page, pager_.version(page), out, format_.pageSize, std::move(written));
 }
 
 uint32_t IndexTree::allocate() {
@@ -164,7 +177,7 @@ void IndexTree::forEach(const Visitor& visit) const {
 
 std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target) const {
     std::vector<Step> path;
-    path.push_back(Step{root_, load(root_), nullptr, 0});
+    path.push_back(Step{&pager_, root_, load(root_), nullptr, 0});
     while (!path.back().view().leaf()) {
         if (path.size() > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
         const IndexPage& node = path.back().view();
@@ -174,7 +187,7 @@ std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target)
         size_t i = node.lowerBound(target);
         if (i >= node.childCount()) i = node.childCount() - 1;  // beyond every entry, no tail
         uint32_t child = node.childAt(i);
-        path.push_back(Step{child, load(child), nullptr, i});
+        path.push_back(Step{&pager_, child, load(child), nullptr, i});
     }
     return path;
 }
@@ -424,7 +437,8 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
     auto written = std::make_shared<IndexPage>(std::move(node));
     step.shared = written;
     step.owned.reset();
-    remember(step.page, pager_.version(step.page), out, format_.pageSize, std::move(written));
+    remember(pager_, step.page, pager_.version(step.page), out, format_.pageSize,
+             std::move(written));
     propagateMax(path, level);
 }
 

@@ -76,6 +76,7 @@ class IndexTree {
   private:
     // One page on the way from the root to a leaf; copied only when it is about to change.
     struct Step {
+        const Pager* pager;
         uint32_t page;
         std::shared_ptr<const IndexPage> shared;
         std::unique_ptr<IndexPage> owned;
