@@ -120,16 +120,18 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
         corrupt("page pointer " + std::to_string(page) + " out of range");
     }
     ++pagesRead_;
-    PageRef ref = pager_.read(page);
-    if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
     const uint64_t version = pager_.version(page);
     auto& cache = pageCache();
     auto it = cache.find(PageName{&pager_, page});
-    if (it != cache.end()) {
+    // A version names the bytes: a page decoded at the same version is not read at all.
+    if (version != 0 && it != cache.end() && it->second.version == version)
+        return it->second.decoded;
+    PageRef ref = pager_.read(page);
+    if (ref->size() < format_.pageSize) corrupt("short page " + std::to_string(page));
+    if (version == 0 && it != cache.end()) {
         const CachedPage& cached = it->second;
-        if (version != 0 ? cached.version == version
-                         : cached.raw.size() == format_.pageSize &&
-                               std::memcmp(cached.raw.data(), ref->data(), format_.pageSize) == 0)
+        if (cached.raw.size() == format_.pageSize &&
+            std::memcmp(cached.raw.data(), ref->data(), format_.pageSize) == 0)
             return cached.decoded;
     }
     auto decoded =
