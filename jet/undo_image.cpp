@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -122,9 +123,10 @@ bool readsAsBefore(Pager& pager, const Image& image) {
 
 // Digests of the file's pages as they stood when a capture began, taken on a thread of their
 // own through a handle of their own while the transfer runs, so that the fingerprint at the end
-// reads again only the pages the commits touched, not the whole file. This process is the
-// file's only writer, and every page it writes is in a commit's journal: a page no journal names
-// is still as digested here, even if this thread read it while a commit wrote its neighbours.
+// reads no page again: the pages the commits touched have their digests in the journals. This
+// process is the file's only writer, and every page it writes is in a commit's journal: a page no
+// journal names is still as digested here, even if this thread read it while a commit wrote its
+// neighbours.
 class UndoCapture::StartDigests {
   public:
     StartDigests(const std::filesystem::path& path, uint32_t pageSize, uint32_t pageCount)
@@ -193,6 +195,9 @@ struct UndoCapture::State {
     std::vector<std::vector<uint8_t>> journals;    // every commit's, kept whole
     std::map<uint32_t, const uint8_t*> originals;  // into `journals`
     std::vector<bool> touched;                     // by page: written or cut by a commit
+    // By page: its digest as the latest commit that wrote it left it (its journal has it), so
+    // that the fingerprint need not read it again; empty for a page that commit cut off.
+    std::vector<std::optional<journal::Digest>> after;
 
     void take(std::vector<uint8_t>&& bytes) {
         journals.push_back(std::move(bytes));  // the buffer stays where it is from here on
@@ -212,8 +217,12 @@ struct UndoCapture::State {
         // The first original of a page is the page as it was before the capture: nothing else
         // writes the file while this process holds it.
         for (const journal::Entry& e : j.entries) {
-            if (e.page >= touched.size()) touched.resize(size_t(e.page) + 1, false);
+            if (e.page >= touched.size()) {
+                touched.resize(size_t(e.page) + 1, false);
+                after.resize(size_t(e.page) + 1);
+            }
             touched[e.page] = true;
+            after[e.page] = e.cut ? std::nullopt : std::optional<journal::Digest>(e.after);
             if (!e.original || e.page >= pageCountBefore) continue;
             originals.emplace(e.page, e.original);
         }
@@ -275,6 +284,8 @@ void UndoCapture::finish(const ImageWriter& write) {
         if (page < digested && !state.wasTouched(page)) {
             const uint8_t* digest = startDigests_->digest(page);
             piece.insert(piece.end(), digest, digest + kDigestSize);
+        } else if (state.wasTouched(page) && state.after[page]) {
+            piece.insert(piece.end(), state.after[page]->begin(), state.after[page]->end());
         } else {
             const PageRef now = pager_->read(page);
             const journal::Digest digest = journal::sha256(now->data(), now->size());

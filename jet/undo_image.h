@@ -37,9 +37,9 @@ class UndoCapture {
     // Whether any commit reached the file since the capture began.
     bool changed() const;
     // Stops capturing and hands the undo image to `write`, piece by piece in order. The
-    // fingerprint reads the pages the commits touched; the others were digested on a second
-    // thread while the capture ran. REQUIRES: no transaction open. Throws jet::Error when the
-    // file cannot be read, and whatever `write` throws.
+    // fingerprint takes the digests of the pages the commits wrote from their journals; the
+    // others were digested on a second thread while the capture ran. REQUIRES: no transaction open.
+    // Throws jet::Error when the file cannot be read, and whatever `write` throws.
     using ImageWriter = std::function<void(const uint8_t* data, size_t size)>;
     void finish(const ImageWriter& write);
     // The same, as one byte string.
