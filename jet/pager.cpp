@@ -366,7 +366,7 @@ class FilePager final : public Pager {
         forgetVersion(page);  // the caller is about to change it
         DirtyPage* d = dirtyPage(page);
         if (!d) {
-            auto copy = std::make_shared<PageBuffer>(*committed(page));
+            auto copy = copyOf(*committed(page));
             if (!savepoints_.empty()) undo_.push_back(UndoEntry{page, nullptr, 0});
             d = &addDirty(page, DirtyPage{copy, epoch_});
         } else if (d->epoch < epoch_ && !savepoints_.empty()) {
@@ -625,7 +625,7 @@ class FilePager final : public Pager {
             it->second.lastUse = ++useClock_;
             return it->second.page;
         }
-        auto buffer = std::make_shared<PageBuffer>(pageSize_);
+        std::shared_ptr<PageBuffer> buffer = spareBuffer();
         auto ov = overlay_.find(page);
         if (ov != overlay_.end()) {
             *buffer = ov->second;
@@ -877,6 +877,7 @@ class FilePager final : public Pager {
         const uint64_t oldest = uses[drop - 1];
         for (auto it = cache_.begin(); it != cache_.end();) {
             if (it->second.lastUse <= oldest && it->second.page.use_count() == 1) {
+                recycle(std::const_pointer_cast<PageBuffer>(std::move(it->second.page)));
                 it = cache_.erase(it);
             } else {
                 ++it;
@@ -884,7 +885,7 @@ class FilePager final : public Pager {
         }
     }
     std::vector<uint64_t> versions_;  // see version(), by page; 0: not asked yet
-    // Page copies no longer needed for undo, kept for the next copy instead of allocating one.
+    // Page buffers no longer used, kept for the next copy or read instead of allocating one.
     std::vector<std::shared_ptr<PageBuffer>> spare_;
 
     void forgetVersion(uint32_t page) {
@@ -897,6 +898,16 @@ class FilePager final : public Pager {
         *copy = page;
         return copy;
     }
+    // A page-sized buffer whose bytes are about to be overwritten.
+    std::shared_ptr<PageBuffer> spareBuffer() {
+        if (spare_.empty()) return std::make_shared<PageBuffer>(pageSize_);
+        std::shared_ptr<PageBuffer> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        buffer->resize(pageSize_);
+        return buffer;
+    }
+    // Buffers let go of (undo copies no longer needed, pages leaving the cache) are kept for the
+    // next copy or read.
     void recycle(std::shared_ptr<PageBuffer> copy) {
         constexpr size_t kMaxSpare = 64;
         if (copy && copy.use_count() == 1 && spare_.size() < kMaxSpare)

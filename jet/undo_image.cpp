@@ -186,45 +186,49 @@ class UndoCapture::StartDigests {
     std::thread thread_;
 };
 
+// What the commits wrote. A commit hands its journal over and it is only kept: the commit is
+// the moment the transfer holds most memory, so the journals are read when the image is made.
 struct UndoCapture::State {
-    bool started = false;
+    std::vector<std::vector<uint8_t>> journals;  // every commit's, whole, in order
+
+    // Filled by read():
     bool broken = false;
     uint32_t pageSize = 0;
     uint32_t pageCountBefore = 0;
     uint32_t lowestPageCount = UINT32_MAX;         // the fewest pages the file had between commits
-    std::vector<std::vector<uint8_t>> journals;    // every commit's, kept whole
     std::map<uint32_t, const uint8_t*> originals;  // into `journals`
     std::vector<bool> touched;                     // by page: written or cut by a commit
     // By page: its digest as the latest commit that wrote it left it (its journal has it), so
     // that the fingerprint need not read it again; empty for a page that commit cut off.
     std::vector<std::optional<journal::Digest>> after;
 
-    void take(std::vector<uint8_t>&& bytes) {
-        journals.push_back(std::move(bytes));  // the buffer stays where it is from here on
-        const journal::Decoded decoded = journal::decode(journals.back());
-        if (decoded.shape != journal::Shape::Complete) {
-            broken = true;
-            journals.pop_back();
-            return;
-        }
-        const journal::Journal& j = decoded.journal;
-        if (!started) {
-            started = true;
-            pageSize = j.pageSize;
-            pageCountBefore = j.pageCountBefore;
-        }
-        lowestPageCount = std::min({lowestPageCount, j.pageCountBefore, j.pageCountAfter});
-        // The first original of a page is the page as it was before the capture: nothing else
-        // writes the file while this process holds it.
-        for (const journal::Entry& e : j.entries) {
-            if (e.page >= touched.size()) {
-                touched.resize(size_t(e.page) + 1, false);
-                after.resize(size_t(e.page) + 1);
+    void take(std::vector<uint8_t>&& bytes) { journals.push_back(std::move(bytes)); }
+
+    void read() {
+        for (const std::vector<uint8_t>& bytes : journals) {
+            const journal::Decoded decoded = journal::decode(bytes);
+            if (decoded.shape != journal::Shape::Complete) {
+                broken = true;
+                return;
             }
-            touched[e.page] = true;
-            after[e.page] = e.cut ? std::nullopt : std::optional<journal::Digest>(e.after);
-            if (!e.original || e.page >= pageCountBefore) continue;
-            originals.emplace(e.page, e.original);
+            const journal::Journal& j = decoded.journal;
+            if (&bytes == &journals.front()) {
+                pageSize = j.pageSize;
+                pageCountBefore = j.pageCountBefore;
+            }
+            lowestPageCount = std::min({lowestPageCount, j.pageCountBefore, j.pageCountAfter});
+            // The first original of a page is the page as it was before the capture: nothing
+            // else writes the file while this process holds it.
+            for (const journal::Entry& e : j.entries) {
+                if (e.page >= touched.size()) {
+                    touched.resize(size_t(e.page) + 1, false);
+                    after.resize(size_t(e.page) + 1);
+                }
+                touched[e.page] = true;
+                after[e.page] = e.cut ? std::nullopt : std::optional<journal::Digest>(e.after);
+                if (!e.original || e.page >= pageCountBefore) continue;
+                originals.emplace(e.page, e.original);
+            }
         }
     }
 
@@ -247,16 +251,18 @@ UndoCapture::~UndoCapture() {
 }
 
 bool UndoCapture::changed() const {
-    return state_->started;
+    return !state_->journals.empty();
 }
 
 void UndoCapture::finish(const ImageWriter& write) {
     pager_->setJournalObserver({});
+    state_->read();
     const State& state = *state_;
     if (state.broken) throw notWhole("a commit's journal could not be read back");
     const uint32_t pageSize = pager_->pageSize();
     const uint32_t pageCountAfter = pager_->pageCount();
-    const uint32_t pageCountBefore = state.started ? state.pageCountBefore : pageCountAfter;
+    const uint32_t pageCountBefore =
+        state.journals.empty() ? pageCountAfter : state.pageCountBefore;
     // Pages the start digests may stand for: untouched, and never past the file's end since.
     uint32_t digested = 0;
     if (startDigests_) {
