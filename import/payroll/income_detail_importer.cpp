@@ -1,5 +1,7 @@
 #include "import/payroll/income_detail_importer.h"
 
+#include <string_view>
+
 #include "layout/criteria.h"
 #include "layout/layout_rows.h"
 #include "layout/line_progress.h"
@@ -10,7 +12,7 @@ namespace importers::payroll {
 
 std::string detailLookupStatement(const std::string& sKind, const std::string& sEmpNo,
                                   const layout::PayItemKey& key) {
-    std::string table;
+    std::string_view table;
     if (sKind == "PM") {
         table = "[Data Master Detail]";
     } else if (sKind == "PD") {
@@ -18,11 +20,31 @@ std::string detailLookupStatement(const std::string& sKind, const std::string& s
     } else {
         throw text::languageError(report::errnum::kInvalidProcedureCall);
     }
-    const std::string statement = "SELECT " + table + ".* " + "FROM " + table + " " + "WHERE (((" +
-                                  table + ".[Employee#])='" + sEmpNo + "') AND " + "((" + table +
-                                  ".[Type for])='" + key.typeFor + "') AND " + "((" + table +
-                                  ".Type)='" + key.type + "') AND " + "((" + table + ".Code)='" +
-                                  key.code + "'));";
+    // Built in one buffer: this runs for every amount of every line.
+    std::string statement;
+    statement.reserve(256);
+    for (std::string_view part : {std::string_view("SELECT "),
+                                  table,
+                                  std::string_view(".* FROM "),
+                                  table,
+                                  std::string_view(" WHERE ((("),
+                                  table,
+                                  std::string_view(".[Employee#])='"),
+                                  std::string_view(sEmpNo),
+                                  std::string_view("') AND (("),
+                                  table,
+                                  std::string_view(".[Type for])='"),
+                                  std::string_view(key.typeFor),
+                                  std::string_view("') AND (("),
+                                  table,
+                                  std::string_view(".Type)='"),
+                                  std::string_view(key.type),
+                                  std::string_view("') AND (("),
+                                  table,
+                                  std::string_view(".Code)='"),
+                                  std::string_view(key.code),
+                                  std::string_view("'));")})
+        statement += part;
     for (const std::string* value : {&sEmpNo, &key.typeFor, &key.type, &key.code}) {
         layout::checkQuotable(*value, statement);
     }
