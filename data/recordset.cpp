@@ -324,19 +324,33 @@ class RecordsetImpl {
         }
     }
 
-    void find(const std::string& criterionText) {
-        sql::ExprPtr criterion = sql::parseCriterion(criterionText);
+    // The criterion last searched for, parsed and bound: a layout is searched with the same
+    // text for every line.
+    std::string lastCriterionText;
+    sql::ExprPtr lastCriterion;
+
+    const sql::Expr& criterionFor(const std::string& text) {
+        if (lastCriterion && text == lastCriterionText) return *lastCriterion;
+        lastCriterion.reset();
+        sql::ExprPtr criterion = sql::parseCriterion(text);
         try {
             bindExpression(*criterion, table->name(), table->columns());
         } catch (const report::RunTimeError&) {
             throw makeError(Fault::ItemNotFound);
         }
+        lastCriterionText = text;
+        lastCriterion = std::move(criterion);
+        return *lastCriterion;
+    }
+
+    void find(const std::string& criterionText) {
+        const sql::Expr& criterion = criterionFor(criterionText);
         leaveRow();
         if (keys.empty()) return;
         long start = std::max(0L, pos);
         if (start >= size()) return;
 
-        auto terms = equalityTerms(*criterion);
+        auto terms = equalityTerms(criterion);
         if (terms.size() == 1) {
             const jet::Column& column = table->columns()[terms[0].column];
             const jet::Value& literal = *terms[0].value;
@@ -362,7 +376,7 @@ class RecordsetImpl {
                     long best = size();
                     for (const jet::RowId& id : ids) {
                         long p = positionOf(id);
-                        if (p >= start && p < best && matchesAt(*criterion, p)) best = p;
+                        if (p >= start && p < best && matchesAt(criterion, p)) best = p;
                     }
                     pos = best;
                     return;
@@ -377,7 +391,7 @@ class RecordsetImpl {
                     if (it == byValue.end()) return;
                     for (auto p = std::lower_bound(it->second.begin(), it->second.end(), start);
                          p != it->second.end(); ++p) {
-                        if (matchesAt(*criterion, *p)) {
+                        if (matchesAt(criterion, *p)) {
                             pos = *p;
                             return;
                         }
@@ -387,7 +401,7 @@ class RecordsetImpl {
             }
         }
         for (long p = start; p < size(); ++p) {
-            if (matchesAt(*criterion, p)) {
+            if (matchesAt(criterion, p)) {
                 pos = p;
                 return;
             }
@@ -482,6 +496,7 @@ bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
         throw fromJetError(e, r.select.table);
     }
     r.ordinalByName.clear();
+    r.lastCriterion.reset();
     r.run();
     return true;
 }
