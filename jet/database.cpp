@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <mutex>
+#include <unordered_map>
 
 #include "jet/database_impl.h"
+#include "jet/file.h"
 #include "jet/index_check.h"
 #include "jet/index_update.h"
 #include "jet/long_value.h"
@@ -18,9 +20,25 @@ namespace {
 
 // One Database per file per process.
 std::mutex registryMutex;
-std::map<fs::path, std::weak_ptr<Database>>& registry() {
-    static std::map<fs::path, std::weak_ptr<Database>> r;
+// Open databases by resolved path, with the identity their file had when opened (where the
+// system tells it without a handle): a file put in the place of an open one is another file.
+struct OpenFile {
+    std::weak_ptr<Database> database;
+    std::optional<FileId> identity;
+};
+std::map<fs::path, OpenFile>& registry() {
+    static std::map<fs::path, OpenFile> r;
     return r;
+}
+
+// Names as given -> the file they led to and its resolved path, when last opened.
+struct ResolvedName {
+    FileId identity;
+    fs::path canonical;
+};
+std::unordered_map<std::string, ResolvedName>& resolvedNames() {
+    static std::unordered_map<std::string, ResolvedName> names;
+    return names;
 }
 
 }  // namespace
@@ -441,21 +459,43 @@ std::string Database::describe(const fs::path& path, const RecoveryReport& repor
 }
 
 std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
+    // A name opened before that still leads to the same file needs no resolving again: a
+    // transfer opens the payroll database once per line. The open file keeps its identity from
+    // being given to another file meanwhile.
+    const std::optional<FileId> identity = identityOfPath(path);
+    std::unique_lock lock(registryMutex);
+    auto& reg = registry();
+    std::erase_if(reg, [](const auto& entry) { return entry.second.database.expired(); });
+    auto alreadyOpen = [&](const fs::path& canonical) -> std::shared_ptr<Database> {
+        auto it = reg.find(canonical);
+        if (it == reg.end() ||
+            (identity && it->second.identity && *it->second.identity != *identity))
+            return nullptr;
+        std::shared_ptr<Database> existing = it->second.database.lock();
+        // The pager is shared per file too: asking it for writing upgrades the one in use.
+        if (existing && mode == OpenMode::ReadWrite && !existing->writable())
+            Pager::open(path, mode);
+        return existing;
+    };
+    auto& names = resolvedNames();
+    if (identity) {
+        auto known = names.find(path.string());
+        if (known != names.end() && known->second.identity == *identity) {
+            if (auto existing = alreadyOpen(known->second.canonical)) return existing;
+        }
+    }
+    lock.unlock();
     std::error_code ec;
     fs::path canonical = fs::canonical(path, ec);
     if (ec)
         throw fileError(ErrorCode::NotFound, path.string(), "cannot be opened: " + ec.message());
-
-    std::lock_guard lock(registryMutex);
-    auto& reg = registry();
-    std::erase_if(reg, [](const auto& entry) { return entry.second.expired(); });
-    if (auto it = reg.find(canonical); it != reg.end()) {
-        if (auto existing = it->second.lock()) {
-            // The pager is shared per file too: asking it for writing upgrades the one in use.
-            if (mode == OpenMode::ReadWrite && !existing->writable()) Pager::open(path, mode);
-            return existing;
-        }
+    lock.lock();
+    if (identity) {
+        constexpr size_t kMaxNames = 64;
+        if (names.size() >= kMaxNames) names.clear();
+        names[path.string()] = ResolvedName{*identity, canonical};
     }
+    if (auto existing = alreadyOpen(canonical)) return existing;
 
     std::shared_ptr<Pager> pager = Pager::open(path, mode);
     PageRef first = pager->read(0);
@@ -467,7 +507,7 @@ std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     // Reads the catalog now so that a damaged one is reported at open.
     impl->catalog();
     auto db = std::make_shared<Database>(std::move(impl));
-    reg[canonical] = db;
+    reg[canonical] = OpenFile{db, identity};
     return db;
 }
 

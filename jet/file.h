@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ class File {
     std::filesystem::path path_;
     intptr_t handle_ = -1;  // a descriptor or a HANDLE; -1 when closed
 };
+
+// The identity of the file `path` names, learnt without opening it where the system can tell
+// (nothing where it cannot, as on Windows, or when the path names nothing).
+std::optional<FileId> identityOfPath(const std::filesystem::path& path);
 
 // Removes a file by name, open elsewhere or not; a missing file is no error. Throws Io.
 void removeFile(const std::filesystem::path& path, const char* what);

@@ -188,6 +188,12 @@ void File::removeWhileOpen() {
     if (::unlink(path_.c_str()) != 0 && errno != ENOENT) fail("cannot remove");
 }
 
+std::optional<FileId> identityOfPath(const fs::path& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
 void removeFile(const fs::path& path, const char* what) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) throwIo(path, what);
 }

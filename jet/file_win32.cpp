@@ -226,6 +226,10 @@ void File::removeWhileOpen() {
     }
 }
 
+std::optional<FileId> identityOfPath(const fs::path&) {
+    return std::nullopt;  // st_ino is 0 here: a file's identity needs a handle
+}
+
 void removeFile(const fs::path& path, const char* what) {
     const std::wstring name = systemPath(path);
     if (DeleteFileW(name.c_str())) return;
