@@ -31,13 +31,9 @@ std::map<fs::path, OpenFile>& registry() {
     return r;
 }
 
-// Names as given -> the file they led to and its resolved path, when last opened.
-struct ResolvedName {
-    FileId identity;
-    fs::path canonical;
-};
-std::unordered_map<std::string, ResolvedName>& resolvedNames() {
-    static std::unordered_map<std::string, ResolvedName> names;
+// Names as given -> the path they resolved to when last opened.
+std::unordered_map<std::string, fs::path>& resolvedNames() {
+    static std::unordered_map<std::string, fs::path> names;
     return names;
 }
 
@@ -466,11 +462,12 @@ std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     std::unique_lock lock(registryMutex);
     auto& reg = registry();
     std::erase_if(reg, [](const auto& entry) { return entry.second.database.expired(); });
-    auto alreadyOpen = [&](const fs::path& canonical) -> std::shared_ptr<Database> {
+    // `byName`: found through a name alone, which is good only for the very file open.
+    auto alreadyOpen = [&](const fs::path& canonical, bool byName) -> std::shared_ptr<Database> {
         auto it = reg.find(canonical);
-        if (it == reg.end() ||
-            (identity && it->second.identity && *it->second.identity != *identity))
-            return nullptr;
+        if (it == reg.end()) return nullptr;
+        const std::optional<FileId>& known = it->second.identity;
+        if (identity && known ? *known != *identity : byName) return nullptr;
         std::shared_ptr<Database> existing = it->second.database.lock();
         // The pager is shared per file too: asking it for writing upgrades the one in use.
         if (existing && mode == OpenMode::ReadWrite && !existing->writable())
@@ -478,11 +475,8 @@ std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
         return existing;
     };
     auto& names = resolvedNames();
-    if (identity) {
-        auto known = names.find(path.string());
-        if (known != names.end() && known->second.identity == *identity) {
-            if (auto existing = alreadyOpen(known->second.canonical)) return existing;
-        }
+    if (auto known = names.find(path.string()); identity && known != names.end()) {
+        if (auto existing = alreadyOpen(known->second, true)) return existing;
     }
     lock.unlock();
     std::error_code ec;
@@ -493,9 +487,9 @@ std::shared_ptr<Database> Database::open(const fs::path& path, OpenMode mode) {
     if (identity) {
         constexpr size_t kMaxNames = 64;
         if (names.size() >= kMaxNames) names.clear();
-        names[path.string()] = ResolvedName{*identity, canonical};
+        names[path.string()] = canonical;
     }
-    if (auto existing = alreadyOpen(canonical)) return existing;
+    if (auto existing = alreadyOpen(canonical, false)) return existing;
 
     std::shared_ptr<Pager> pager = Pager::open(path, mode);
     PageRef first = pager->read(0);

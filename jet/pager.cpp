@@ -893,8 +893,7 @@ class FilePager final : public Pager {
     }
     std::shared_ptr<PageBuffer> copyOf(const PageBuffer& page) {
         if (spare_.empty()) return std::make_shared<PageBuffer>(page);
-        std::shared_ptr<PageBuffer> copy = std::move(spare_.back());
-        spare_.pop_back();
+        std::shared_ptr<PageBuffer> copy = spareBuffer();
         *copy = page;
         return copy;
     }

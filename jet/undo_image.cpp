@@ -197,9 +197,9 @@ struct UndoCapture::State {
     uint32_t pageCountBefore = 0;
     uint32_t lowestPageCount = UINT32_MAX;         // the fewest pages the file had between commits
     std::map<uint32_t, const uint8_t*> originals;  // into `journals`
-    std::vector<bool> touched;                     // by page: written or cut by a commit
     // By page: its digest as the latest commit that wrote it left it (its journal has it), so
-    // that the fingerprint need not read it again; empty for a page that commit cut off.
+    // that the fingerprint need not read it again; empty for a page no commit wrote, or that the
+    // latest cut off. A cut page lies at or past lowestPageCount.
     std::vector<std::optional<journal::Digest>> after;
 
     void take(std::vector<uint8_t>&& bytes) { journals.push_back(std::move(bytes)); }
@@ -220,11 +220,7 @@ struct UndoCapture::State {
             // The first original of a page is the page as it was before the capture: nothing
             // else writes the file while this process holds it.
             for (const journal::Entry& e : j.entries) {
-                if (e.page >= touched.size()) {
-                    touched.resize(size_t(e.page) + 1, false);
-                    after.resize(size_t(e.page) + 1);
-                }
-                touched[e.page] = true;
+                if (e.page >= after.size()) after.resize(size_t(e.page) + 1);
                 after[e.page] = e.cut ? std::nullopt : std::optional<journal::Digest>(e.after);
                 if (!e.original || e.page >= pageCountBefore) continue;
                 originals.emplace(e.page, e.original);
@@ -232,7 +228,9 @@ struct UndoCapture::State {
         }
     }
 
-    bool wasTouched(uint32_t page) const { return page < touched.size() && touched[page]; }
+    const journal::Digest* afterOf(uint32_t page) const {
+        return page < after.size() && after[page] ? &*after[page] : nullptr;
+    }
 };
 
 UndoCapture::UndoCapture(Database& database)
@@ -263,7 +261,8 @@ void UndoCapture::finish(const ImageWriter& write) {
     const uint32_t pageCountAfter = pager_->pageCount();
     const uint32_t pageCountBefore =
         state.journals.empty() ? pageCountAfter : state.pageCountBefore;
-    // Pages the start digests may stand for: untouched, and never past the file's end since.
+    // Pages the start digests may stand for when no commit wrote them: never past the file's end
+    // since.
     uint32_t digested = 0;
     if (startDigests_) {
         startDigests_->stop(false);
@@ -287,11 +286,11 @@ void UndoCapture::finish(const ImageWriter& write) {
     emit();
     constexpr size_t kPieceBytes = size_t(64) << 10;
     for (uint32_t page = 0; page < pageCountAfter; ++page) {
-        if (page < digested && !state.wasTouched(page)) {
+        if (const journal::Digest* written = state.afterOf(page)) {
+            piece.insert(piece.end(), written->begin(), written->end());
+        } else if (page < digested) {
             const uint8_t* digest = startDigests_->digest(page);
             piece.insert(piece.end(), digest, digest + kDigestSize);
-        } else if (state.wasTouched(page) && state.after[page]) {
-            piece.insert(piece.end(), state.after[page]->begin(), state.after[page]->end());
         } else {
             const PageRef now = pager_->read(page);
             const journal::Digest digest = journal::sha256(now->data(), now->size());
