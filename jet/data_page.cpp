@@ -71,6 +71,46 @@ bool fillEmptiedSlot(uint8_t* page, const JetFormat& format, uint16_t row,
     return true;
 }
 
+// When every row lies where packing in slot order puts it (the way this code leaves pages),
+// only the rows after `row` move; the page ends as packing it whole would leave it. False,
+// changing nothing, when the rows lie otherwise, the bytes come from the page itself, or they do
+// not fit.
+bool replaceInPackedPage(uint8_t* page, const JetFormat& format, uint16_t row,
+                         std::span<const uint8_t> bytes, uint16_t flags) {
+    const uint16_t n = slotCount(page, format);
+    if (row >= n) return false;
+    if (!bytes.empty() && bytes.data() + bytes.size() > page &&
+        bytes.data() < page + format.pageSize)
+        return false;
+    uint32_t lowest = format.pageSize;
+    for (uint16_t r = 0; r < n; ++r) {
+        const uint32_t start = rowStart(page, format, r);
+        if (start > lowest) return false;
+        // Packing drops the bytes a deleted row kept.
+        if (r != row && start != lowest &&
+            (slotFlags(page, format, r) & kDeletedRow) == kDeletedRow)
+            return false;
+        lowest = start;
+    }
+    const uint32_t at = rowStart(page, format, row);
+    const uint32_t end = rowEnd(page, format, row);
+    const uint32_t size = uint32_t(bytes.size());
+    const uint32_t tableEnd = uint32_t(slotOffset(format, n));
+    if (lowest + (end - at) < tableEnd + size) return false;
+    const uint32_t newLowest = lowest + (end - at) - size;
+    std::memmove(page + newLowest, page + lowest, at - lowest);
+    for (uint16_t r = uint16_t(row + 1); r < n; ++r) {
+        const uint16_t slot = getU16(page + slotOffset(format, r));
+        putU16(page + slotOffset(format, r), uint16_t(slot + newLowest - lowest));
+    }
+    if (size) std::memcpy(page + end - size, bytes.data(), size);
+    putU16(page + slotOffset(format, row), uint16_t((end - size) | flags));
+    // No stale bytes linger between slots and rows.
+    if (newLowest > tableEnd) std::memset(page + tableEnd, 0, newLowest - tableEnd);
+    storeFreeSpace(page, format);
+    return true;
+}
+
 }  // namespace
 
 void initialise(uint8_t* page, const JetFormat& format, uint32_t owner) {
@@ -153,6 +193,7 @@ bool replaceRow(uint8_t* page, const JetFormat& format, uint16_t row,
             return true;
         }
     }
+    if (replaceInPackedPage(page, format, row, bytes, flags)) return true;
     // Gather every row's bytes (deleted rows give theirs back), then pack them again from the
     // end of the page in slot order.
     std::vector<std::span<const uint8_t>> rows(n);

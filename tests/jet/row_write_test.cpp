@@ -403,6 +403,73 @@ TEST(DataPage, AddReplaceDeleteKeepFreeSpaceExact) {
     EXPECT_FALSE(data_page::hasRoomFor(page.data(), f, 3300));
 }
 
+// Random adds, replaces and deletes against a model of the slots: every row keeps its bytes, the
+// rows stay packed in slot order from the page end, nothing stale lies in the free space and the
+// stored free space is exact. Some rows start out as Access leaves deleted rows that kept their
+// bytes, which the first change of the page packs away.
+TEST(DataPage, RandomChangesKeepRowsPackedAndIntact) {
+    const JetFormat& f = JetFormat::jet4();
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<uint8_t> page(4096);
+        data_page::initialise(page.data(), f, 42);
+        std::map<uint16_t, std::vector<uint8_t>> live;
+        uint16_t keptDeleted = 0;
+        for (int i = 0; i < 6; ++i) {
+            std::vector<uint8_t> bytes(20 + random() % 60, uint8_t('a' + i));
+            const bool deletedWithBytes = round % 2 == 1 && i % 3 == 1;
+            const uint8_t slot = data_page::addRow(page.data(), f, bytes,
+                                                   deletedWithBytes ? data_page::kDeletedRow : 0);
+            if (deletedWithBytes)
+                ++keptDeleted;
+            else
+                live[slot] = bytes;
+        }
+        for (int step = 0; step < 300; ++step) {
+            const int op = int(random() % 3);
+            std::vector<uint8_t> bytes(random() % 120, uint8_t(random()));
+            if (op == 0 && data_page::hasRoomFor(page.data(), f, bytes.size())) {
+                live[data_page::addRow(page.data(), f, bytes)] = bytes;
+            } else if (op == 1 && !live.empty()) {
+                auto it = std::next(live.begin(), long(random() % live.size()));
+                if (data_page::replaceRow(page.data(), f, it->first, bytes, 0)) {
+                    it->second = bytes;
+                    keptDeleted = 0;
+                }
+            } else if (op == 2 && !live.empty()) {
+                auto it = std::next(live.begin(), long(random() % live.size()));
+                data_page::deleteRow(page.data(), f, it->first);
+                live.erase(it);
+                keptDeleted = 0;
+            }
+            const uint16_t slots = data_page::slotCount(page.data(), f);
+            uint32_t lowest = 4096;
+            for (uint16_t r = 0; r < slots; ++r) {
+                auto row = data_page::rowBytes(page.data(), f, r);
+                if (auto it = live.find(r); it != live.end()) {
+                    ASSERT_EQ(std::vector<uint8_t>(row.begin(), row.end()), it->second)
+                        << "round " << round << " step " << step << " slot " << r;
+                } else if (!keptDeleted) {
+                    ASSERT_EQ(data_page::slotFlags(page.data(), f, r), data_page::kDeletedRow);
+                    ASSERT_TRUE(row.empty()) << "a deleted row gives its bytes back";
+                }
+                if (!row.empty()) {
+                    ASSERT_EQ(size_t(row.data() - page.data()) + row.size(), lowest)
+                        << "rows packed in slot order";
+                    lowest = uint32_t(row.data() - page.data());
+                }
+            }
+            if (keptDeleted) continue;
+            const size_t tableEnd = f.dataRowTable + 2 * size_t(slots);
+            ASSERT_EQ(data_page::freeSpace(page.data(), f), lowest - tableEnd);
+            ASSERT_EQ(getU16(page.data() + 2), lowest - tableEnd);
+            ASSERT_TRUE(std::all_of(page.begin() + long(tableEnd), page.begin() + lowest,
+                                    [](uint8_t b) { return b == 0; }))
+                << "round " << round << " step " << step << ": stale bytes in the free space";
+        }
+    }
+}
+
 }  // namespace
 
 namespace {
