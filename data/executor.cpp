@@ -78,9 +78,7 @@ long runDelete(jet::Database& db, sql::Delete& d) {
     jet::Table table = openTable(db, d.table);
     if (d.where) bindExpression(*d.where, table.name(), table.columns());
     auto ids = selectRows(table, d.where.get(), {});
-    atomically(db, [&] {
-        for (const jet::RowId& id : ids) table.remove(id);
-    });
+    atomically(db, [&] { table.remove(ids); });
     return static_cast<long>(ids.size());
 }
 

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,8 @@ class Table {
     // Replaces the whole row.
     void update(RowId id, const Row& values);
     void remove(RowId id);
+    // Removes the rows in one change, each index's entries in one pass over the index.
+    void remove(std::span<const RowId> ids);
 
     // ---- Following changes ----
 

@@ -346,19 +346,46 @@ bool IndexTree::insert(std::span<const uint8_t> key, RowId row) {
 }
 
 bool IndexTree::remove(std::span<const uint8_t> key, RowId row) {
-    std::vector<uint8_t> entry(key.begin(), key.end());
-    appendEntryTrailer(entry, row);
-    std::vector<Step> path = descend(entry);
-    IndexPage& leaf = path.back().edit();
-    size_t pos = leaf.lowerBound(entry);
-    if (pos >= leaf.count() || !sameBytes(leaf.sortBytes(pos), entry)) return false;
-    leaf.erase(pos);
-    if (leaf.empty() && path.size() > 1) {
-        removeEmpty(path, path.size() - 1);
-    } else if (!mergeIntoNext(path)) {
-        update(path, path.size() - 1);
+    std::vector<std::vector<uint8_t>> entry(1, std::vector<uint8_t>(key.begin(), key.end()));
+    appendEntryTrailer(entry[0], row);
+    return removeSorted(entry) == 1;
+}
+
+size_t IndexTree::removeSorted(const std::vector<std::vector<uint8_t>>& entries) {
+    size_t removed = 0;
+    for (size_t next = 0; next < entries.size();) {
+        std::vector<Step> path = descend(entries[next]);
+        IndexPage& leaf = path.back().edit();
+        const size_t first = next;
+        size_t here = 0;
+        // Between two removals the leaf is written only when one of them may change the tree's
+        // shape (the leaf emptied or small enough to merge); otherwise the last writes it.
+        for (; next < entries.size(); ++next) {
+            const std::vector<uint8_t>& entry = entries[next];
+            const size_t pos = leaf.lowerBound(entry);
+            if (pos >= leaf.count()) break;  // beyond this leaf: descend again
+            if (!sameBytes(leaf.sortBytes(pos), entry)) continue;  // not in the index
+            leaf.erase(pos);
+            ++here;
+            if (path.size() > 1 &&
+                (leaf.empty() || leaf.encodedSize() * 4 < indexEntryCapacity(format_))) {
+                ++next;
+                break;
+            }
+        }
+        if (here == 0) {
+            // The leaf the first entry leads to does not hold it: the entry is not in the index.
+            if (next == first) ++next;
+            continue;
+        }
+        removed += here;
+        if (leaf.empty() && path.size() > 1) {
+            removeEmpty(path, path.size() - 1);
+        } else if (!mergeIntoNext(path)) {
+            update(path, path.size() - 1);
+        }
     }
-    return true;
+    return removed;
 }
 
 // A leaf that deletions left less than a quarter full gives its entries to the next leaf under

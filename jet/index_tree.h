@@ -61,6 +61,12 @@ class IndexTree {
     // REQUIRES: pager in a transaction.
     bool remove(std::span<const uint8_t> key, RowId row);
 
+    // Removes the entries (keys with their row trailer, see appendEntryTrailer), given in index
+    // order: the entries of one leaf go in one change of it. Leaves the tree as removing them one
+    // by one in this order does. Returns how many were there.
+    // REQUIRES: pager in a transaction; `entries` sorted.
+    size_t removeSorted(const std::vector<std::vector<uint8_t>>& entries);
+
     // Structural problems, one line each: parent entries that differ from their child's last
     // entry, pages reached twice, leaves at different depths, broken leaf links, pages of
     // another table. Empty when sound. Throws Corrupt only for unreadable pages. `reached`

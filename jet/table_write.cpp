@@ -283,6 +283,56 @@ class RowWriter {
         });
     }
 
+    // Removes rows of this table that no relationship carries a change from, their index
+    // entries index by index in index order. Rows other tables' rows depend on are removed one
+    // by one instead, as remove() does.
+    void removeAll(std::span<const RowId> ids) {
+        requireWritable();
+        struct Gone {
+            RowId id;
+            std::vector<Bytes> stored;
+            std::vector<IndexEntry> keys;
+        };
+        std::vector<Gone> gone;
+        gone.reserve(ids.size());
+        for (const RowId& id : ids) {
+            Gone g{id, storedLongValues(id), {}};
+            Row old = table_.read(id);
+            g.keys = indexEntries(old);
+            if (!relatedRowsOf(old, nullptr).empty()) {
+                for (const RowId& each : ids) remove(each);
+                return;
+            }
+            gone.push_back(std::move(g));
+        }
+        atomically([&] {
+            for (size_t i = 0; i < indexes_.size(); ++i) {
+                std::vector<std::vector<uint8_t>> entries;
+                for (const Gone& g : gone) {
+                    if (!g.keys[i].present) continue;
+                    entries.push_back(g.keys[i].key);
+                    appendEntryTrailer(entries.back(), g.id);
+                }
+                std::sort(entries.begin(), entries.end());
+                if (!entries.empty()) treeOf(i).removeSorted(entries);
+            }
+            const auto& columns = table_.columns();
+            for (const Gone& g : gone) {
+                for (size_t i = 0; i < columns.size(); ++i) {
+                    if (g.stored[i].empty()) continue;
+                    freeLongValue(pager_, format_, longValueMaps(columns[i].number), g.stored[i],
+                                  file_);
+                }
+                deleteRow(g.id);
+                table_.db().noteRowChange(table_.tdef().firstPage, g.id, false);
+            }
+            const Tdef& tdef = table_.tdef();
+            const uint32_t count = uint32_t(gone.size());
+            writeCounters(tdef.rowCount > count ? tdef.rowCount - count : 0, tdef.autoNumber);
+            return RowId{};
+        });
+    }
+
   private:
     void requireWritable() const {
         if (format_.version < 4) {
@@ -778,6 +828,10 @@ void removeRow(TableImpl& table, RowId id) {
     RowWriter(table).remove(id);
 }
 
+void removeRows(TableImpl& table, std::span<const RowId> ids) {
+    RowWriter(table).removeAll(ids);
+}
+
 RowId Table::insert(const Row& values) {
     return insertRow(*impl_, values);
 }
@@ -788,6 +842,10 @@ void Table::update(RowId id, const Row& values) {
 
 void Table::remove(RowId id) {
     removeRow(*impl_, id);
+}
+
+void Table::remove(std::span<const RowId> ids) {
+    removeRows(*impl_, ids);
 }
 
 }  // namespace jet

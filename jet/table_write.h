@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "jet/row_id.h"
@@ -35,5 +36,7 @@ RowId restoreRow(TableImpl& table, const Row& values, uint32_t autoNumberCounter
                  const IndexEntrySink& indexEntries = {});
 void updateRow(TableImpl& table, RowId id, const Row& values);
 void removeRow(TableImpl& table, RowId id);
+// Removes every row of `ids` (each once, as removeRow would one after another) in one change.
+void removeRows(TableImpl& table, std::span<const RowId> ids);
 
 }  // namespace jet

@@ -182,6 +182,56 @@ TEST(IndexTreeMaintenance, RandomKeysGrowThroughSplitsAndShrinkToEmpty) {
     EXPECT_EQ(jet::getU16(root->data() + 2), 3616);
 }
 
+// Entries removed together, leaf by leaf, leave every page as removing them one at a time in the
+// same order does: through leaves emptied (a long run), leaves merged (every third entry of a
+// stretch) and scattered single entries; entries not in the index are passed over.
+TEST(IndexTreeMaintenance, RemovingSortedEntriesTogetherEqualsOneByOne) {
+    TreeFixture one, together;
+    jet::IndexTree a = one.tree(), b = together.tree();
+    std::mt19937 rng(777);
+    Model model;
+    for (int i = 0; i < 2500; ++i) {
+        const std::vector<uint8_t> key = randomKey(rng);
+        const jet::RowId id{uint32_t(100 + rng() % 5000), uint8_t(rng() % 200)};
+        if (!model.emplace(key, id).second) continue;
+        a.insert(key, id);
+        b.insert(key, id);
+    }
+    std::vector<Entry> all(model.begin(), model.end());
+    std::vector<Entry> gone(all.begin() + 200, all.begin() + 900);
+    for (size_t i = 1000; i < 1800; i += 3) gone.push_back(all[i]);
+    for (size_t i = 1900; i < all.size(); i += 37) gone.push_back(all[i]);
+    std::sort(gone.begin(), gone.end(), EntryLess());
+
+    std::vector<std::vector<uint8_t>> entries;
+    for (const Entry& e : gone) {
+        ASSERT_TRUE(a.remove(e.first, e.second));
+        model.erase(e);
+        entries.push_back(e.first);
+        jet::appendEntryTrailer(entries.back(), e.second);
+    }
+    // Absent entries: one before everything, one among the removed, one after everything.
+    std::vector<uint8_t> among = entries[300];
+    among.push_back(0x01);
+    entries.push_back(std::vector<uint8_t>{0x00});
+    entries.push_back(among);
+    entries.push_back(std::vector<uint8_t>(300, 0xFF));
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(b.removeSorted(entries), gone.size());
+
+    expectMatches(b, model, "after removing together");
+    // Pages the tree let go of keep whatever they last held; the tree's own pages are equal.
+    std::vector<uint32_t> pages, pagesTogether;
+    ASSERT_TRUE(a.verifyStructure(&pages).empty());
+    ASSERT_TRUE(b.verifyStructure(&pagesTogether).empty());
+    std::sort(pages.begin(), pages.end());
+    std::sort(pagesTogether.begin(), pagesTogether.end());
+    ASSERT_EQ(pages, pagesTogether);
+    for (uint32_t page : pages) {
+        ASSERT_TRUE(*one.pager().read(page) == *together.pager().read(page)) << "page " << page;
+    }
+}
+
 TEST(IndexTreeMaintenance, AppendsInKeyOrderKeepTheTailPath) {
     TreeFixture f;
     jet::IndexTree tree = f.tree();
