@@ -81,12 +81,15 @@ Connection::~Connection() = default;
 
 void Connection::Open(const std::string& connectionText) {
     ConnectionInfo info = parseConnectionText(connectionText);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(info.dataSource, ec)) {
+    // Whether the name leads to a file at all is asked only when opening fails: a transfer
+    // opens the same database once per line.
+    auto requireFile = [&] {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(info.dataSource, ec)) return;
         // The provider names the file as it was given.
         std::string named = connectionText.substr(connectionText.rfind('=') + 1);
         throw makeError(Fault::FileNotFound, trim(named));
-    }
+    };
     try {
         try {
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadWrite);
@@ -99,6 +102,7 @@ void Connection::Open(const std::string& connectionText) {
             db_ = jet::Database::open(info.dataSource, jet::OpenMode::ReadOnly);
         }
     } catch (const jet::Error& e) {
+        requireFile();
         throw fromJetError(e, jet::utf8FromPath(info.dataSource));
     }
 }

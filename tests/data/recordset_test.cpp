@@ -578,6 +578,18 @@ TEST(ConnectionText, ProviderAndDataSource) {
         3024);
     EXPECT_EQ(message, "Could not find file 'C:\\Program Files\\Payroll\\Melvar.mdb'.");
     EXPECT_FALSE(c.isOpen());
+    // A folder by the database's name is no file either, and nothing is left beside it.
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Folder.mdb");
+    const std::string folder = (dir.path() / "Folder.mdb").string();
+    EXPECT_EQ(errorNumberOf<RunTimeError>(
+                  [&] { c.Open(std::string(data::kProviderText) + folder); }, &message),
+              3024);
+    EXPECT_EQ(message, "Could not find file '" + folder + "'.");
+    EXPECT_FALSE(c.isOpen());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(AccessFiles, ReadingAFixtureAndItsDefaults) {
