@@ -106,10 +106,10 @@ IndexPage& IndexTree::Step::edit() {
     auto& cache = pageCache();
     auto it = cache.find(PageName{pager, page});
     if (shared.use_count() == 2 && it != cache.end() && it->second.decoded == shared) {
+        owned = std::move(it->second.decoded);
         cache.erase(it);
-        owned = std::make_unique<IndexPage>(std::move(const_cast<IndexPage&>(*shared)));
     } else {
-        owned = std::make_unique<IndexPage>(*shared);
+        owned = std::make_shared<IndexPage>(*shared);
     }
     shared.reset();
     return *owned;
@@ -179,6 +179,7 @@ void IndexTree::forEach(const Visitor& visit) const {
 
 std::vector<IndexTree::Step> IndexTree::descend(std::span<const uint8_t> target) const {
     std::vector<Step> path;
+    path.reserve(4);  // deeper trees are rare
     path.push_back(Step{&pager_, root_, load(root_), nullptr, 0});
     while (!path.back().view().leaf()) {
         if (path.size() > kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth));
@@ -459,15 +460,13 @@ void IndexTree::update(std::vector<Step>& path, size_t level) {
         return;
     }
     // The page was loaded from these very bytes: only entries after the unchanged ones are
-    // written again. The written page becomes the cached decoded form without another copy.
+    // written again. The written page becomes the cached decoded form as it is.
     uint8_t* out = pager_.write(step.page);
     encodeIndexPageChanges(node, out, format_);
     node.markEncoded();
-    auto written = std::make_shared<IndexPage>(std::move(node));
-    step.shared = written;
-    step.owned.reset();
+    step.shared = step.owned;
     remember(pager_, step.page, pager_.version(step.page), out, format_.pageSize,
-             std::move(written));
+             std::move(step.owned));
     propagateMax(path, level);
 }
 

@@ -85,7 +85,7 @@ class IndexTree {
         const Pager* pager;
         uint32_t page;
         std::shared_ptr<const IndexPage> shared;
-        std::unique_ptr<IndexPage> owned;
+        std::shared_ptr<IndexPage> owned;
         size_t childIndex;  // position of this page among its parent's children
 
         const IndexPage& view() const { return owned ? *owned : *shared; }
