@@ -201,7 +201,7 @@ class RowWriter {
             if (columns[i].isAutoNumber() || columns[i].isGuidAutoNumber()) row[i] = old[i];
         }
         std::vector<ColumnBytes> encoded = encode(row);
-        Row exact = normalised(row, encoded);
+        Row exact = normalised(row, encoded, &old);
         std::vector<bool> unchanged(indexes_.size(), true);
         for (size_t i = 0; i < indexes_.size(); ++i) {
             for (const KeyColumn& k : indexes_[i].columns) {
@@ -679,8 +679,10 @@ class RowWriter {
 
     // ---- Indexes ----
 
-    // The row as index keys need it: every value in its column's own type.
-    Row normalised(const Row& given, const std::vector<ColumnBytes>& encoded) const {
+    // The row as index keys need it: every value in its column's own type. `stored`: the row
+    // being replaced, as read.
+    Row normalised(const Row& given, const std::vector<ColumnBytes>& encoded,
+                   const Row* stored = nullptr) const {
         const auto& columns = table_.columns();
         Row out(columns.size());
         ValueContext context = table_.valueContext();
@@ -691,6 +693,9 @@ class RowWriter {
                 continue;
             } else if (columns[i].isLongValue()) {
                 out[i] = given[i];
+            } else if (stored && given[i] == (*stored)[i]) {
+                // A value exactly as read from the row stores and reads back as it was.
+                out[i] = (*stored)[i];
             } else {
                 out[i] = decodeValue(columns[i], encoded[i].bytes, context, file_);
             }
