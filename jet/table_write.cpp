@@ -193,14 +193,25 @@ class RowWriter {
         requireWritable();
         requireShape(values);
         Row old = table_.read(id);
-        std::vector<Bytes> oldStored = storedLongValues(id);
+        std::vector<ColumnBytes> stored;
+        std::vector<Bytes> oldStored;
+        readStored(id, stored, oldStored);
         Row row = values;
         // AutoNumber values never change.
         const auto& columns = table_.columns();
         for (size_t i = 0; i < columns.size(); ++i) {
             if (columns[i].isAutoNumber() || columns[i].isGuidAutoNumber()) row[i] = old[i];
         }
-        std::vector<ColumnBytes> encoded = encode(row);
+        // A value left as it was keeps its stored bytes. Nulls and empty texts are encoded
+        // again, so that a column's rules on them still hold.
+        std::vector<ColumnBytes> encoded(columns.size());
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const bool asStored = !columns[i].isLongValue() && !row[i].isNull() &&
+                                  !(row[i].is<std::string>() && row[i].as<std::string>().empty()) &&
+                                  row[i] == old[i];
+            encoded[i] =
+                asStored ? std::move(stored[i]) : encodeValue(columns[i], row[i], table_.name());
+        }
         Row exact = normalised(row, encoded, &old);
         std::vector<bool> unchanged(indexes_.size(), true);
         for (size_t i = 0; i < indexes_.size(); ++i) {
@@ -407,6 +418,27 @@ class RowWriter {
             if (m.columnNumber == columnNumber) return &m;
         }
         return nullptr;
+    }
+
+    // The stored row `id`: each column's bytes as stored, and the row bytes of each long value
+    // (empty for null / other columns).
+    void readStored(RowId id, std::vector<ColumnBytes>& bytes,
+                    std::vector<Bytes>& longValues) const {
+        const auto& columns = table_.columns();
+        bytes.assign(columns.size(), ColumnBytes{});
+        longValues.assign(columns.size(), Bytes{});
+        table_.withRow(id, [&](const RowLayout& layout) {
+            for (size_t i = 0; i < columns.size(); ++i) {
+                bytes[i].present = layout.present(columns[i]);
+                if (!bytes[i].present || columns[i].type == ColumnType::Boolean) continue;
+                std::span<const uint8_t> b = layout.bytes(columns[i]);
+                if (!columns[i].isLongValue()) {
+                    bytes[i].bytes.assign(b.begin(), b.end());
+                } else if (b.size() >= kLongValueHeaderSize) {
+                    longValues[i].assign(b.begin(), b.end());
+                }
+            }
+        });
     }
 
     // The row bytes of each long value of a stored row (empty for null / other columns).
