@@ -19,8 +19,10 @@
 // With --baseline, OTHER_BUILD is the build folder of another commit (its bench/transfer_bench
 // must know --one). Each transfer then runs N times (default 3) in both builds, interleaved
 // (this build first in odd rounds, the other first in even ones) on fresh copies; the table gives
-// the medians and the speed-up, and says whether the four tables came out identical (the whole
-// file byte for byte, else each table's rows as mdb-export prints them, in order).
+// the medians, the speed-up (of the medians, and the median of each round's own ratio, which
+// a drift of the machine's speed between rounds does not move), and says whether the four tables
+// came out identical (the whole file byte for byte, else each table's rows as mdb-export prints
+// them, in order).
 //
 // With --repeat N (one size, one kind) the transfer runs N times on the same copy instead, and
 // each run's file size, peak memory and CPU time are printed: how the file ages.
@@ -410,25 +412,31 @@ struct Comparison {
 
 std::string comparisonTable(const std::vector<Comparison>& rows, double insertFigure) {
     std::ostringstream out;
-    out << "| kind | size | lines | speed-up | speed-up, cpu | x insert | x insert, baseline | s | "
+    out << "| kind | size | lines | speed-up | speed-up, paired | speed-up, cpu | x insert | "
+           "x insert, baseline | s | "
            "s, baseline | cpu s | cpu s, baseline | spread s | spread s, baseline | peak RSS MB | "
            "peak RSS MB, baseline | tables |\n"
-        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
+        << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
     char buf[1024];
     for (const Comparison& c : rows) {
         const double ours = median(c.ours), theirs = median(c.theirs);
         const double oursCpu = median(c.oursCpu), theirsCpu = median(c.theirsCpu);
+        // Each round's own ratio, the two builds run back to back: a drift of the machine's
+        // speed between rounds cancels out.
+        std::vector<double> paired;
+        for (size_t r = 0; r < std::min(c.ours.size(), c.theirs.size()); ++r)
+            if (c.ours[r] > 0) paired.push_back(c.theirs[r] / c.ours[r]);
         auto spread = [](const std::vector<double>& v) {
             return *std::max_element(v.begin(), v.end()) - *std::min_element(v.begin(), v.end());
         };
         std::snprintf(buf, sizeof buf,
-                      "| %s | %d | %ld | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.3f | %.3f | "
-                      "%.3f | %.3f | %.1f | %.1f | %s |\n",
+                      "| %s | %d | %ld | %.2f | %.2f | %.2f | %.2f | %.2f | %.3f | %.3f | %.3f | "
+                      "%.3f | %.3f | %.3f | %.1f | %.1f | %s |\n",
                       c.kind.c_str(), c.size, c.lines, ours > 0 ? theirs / ours : 0,
-                      oursCpu > 0 ? theirsCpu / oursCpu : 0, ours / insertFigure,
-                      theirs / insertFigure, ours, theirs, oursCpu, theirsCpu, spread(c.ours),
-                      spread(c.theirs), c.oursRssKb / 1024.0, c.theirsRssKb / 1024.0,
-                      c.tables.c_str());
+                      paired.empty() ? 0 : median(paired), oursCpu > 0 ? theirsCpu / oursCpu : 0,
+                      ours / insertFigure, theirs / insertFigure, ours, theirs, oursCpu, theirsCpu,
+                      spread(c.ours), spread(c.theirs), c.oursRssKb / 1024.0,
+                      c.theirsRssKb / 1024.0, c.tables.c_str());
         out << buf;
     }
     return out.str();
