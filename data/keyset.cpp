@@ -18,12 +18,34 @@ void Keyset::assign(std::vector<jet::RowId> ids) {
         blocks_.emplace_back(ids.begin() + static_cast<std::ptrdiff_t>(from),
                              ids.begin() + static_cast<std::ptrdiff_t>(to));
     }
+    valid_ = starts_.size();
+}
+
+long Keyset::startOf(size_t block) const {
+    for (; valid_ <= block; ++valid_) {
+        starts_[valid_] =
+            valid_ == 0 ? 0 : starts_[valid_ - 1] + static_cast<long>(blocks_[valid_ - 1].size());
+    }
+    return starts_[block];
 }
 
 size_t Keyset::blockOf(long position) const {
     assert(!blocks_.empty());
-    auto it = std::upper_bound(starts_.begin(), starts_.end(), position);
-    return static_cast<size_t>(it - starts_.begin()) - 1;
+    // Among the blocks whose starts are right, else onwards from them.
+    if (valid_ > 0 &&
+        position < starts_[valid_ - 1] + static_cast<long>(blocks_[valid_ - 1].size())) {
+        auto end = starts_.begin() + static_cast<std::ptrdiff_t>(valid_);
+        return static_cast<size_t>(std::upper_bound(starts_.begin(), end, position) -
+                                   starts_.begin()) -
+               1;
+    }
+    size_t b = valid_ == 0 ? 0 : valid_ - 1;
+    while (b + 1 < blocks_.size() &&
+           position >= startOf(b) + static_cast<long>(blocks_[b].size())) {
+        ++b;
+    }
+    startOf(b);
+    return b;
 }
 
 const jet::RowId& Keyset::operator[](long position) const {
@@ -32,24 +54,22 @@ const jet::RowId& Keyset::operator[](long position) const {
     return blocks_[b][static_cast<size_t>(position - starts_[b])];
 }
 
-void Keyset::shiftStarts(size_t fromBlock, long by) {
-    for (size_t b = fromBlock; b < starts_.size(); ++b) starts_[b] += by;
-}
-
 void Keyset::split(size_t block) {
     std::vector<jet::RowId>& full = blocks_[block];
     const size_t half = full.size() / 2;
     std::vector<jet::RowId> upper(full.begin() + static_cast<std::ptrdiff_t>(half), full.end());
     full.resize(half);
-    const long start = starts_[block] + static_cast<long>(half);
     blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(upper));
-    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(block) + 1, start);
+    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(block) + 1, 0);
+    valid_ = std::min(valid_, block + 1);
 }
 
 void Keyset::push_back(const jet::RowId& id) {
     if (blocks_.empty() || blocks_.back().size() >= kBlockSize) {
+        const bool allValid = valid_ == blocks_.size();
         blocks_.emplace_back();
         starts_.push_back(size_);
+        if (allValid) valid_ = blocks_.size();
     }
     blocks_.back().push_back(id);
     ++size_;
@@ -65,7 +85,7 @@ void Keyset::insert(long position, const jet::RowId& id) {
     std::vector<jet::RowId>& block = blocks_[b];
     block.insert(block.begin() + (position - starts_[b]), id);
     ++size_;
-    shiftStarts(b + 1, 1);
+    valid_ = std::min(valid_, b + 1);
     if (block.size() > 2 * kBlockSize) split(b);
 }
 
@@ -75,10 +95,11 @@ void Keyset::erase(long position) {
     std::vector<jet::RowId>& block = blocks_[b];
     block.erase(block.begin() + (position - starts_[b]));
     --size_;
-    shiftStarts(b + 1, -1);
+    valid_ = std::min(valid_, b + 1);
     if (block.empty()) {
         blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
         starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
+        valid_ = std::min(valid_, b);
     }
 }
 
@@ -91,7 +112,7 @@ long Keyset::lowerBound(const jet::RowId& id) const {
     if (block == blocks_.end()) return size_;
     size_t b = static_cast<size_t>(block - blocks_.begin());
     auto in = std::lower_bound(block->begin(), block->end(), id);
-    return starts_[b] + static_cast<long>(in - block->begin());
+    return startOf(b) + static_cast<long>(in - block->begin());
 }
 
 long Keyset::lowerBound(const jet::RowId& id, long end) const {

@@ -36,14 +36,18 @@ class Keyset {
 
   private:
     // Block b holds positions starts_[b] .. starts_[b] + blocks_[b].size() - 1. No block is
-    // empty; a block that grows past twice the usual size is split.
+    // empty; a block that grows past twice the usual size is split. Only the starts of blocks
+    // below valid_ are right: a change puts off moving the starts after it until a position
+    // there is asked for, so changes close together (a requery's) do not each move them all.
     std::vector<std::vector<jet::RowId>> blocks_;
-    std::vector<long> starts_;
+    mutable std::vector<long> starts_;
+    mutable size_t valid_ = 0;
     long size_ = 0;
 
     // The block holding `position` (0 <= position < size_), or the last block for size_.
     size_t blockOf(long position) const;
-    void shiftStarts(size_t fromBlock, long by);
+    // The first position of block b.
+    long startOf(size_t block) const;
     void split(size_t block);
 };
 

@@ -57,6 +57,11 @@ TEST(Keyset, RandomEditsMatchAVector) {
                 model.push_back(idOf(40000 + static_cast<uint32_t>(step)));
                 keys.push_back(model.back());
         }
+        // Positions asked for between changes, here and far from them.
+        if (!model.empty()) {
+            const size_t p = random() % model.size();
+            ASSERT_EQ(keys[static_cast<long>(p)], model[p]) << "step " << step;
+        }
         if (step % 500 == 0) expectSame(keys, model);
     }
     expectSame(keys, model);
