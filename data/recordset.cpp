@@ -481,7 +481,8 @@ namespace {
 
 // Opening a source of the same shape as the open one on the same connection (the same look-up
 // with other codes, once per amount of a file) puts the new texts into the parsed select and
-// runs it again: no parse, no copy of the tree, no look-up of the table.
+// runs it again: no parse, no copy of the tree, no look-up of the table, and no binding of its
+// names to columns again (the shape holds the names; only texts differ).
 bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
             const std::shared_ptr<Connection>& connection) {
     if (!shape || r.shapeKey.empty() || shape->key != r.shapeKey || r.connection != connection ||
@@ -490,12 +491,6 @@ bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
     std::vector<sql::Expr*> nodes = sql::textLiteralsOf(r.select);
     if (nodes.size() != shape->texts.size()) return false;
     for (size_t i = 0; i < nodes.size(); ++i) nodes[i]->literal = jet::Value(shape->texts[i]);
-    try {
-        r.fields = bindSelect(r.select, *r.table);
-    } catch (const jet::Error& e) {
-        throw fromJetError(e, r.select.table);
-    }
-    r.ordinalByName.clear();
     r.lastCriterion.reset();
     r.run();
     return true;

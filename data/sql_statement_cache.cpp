@@ -4,6 +4,7 @@
 // between its quotes each time. The first such text is parsed; later ones take a copy of its
 // tree with their own texts put in. A shape is kept only when the tree's text literals, in
 // order, are exactly the quoted texts of the statement, so a copy always equals a fresh parse.
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -96,8 +97,10 @@ std::optional<Shape> shapeOf(const std::string& text) {
             shape.texts.push_back(std::move(literal));
             i = j + 1;
         } else {
-            shape.key += c;
-            ++i;
+            // Up to the next name, date or text, as it stands.
+            const size_t next = std::min(text.find_first_of("[#'\"", i), text.size());
+            shape.key.append(text, i, next - i);
+            i = next;
         }
     }
     return shape;
