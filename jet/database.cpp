@@ -64,7 +64,7 @@ void TableImpl::load() {
     indexes_ = tdef_.publicIndexes();
     descriptors_.reset();
     writeDescriptors_.reset();
-    lastRead_ = LastRead{};
+    lastRead_.fill(LastRead{});
     // A rollback may have given the hinted page back to the free-page map, stale bytes and all.
     roomHint_ = 0;
     keepsLastRead_ = std::none_of(tdef_.columns.begin(), tdef_.columns.end(),
@@ -208,9 +208,13 @@ uint64_t TableImpl::rowVersion(RowId id) const {
 Row TableImpl::read(RowId id, uint64_t* versionOut) const {
     const uint64_t version = rowVersion(id);
     if (versionOut) *versionOut = 0;
-    if (version != 0 && lastRead_.version == version && lastRead_.id == id) {
-        if (versionOut) *versionOut = version;
-        return lastRead_.row;
+    if (version != 0) {
+        for (const LastRead& kept : lastRead_) {
+            if (kept.version == version && kept.id == id) {
+                if (versionOut) *versionOut = version;
+                return kept.row;
+            }
+        }
     }
     Row row;
     ValueContext context = valueContext();
@@ -221,9 +225,11 @@ Row TableImpl::read(RowId id, uint64_t* versionOut) const {
     });
     if (version != 0 && onItsPage) {
         if (versionOut) *versionOut = version;
-        lastRead_.id = id;
-        lastRead_.version = version;
-        lastRead_.row = row;
+        LastRead& kept = lastRead_[nextKept_];
+        nextKept_ = (nextKept_ + 1) % kKeptRows;
+        kept.id = id;
+        kept.version = version;
+        kept.row = row;
     }
     return row;
 }

@@ -7,6 +7,7 @@
 // it calls reload().
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -84,15 +85,18 @@ class TableImpl {
     std::vector<Index> indexes_;
     mutable std::optional<std::vector<IndexDescriptor>> descriptors_;
     mutable std::optional<std::vector<IndexDescriptor>> writeDescriptors_;
-    // The row read last, while its page keeps the version it had then: a row is often read
-    // again at once (checked against a criterion, then changed). Rows of tables with memo or OLE
-    // columns, and overflow rows, are not kept: their bytes are on other pages too.
+    // The rows read last, each while its page keeps the version it had then: rows are often
+    // read again soon (checked against a criterion, then changed or removed, a few at a time).
+    // Rows of tables with memo or OLE columns, and overflow rows, are not kept: their bytes are
+    // on other pages too.
     struct LastRead {
         RowId id;
         uint64_t version = 0;
         Row row;
     };
-    mutable LastRead lastRead_;
+    static constexpr size_t kKeptRows = 16;
+    mutable std::array<LastRead, kKeptRows> lastRead_;
+    mutable size_t nextKept_ = 0;  // the slot the next row read goes to
     bool keepsLastRead_ = false;
     uint32_t roomHint_ = 0;
 };
