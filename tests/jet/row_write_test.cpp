@@ -211,6 +211,57 @@ TEST(RowWrite, RandomTypedRowsInsertUpdateDelete) {
     expectSameAsMdbExport(file, "Table1");
 }
 
+// A table keeps the rows read last; a row read again after it was changed, removed, or
+// rolled back reads as it now is, inside the transaction and after it.
+TEST(RowWrite, RowsReadAgainReadAsTheyNowAre) {
+    TempDir dir;
+    fs::path file = copyFixture("testV2000.mdb", dir.path());
+    RandomText r(11);
+    Writable w(file);
+    TableImpl& t = w.table("Table1");
+    std::vector<RowId> ids;
+    std::vector<Row> expected;
+    w.pager->begin();
+    for (int i = 0; i < 40; ++i) {
+        Row row = randomTypedRow(r, "kept" + std::to_string(i));
+        row[8] = Value(false);
+        ids.push_back(insertRow(t, row));
+        expected.push_back(row);
+    }
+    w.pager->commit();
+    auto expectRows = [&](const std::vector<Row>& want, const std::string& when) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (want[i].empty()) {
+                EXPECT_EQ(errorNumberOf<Error>([&] { t.read(ids[i]); }), ErrorCode::NotFound)
+                    << when << ", row " << i;
+            } else {
+                EXPECT_EQ(t.read(ids[i]), want[i]) << when << ", row " << i;
+            }
+        }
+    };
+    expectRows(expected, "read twice");
+    expectRows(expected, "read twice");
+
+    const std::vector<Row> committed = expected;
+    w.pager->begin();
+    for (size_t i = 20; i < ids.size(); i += 3) {
+        expected[i][1] = Value("changed " + std::to_string(i));
+        updateRow(t, ids[i], expected[i]);
+    }
+    removeRow(t, ids[30]);
+    expected[30].clear();
+    expectRows(expected, "changed in the transaction");
+    w.pager->rollback();
+    expectRows(committed, "rolled back");
+
+    std::vector<Row> now = committed;
+    now[39][1] = Value("changed and kept");
+    w.pager->begin();
+    updateRow(t, ids[39], now[39]);
+    w.pager->commit();
+    expectRows(now, "changed and committed");
+}
+
 TEST(RowWrite, MemosOfEveryLengthClass) {
     TempDir dir;
     fs::path file = copyFixture("DateTestDatabase.mdb", dir.path());
