@@ -3,6 +3,7 @@
 #include "jet/index_key.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -190,6 +191,41 @@ void appendGeneralLegacyText(IndexKey& key, std::u16string_view text, bool ascen
     }
 }
 
+namespace {
+
+// The sort bytes of a text, kept for the few texts keyed last: the same codes and employee
+// numbers are keyed over and over, row after row and look-up after look-up.
+void appendTextSegment(IndexKey& key, const std::string& utf8, bool ascending) {
+    struct Kept {
+        std::string text;
+        bool ascending = false;
+        bool used = false;
+        IndexKey bytes;
+    };
+    constexpr size_t kKept = 8, kLongestKept = 64;
+    thread_local std::array<Kept, kKept> kept;
+    thread_local size_t next = 0;
+    for (const Kept& k : kept) {
+        if (k.used && k.ascending == ascending && k.text == utf8) {
+            key.insert(key.end(), k.bytes.begin(), k.bytes.end());
+            return;
+        }
+    }
+    auto text = utf8ToUtf16(utf8);
+    if (!text) throw Error(ErrorCode::TypeMismatch, "index key: text is not valid UTF-8");
+    const size_t start = key.size();
+    appendGeneralLegacyText(key, *text, ascending);
+    if (utf8.size() > kLongestKept) return;
+    Kept& slot = kept[next];
+    next = (next + 1) % kKept;
+    slot.text = utf8;
+    slot.ascending = ascending;
+    slot.used = true;
+    slot.bytes.assign(key.begin() + std::ptrdiff_t(start), key.end());
+}
+
+}  // namespace
+
 void appendKeySegment(IndexKey& key, ColumnType type, bool ascending, const Value& value) {
     if (type == ColumnType::Boolean) {
         // Never null: a missing value counts as No.
@@ -231,14 +267,8 @@ void appendKeySegment(IndexKey& key, ColumnType type, bool ascending, const Valu
         case ColumnType::Text:
         case ColumnType::Memo:
             // Text inverts itself (its own terminator rules).
-            {
-                auto text = utf8ToUtf16(get<std::string>(value, type));
-                if (!text) {
-                    throw Error(ErrorCode::TypeMismatch, "index key: text is not valid UTF-8");
-                }
-                appendGeneralLegacyText(key, *text, ascending);
-                return;
-            }
+            appendTextSegment(key, get<std::string>(value, type), ascending);
+            return;
         case ColumnType::Guid: {
             const auto& g = get<Guid>(value, type).bytes;
             const uint8_t display[16] = {g[3], g[2], g[1],  g[0],  g[5],  g[4],  g[7],  g[6],

@@ -10,6 +10,7 @@
 
 #include "jet/error.h"
 #include "jet/index_key.h"
+#include "jet/text_codec.h"
 #include "support/error_number.h"
 
 namespace {
@@ -43,6 +44,33 @@ TEST(IndexKeyText, AccessWrittenKeysByteForByte) {
     // CJK: crazy codes all trimmed, then the fixed crazy suffix.
     std::string cjk = segment(ColumnType::Text, "漢字仮名交じり文");
     EXPECT_NE(cjk.find(" 01 02 02 02 02 02 03 01 01 FF 02 80 FF 80 00"), std::string::npos) << cjk;
+}
+
+// Texts keyed over and over, more of them than are kept from one key to the next, ascending
+// and descending, short and long: every key is the text's own.
+TEST(IndexKeyText, TextsKeyedAgainGiveTheirOwnKeys) {
+    std::vector<std::string> texts = {"E00001",
+                                      "e00001",
+                                      "E00001 ",
+                                      "I",
+                                      "01",
+                                      "ก",
+                                      "",
+                                      std::string(70, 'x'),
+                                      std::string(70, 'x') + "y"};
+    for (int i = 0; i < 12; ++i) texts.push_back("code" + std::to_string(i));
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < texts.size(); i += size_t(1 + round)) {
+            for (bool ascending : {true, false}) {
+                IndexKey want{ascending ? jet::kKeyAscending : jet::kKeyDescending};
+                auto utf16 = jet::utf8ToUtf16(texts[i]);
+                ASSERT_TRUE(utf16);
+                jet::appendGeneralLegacyText(want, *utf16, ascending);
+                EXPECT_EQ(keyOf(ColumnType::Text, texts[i], ascending), want)
+                    << "'" << texts[i] << "' round " << round;
+            }
+        }
+    }
 }
 
 TEST(IndexKeyText, ModifiersUnprintablesAndCrazyCodes) {
