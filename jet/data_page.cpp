@@ -31,6 +31,12 @@ void storeFreeSpace(uint8_t* page, const JetFormat& format) {
     putU16(page + format.dataFreeSpace, uint16_t(freeSpace(page, format)));
 }
 
+// The same, where the lowest row start is known.
+void storeFreeSpace(uint8_t* page, const JetFormat& format, uint32_t lowest) {
+    const uint32_t tableEnd = uint32_t(slotOffset(format, slotCount(page, format)));
+    putU16(page + format.dataFreeSpace, uint16_t(lowest > tableEnd ? lowest - tableEnd : 0));
+}
+
 // A slot a delete emptied: both flags and no bytes. Overflow targets (deleted flag only) and
 // deleted rows that kept their bytes are left alone.
 bool emptied(const uint8_t* page, const JetFormat& format, uint16_t row) {
@@ -107,7 +113,7 @@ bool replaceInPackedPage(uint8_t* page, const JetFormat& format, uint16_t row,
     putU16(page + slotOffset(format, row), uint16_t((end - size) | flags));
     // No stale bytes linger between slots and rows.
     if (newLowest > tableEnd) std::memset(page + tableEnd, 0, newLowest - tableEnd);
-    storeFreeSpace(page, format);
+    storeFreeSpace(page, format, newLowest);
     return true;
 }
 
@@ -176,7 +182,7 @@ uint8_t addRow(uint8_t* page, const JetFormat& format, std::span<const uint8_t> 
     if (!bytes.empty()) std::memcpy(page + start, bytes.data(), bytes.size());
     putU16(page + slotOffset(format, row), uint16_t(start | flags));
     putU16(page + format.dataRowCount, uint16_t(row + 1));
-    storeFreeSpace(page, format);
+    storeFreeSpace(page, format, start);
     return uint8_t(row);
 }
 
