@@ -106,8 +106,7 @@ IndexPage& IndexTree::Step::edit() {
     auto& cache = pageCache();
     auto it = cache.find(PageName{pager, page});
     if (shared.use_count() == 2 && it != cache.end() && it->second.decoded == shared) {
-        owned = std::move(it->second.decoded);
-        cache.erase(it);
+        owned = std::move(it->second.decoded);  // the entry stays, empty, for the page's return
     } else {
         owned = std::make_shared<IndexPage>(*shared);
     }
@@ -124,6 +123,7 @@ std::shared_ptr<const IndexPage> IndexTree::load(uint32_t page) const {
     auto& cache = pageCache();
     auto it = cache.find(PageName{&pager_, page});
     // A version names the bytes: a page decoded at the same version is not read at all.
+    if (it != cache.end() && !it->second.decoded) it = cache.end();  // a page being changed
     if (version != 0 && it != cache.end() && it->second.version == version)
         return it->second.decoded;
     PageRef ref = pager_.read(page);
