@@ -711,6 +711,33 @@ class RowWriter {
 
     // ---- Indexes ----
 
+    // A value given in the very type its column reads back as (a text as valid UTF-8, checked
+    // when it was encoded) is stored exactly and reads back unchanged.
+    static bool readsBackAsGiven(const Column& column, const Value& value) {
+        switch (column.type) {
+            case ColumnType::Byte:
+                return value.is<uint8_t>();
+            case ColumnType::Integer:
+                return value.is<int16_t>();
+            case ColumnType::Long:
+                return value.is<int32_t>();
+            case ColumnType::Currency:
+                return value.is<Currency>();
+            case ColumnType::Single:
+                return value.is<float>();
+            case ColumnType::Double:
+                return value.is<double>();
+            case ColumnType::DateTime:
+                return value.is<DateTime>();
+            case ColumnType::Guid:
+                return value.is<Guid>();
+            case ColumnType::Text:
+                return value.is<std::string>();
+            default:
+                return false;
+        }
+    }
+
     // The row as index keys need it: every value in its column's own type. `stored`: the row
     // being replaced, as read.
     Row normalised(const Row& given, const std::vector<ColumnBytes>& encoded,
@@ -728,6 +755,8 @@ class RowWriter {
             } else if (stored && given[i] == (*stored)[i]) {
                 // A value exactly as read from the row stores and reads back as it was.
                 out[i] = (*stored)[i];
+            } else if (readsBackAsGiven(columns[i], given[i])) {
+                out[i] = given[i];
             } else {
                 out[i] = decodeValue(columns[i], encoded[i].bytes, context, file_);
             }
