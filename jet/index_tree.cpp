@@ -102,11 +102,11 @@ IndexPage& IndexTree::Step::edit() {
     if (owned) return *owned;
     // Held only here and by the cache: the cache lets go of it, and it changes in place (the
     // cache made it non-const). The page's bytes are about to change, so the entry would not
-    // be used again anyway.
+    // be used again anyway; it is filled again when the page is written.
     auto& cache = pageCache();
     auto it = cache.find(PageName{pager, page});
     if (shared.use_count() == 2 && it != cache.end() && it->second.decoded == shared) {
-        owned = std::move(it->second.decoded);  // the entry stays, empty, for the page's return
+        owned = std::move(it->second.decoded);
     } else {
         owned = std::make_shared<IndexPage>(*shared);
     }
