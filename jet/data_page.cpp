@@ -27,14 +27,19 @@ uint32_t lowestStart(const uint8_t* page, const JetFormat& format) {
     return lowest;
 }
 
-void storeFreeSpace(uint8_t* page, const JetFormat& format) {
-    putU16(page + format.dataFreeSpace, uint16_t(freeSpace(page, format)));
+// The bytes between the slot table and the lowest row start.
+uint32_t freeBelow(const uint8_t* page, const JetFormat& format, uint32_t lowest) {
+    const uint32_t tableEnd = uint32_t(slotOffset(format, slotCount(page, format)));
+    return lowest > tableEnd ? lowest - tableEnd : 0;
 }
 
-// The same, where the lowest row start is known.
+// `lowest`: the lowest row start, where the change already knows it.
 void storeFreeSpace(uint8_t* page, const JetFormat& format, uint32_t lowest) {
-    const uint32_t tableEnd = uint32_t(slotOffset(format, slotCount(page, format)));
-    putU16(page + format.dataFreeSpace, uint16_t(lowest > tableEnd ? lowest - tableEnd : 0));
+    putU16(page + format.dataFreeSpace, uint16_t(freeBelow(page, format, lowest)));
+}
+
+void storeFreeSpace(uint8_t* page, const JetFormat& format) {
+    storeFreeSpace(page, format, lowestStart(page, format));
 }
 
 // A slot a delete emptied: both flags and no bytes. Overflow targets (deleted flag only) and
@@ -141,9 +146,7 @@ uint16_t slotFlags(const uint8_t* page, const JetFormat& format, uint16_t row) {
 }
 
 uint32_t freeSpace(const uint8_t* page, const JetFormat& format) {
-    uint32_t tableEnd = uint32_t(slotOffset(format, slotCount(page, format)));
-    uint32_t lowest = lowestStart(page, format);
-    return lowest > tableEnd ? lowest - tableEnd : 0;
+    return freeBelow(page, format, lowestStart(page, format));
 }
 
 bool hasRoomFor(const uint8_t* page, const JetFormat& format, size_t size) {

@@ -280,16 +280,9 @@ class RowWriter {
             for (size_t i = 0; i < indexes_.size(); ++i) {
                 if (oldKeys[i].present) treeOf(i).remove(oldKeys[i].key, id);
             }
-            const auto& columns = table_.columns();
-            for (size_t i = 0; i < columns.size(); ++i) {
-                if (oldStored[i].empty()) continue;
-                freeLongValue(pager_, format_, longValueMaps(columns[i].number), oldStored[i],
-                              file_);
-            }
-            deleteRow(id);
+            dropRow(id, oldStored);
             const Tdef& tdef = table_.tdef();
             writeCounters(tdef.rowCount > 0 ? tdef.rowCount - 1 : 0, tdef.autoNumber);
-            table_.db().noteRowChange(table_.tdef().firstPage, id, false);
             return RowId{};
         });
     }
@@ -327,16 +320,7 @@ class RowWriter {
                 std::sort(entries.begin(), entries.end());
                 if (!entries.empty()) treeOf(i).removeSorted(entries);
             }
-            const auto& columns = table_.columns();
-            for (const Gone& g : gone) {
-                for (size_t i = 0; i < columns.size(); ++i) {
-                    if (g.stored[i].empty()) continue;
-                    freeLongValue(pager_, format_, longValueMaps(columns[i].number), g.stored[i],
-                                  file_);
-                }
-                deleteRow(g.id);
-                table_.db().noteRowChange(table_.tdef().firstPage, g.id, false);
-            }
+            for (const Gone& g : gone) dropRow(g.id, g.stored);
             const Tdef& tdef = table_.tdef();
             const uint32_t count = uint32_t(gone.size());
             writeCounters(tdef.rowCount > count ? tdef.rowCount - count : 0, tdef.autoNumber);
@@ -345,6 +329,18 @@ class RowWriter {
     }
 
   private:
+    // A removed row's own storage: its long values (`stored`, as storedLongValues gives them)
+    // and its slot, and the table's change history. Its index entries are the caller's.
+    void dropRow(RowId id, const std::vector<Bytes>& stored) {
+        const auto& columns = table_.columns();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (stored[i].empty()) continue;
+            freeLongValue(pager_, format_, longValueMaps(columns[i].number), stored[i], file_);
+        }
+        deleteRow(id);
+        table_.db().noteRowChange(table_.tdef().firstPage, id, false);
+    }
+
     void requireWritable() const {
         if (format_.version < 4) {
             throw fileError(ErrorCode::Unsupported, file_,
@@ -448,13 +444,8 @@ class RowWriter {
         const bool any = std::any_of(columns.begin(), columns.end(),
                                      [](const Column& c) { return c.isLongValue(); });
         if (!any) return out;  // no memo or OLE column: the row need not be read for them
-        table_.withRow(id, [&](const RowLayout& layout) {
-            for (size_t i = 0; i < columns.size(); ++i) {
-                if (!columns[i].isLongValue() || !layout.present(columns[i])) continue;
-                std::span<const uint8_t> b = layout.bytes(columns[i]);
-                if (b.size() >= kLongValueHeaderSize) out[i].assign(b.begin(), b.end());
-            }
-        });
+        std::vector<ColumnBytes> bytes;
+        readStored(id, bytes, out);
         return out;
     }
 
