@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "jet/open_mode.h"
+#include "jet/page_memory.h"
 #include "jet/recovery_report.h"
 
 namespace jet {
 
-using PageBuffer = std::vector<uint8_t>;
 using PageRef = std::shared_ptr<const PageBuffer>;  // stays valid while held
 
 // Points of a commit at which the fault hook is called (tests stop or fail there). Committed is
