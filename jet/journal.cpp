@@ -214,21 +214,19 @@ Digest Sha256::finish() {
     return finishBlocks(state_, pending_, pendingSize_, total_);
 }
 
-std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,
-                            const std::vector<ChangedPage>& pages) {
-    size_t originals = 0;
-    for (const ChangedPage& p : pages) originals += p.before ? 1 : 0;
+std::vector<uint8_t> encodeHead(uint32_t pageSize, uint32_t pageCountBefore,
+                                uint32_t pageCountAfter, const std::vector<ChangedPage>& pages) {
     const size_t tableEnd = kHeaderSize + pages.size() * kEntrySize;
-    std::vector<uint8_t> out(tableEnd + kDigestSize + originals * pageSize + kTrailerSize);
+    std::vector<uint8_t> out(tableEnd + kDigestSize);
     std::memcpy(out.data(), kMagic, sizeof kMagic);
     putU32(out.data() + 8, pageSize);
     putU32(out.data() + 12, pageCountBefore);
     putU32(out.data() + 16, pageCountAfter);
     putU32(out.data() + 20, uint32_t(pages.size()));
-    // Entries [from, to): their table rows, digests and original pages. Each entry's place is
-    // known in advance, so the two halves are filled at once on two cores when the commit is
-    // large; the bytes are the same either way.
-    auto fill = [&](size_t from, size_t to, uint8_t* original) {
+    // Entries [from, to): their table rows and digests. Each entry's place is known in advance,
+    // so the two halves are filled at once on two cores when the commit is large; the bytes are
+    // the same either way.
+    auto fill = [&](size_t from, size_t to) {
         uint8_t* entry = out.data() + kHeaderSize + from * kEntrySize;
         for (size_t i = from; i < to; ++i) {
             const ChangedPage& p = pages[i];
@@ -237,8 +235,6 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
             if (p.before) {
                 Digest before = sha256(p.before, pageSize);
                 std::memcpy(entry + 8, before.data(), kDigestSize);
-                std::memcpy(original, p.before, pageSize);
-                original += pageSize;
             }
             if (p.after) {
                 Digest after = sha256(p.after, pageSize);
@@ -247,64 +243,71 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
             entry += kEntrySize;
         }
     };
-    uint8_t* const firstOriginal = out.data() + tableEnd + kDigestSize;
     constexpr size_t kPagesWorthAThread = 256;
     const size_t half = pages.size() / 2;
     std::thread second;
     if (half >= kPagesWorthAThread && std::thread::hardware_concurrency() > 1) {
-        size_t originalsBefore = 0;
-        for (size_t i = 0; i < half; ++i) originalsBefore += pages[i].before ? 1 : 0;
         try {
-            second =
-                std::thread(fill, half, pages.size(), firstOriginal + originalsBefore * pageSize);
+            second = std::thread(fill, half, pages.size());
         } catch (const std::system_error&) {
             // No thread to be had: this one does it all.
         }
     }
-    fill(0, second.joinable() ? half : pages.size(), firstOriginal);
+    fill(0, second.joinable() ? half : pages.size());
     if (second.joinable()) second.join();
     Digest table = sha256(out.data(), tableEnd);
     std::memcpy(out.data() + tableEnd, table.data(), kDigestSize);
-    std::memcpy(out.data() + out.size() - kTrailerSize, kEnd, kTrailerSize);
     return out;
 }
 
-Decoded decode(const std::vector<uint8_t>& bytes) {
-    Decoded result;
+const std::array<uint8_t, 8>& endMark() {
+    static const std::array<uint8_t, 8> mark = [] {
+        std::array<uint8_t, 8> bytes{};
+        std::memcpy(bytes.data(), kEnd, sizeof kEnd);
+        return bytes;
+    }();
+    return mark;
+}
+
+std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,
+                            const std::vector<ChangedPage>& pages) {
+    std::vector<uint8_t> out = encodeHead(pageSize, pageCountBefore, pageCountAfter, pages);
+    for (const ChangedPage& p : pages)
+        if (p.before) out.insert(out.end(), p.before, p.before + pageSize);
+    out.insert(out.end(), endMark().begin(), endMark().end());
+    return out;
+}
+
+namespace {
+
+// The header and the entries from the start of `bytes`, the entries' originals left null.
+// Returns the head's size, or 0 when it is not a whole head of this engine (`result` then tells
+// its shape).
+size_t readHead(const std::vector<uint8_t>& bytes, Decoded& result) {
     if (bytes.empty()) {
         result.shape = Shape::Incomplete;  // created, never written
-        return result;
+        return 0;
     }
     const size_t stem = std::min(bytes.size(), kMagicStem);
-    if (std::memcmp(bytes.data(), kMagic, stem) != 0) return result;  // Foreign
+    if (std::memcmp(bytes.data(), kMagic, stem) != 0) return 0;  // Foreign
     result.shape = Shape::Incomplete;
-    if (bytes.size() < sizeof kMagic) return result;
+    if (bytes.size() < sizeof kMagic) return 0;
     if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
         result.shape = Shape::Foreign;  // another version of ours: it cannot be judged
-        return result;
+        return 0;
     }
-    if (bytes.size() < kHeaderSize) return result;
+    if (bytes.size() < kHeaderSize) return 0;
     Journal& j = result.journal;
     j.pageSize = getU32(bytes.data() + 8);
     j.pageCountBefore = getU32(bytes.data() + 12);
     j.pageCountAfter = getU32(bytes.data() + 16);
     const uint64_t entries = getU32(bytes.data() + 20);
     const uint64_t tableEnd = kHeaderSize + entries * kEntrySize;
-    if (bytes.size() < tableEnd + kDigestSize) return result;
+    if (bytes.size() < tableEnd + kDigestSize) return 0;
     const Digest table = sha256(bytes.data(), size_t(tableEnd));
-    if (std::memcmp(table.data(), bytes.data() + tableEnd, kDigestSize) != 0) return result;
-    if (j.pageSize != 2048 && j.pageSize != 4096) return result;
-
-    uint64_t originals = 0;
-    for (uint64_t i = 0; i < entries; ++i)
-        originals += getU32(bytes.data() + kHeaderSize + i * kEntrySize + 4) & kHasOriginal;
-    if (bytes.size() != tableEnd + kDigestSize + originals * j.pageSize + kTrailerSize) {
-        return result;
-    }
-    if (std::memcmp(bytes.data() + bytes.size() - kTrailerSize, kEnd, kTrailerSize) != 0) {
-        return result;
-    }
-    const uint8_t* original = bytes.data() + tableEnd + kDigestSize;
+    if (std::memcmp(table.data(), bytes.data() + tableEnd, kDigestSize) != 0) return 0;
+    if (j.pageSize != 2048 && j.pageSize != 4096) return 0;
+    j.entries.reserve(size_t(entries));
     for (uint64_t i = 0; i < entries; ++i) {
         const uint8_t* p = bytes.data() + kHeaderSize + i * kEntrySize;
         Entry e{};
@@ -312,12 +315,40 @@ Decoded decode(const std::vector<uint8_t>& bytes) {
         std::memcpy(e.before.data(), p + 8, kDigestSize);
         std::memcpy(e.after.data(), p + 8 + kDigestSize, kDigestSize);
         e.cut = (getU32(p + 4) & kCut) != 0;
-        if (getU32(p + 4) & kHasOriginal) {
-            if (sha256(original, j.pageSize) != e.before) return result;
-            e.original = original;
-            original += j.pageSize;
-        }
+        e.hasOriginal = (getU32(p + 4) & kHasOriginal) != 0;
         j.entries.push_back(e);
+    }
+    return size_t(tableEnd + kDigestSize);
+}
+
+}  // namespace
+
+Decoded decodeHead(const std::vector<uint8_t>& head) {
+    Decoded result;
+    const size_t size = readHead(head, result);
+    if (size == 0) return result;
+    if (size != head.size()) return result;  // Incomplete: more than a head
+    result.shape = Shape::Complete;
+    return result;
+}
+
+Decoded decode(const std::vector<uint8_t>& bytes) {
+    Decoded result;
+    const size_t headSize = readHead(bytes, result);
+    if (headSize == 0) return result;
+    Journal& j = result.journal;
+    uint64_t originals = 0;
+    for (const Entry& e : j.entries) originals += e.hasOriginal ? 1 : 0;
+    if (bytes.size() != headSize + originals * j.pageSize + kTrailerSize) return result;
+    if (std::memcmp(bytes.data() + bytes.size() - kTrailerSize, kEnd, kTrailerSize) != 0) {
+        return result;
+    }
+    const uint8_t* original = bytes.data() + headSize;
+    for (Entry& e : j.entries) {
+        if (!e.hasOriginal) continue;
+        if (sha256(original, j.pageSize) != e.before) return result;
+        e.original = original;
+        original += j.pageSize;
     }
     result.shape = Shape::Complete;
     return result;

@@ -54,6 +54,12 @@ struct ChangedPage {
 // that shortens the file lists every page it cuts); every buffer `pageSize` bytes.
 std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,
                             const std::vector<ChangedPage>& pages);
+// The same journal in the three parts it is written in, so that the original pages need not be
+// copied into one buffer with the rest: the head (header, entries and their digest), then the
+// `before` pages of the entries that have one, in order, then the end mark.
+std::vector<uint8_t> encodeHead(uint32_t pageSize, uint32_t pageCountBefore,
+                                uint32_t pageCountAfter, const std::vector<ChangedPage>& pages);
+const std::array<uint8_t, 8>& endMark();
 
 struct Entry {
     uint32_t page;
@@ -61,6 +67,7 @@ struct Entry {
     Digest after;             // meaningless for a cut page
     const uint8_t* original;  // into the decoded bytes; null for an appended page
     bool cut;                 // the commit removes the page from the file
+    bool hasOriginal;         // the journal holds the page's original
 };
 
 struct Journal {
@@ -84,6 +91,9 @@ struct Decoded {
 
 // Reads a journal. The result points into `bytes`, which must outlive it.
 Decoded decode(const std::vector<uint8_t>& bytes);
+// Reads a journal's head as encodeHead() made it: Complete when it is whole; the entries'
+// originals are left null (the caller holds them).
+Decoded decodeHead(const std::vector<uint8_t>& head);
 
 // What to do with a complete journal, given the file beside it.
 enum class Action {

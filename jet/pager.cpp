@@ -55,9 +55,12 @@ constexpr uint32_t kJet4PageSize = 4096;
 constexpr size_t kVersionOffset = 0x14;
 
 // Memory for committed pages kept after use, whatever the size of the file. Together with the
-// pages a transaction changes (kept until it commits) and the journal that commit builds, this
-// bounds what the pager holds: a full monthly transfer touches far fewer pages than the file has.
+// pages a transaction changes (kept until it commits), this bounds what the pager holds: the
+// commit's journal is written from the clean originals where they lie, with only its head of
+// its own. A full monthly transfer touches far fewer pages than the file has.
 constexpr size_t kCleanCacheBytes = size_t(32) << 20;
+// The most pages one gathered write takes (IOV_MAX).
+constexpr size_t kMaxGathered = 1024;
 
 // Page versions come from one clock for every pager, so no two pages ever share one.
 std::atomic<uint64_t> versionClock{0};
@@ -713,7 +716,7 @@ class FilePager final : public Pager {
     void writeOut() {
         fs::path journalPath = journalPathFor(path_);
         bool journalWritten = false;
-        std::vector<uint8_t> journal;
+        WrittenJournal journal;
         try {
             fault(FaultPoint::JournalWrite, 0);
             journal = buildJournal();
@@ -722,7 +725,7 @@ class FilePager final : public Pager {
                     File::open(journalPath, FileMode::OpenAlways, "cannot create the journal");
                 journalWritten = true;  // from here on the journal may need cleaning up
                 jf.truncate(0);
-                jf.writeAt(journal.data(), journal.size(), 0);
+                writeJournal(jf, journal);
                 fault(FaultPoint::JournalSync, 0);
                 jf.sync();
             }
@@ -774,12 +777,11 @@ class FilePager final : public Pager {
     // Writes dirty pages [from, to) in file order, neighbours in one call.
     void writePages(std::map<uint32_t, DirtyPage>::const_iterator from,
                     std::map<uint32_t, DirtyPage>::const_iterator to, uint64_t& written) {
-        constexpr size_t kMaxRun = 1024;  // the most parts one call takes (IOV_MAX)
         std::vector<const uint8_t*> run;
         while (from != to) {
             run.clear();
             const uint32_t first = from->first;
-            while (from != to && run.size() < kMaxRun && from->first == first + run.size()) {
+            while (from != to && run.size() < kMaxGathered && from->first == first + run.size()) {
                 fault(FaultPoint::PageWrite, written++);
                 run.push_back(from->second.buffer->data());
                 ++from;
@@ -789,29 +791,45 @@ class FilePager final : public Pager {
     }
 
     // Every written page before and after the commit, and page 0 as it stands when the commit
-    // leaves it alone: the file's header binds even a commit that only appends.
-    std::vector<uint8_t> buildJournal() {
-        std::vector<PageRef> before;  // keeps the pages read from the file alive
+    // leaves it alone: the file's header binds even a commit that only appends. The originals
+    // are the clean pages as they are, not copies.
+    WrittenJournal buildJournal() {
+        WrittenJournal written;
         std::vector<journal::ChangedPage> pages;
         pages.reserve(dirty_.size() + 1);
+        auto original = [&](uint32_t page) {
+            written.originals.push_back(committed(page));
+            return written.originals.back()->data();
+        };
         if (committedPageCount_ > 0 && !dirty_.contains(0)) {
-            before.push_back(committed(0));
-            pages.push_back({0, before.back()->data(), before.back()->data()});
+            const uint8_t* page0 = original(0);
+            pages.push_back({0, page0, page0});
         }
         for (const auto& [page, d] : dirty_) {
             if (page >= pageCount_) break;  // cut off: listed below when it was in the file
-            const uint8_t* original = nullptr;
-            if (page < committedPageCount_) {
-                before.push_back(committed(page));
-                original = before.back()->data();
-            }
-            pages.push_back({page, original, d.buffer->data()});
+            pages.push_back(
+                {page, page < committedPageCount_ ? original(page) : nullptr, d.buffer->data()});
         }
-        for (uint32_t page = pageCount_; page < committedPageCount_; ++page) {
-            before.push_back(committed(page));
-            pages.push_back({page, before.back()->data(), nullptr});
+        for (uint32_t page = pageCount_; page < committedPageCount_; ++page)
+            pages.push_back({page, original(page), nullptr});
+        written.head = journal::encodeHead(pageSize_, committedPageCount_, pageCount_, pages);
+        return written;
+    }
+
+    // The head, the originals gathered from their buffers in runs, the end mark.
+    void writeJournal(File& file, const WrittenJournal& written) {
+        file.writeAt(written.head.data(), written.head.size(), 0);
+        uint64_t offset = written.head.size();
+        std::vector<const uint8_t*> run;
+        for (size_t i = 0; i < written.originals.size(); i += run.size()) {
+            run.clear();
+            for (size_t j = i; j < written.originals.size() && run.size() < kMaxGathered; ++j)
+                run.push_back(written.originals[j]->data());
+            file.writeAt(run, pageSize_, offset);
+            offset += uint64_t(run.size()) * pageSize_;
         }
-        return journal::encode(pageSize_, committedPageCount_, pageCount_, pages);
+        const auto& mark = journal::endMark();
+        file.writeAt(mark.data(), mark.size(), offset);
     }
 
     // Access's lock file: refuse when another program holds it, else hold it ourselves.

@@ -100,9 +100,14 @@ class Pager {
     using CommitObserver = std::function<void(const std::vector<uint32_t>& pages)>;
     virtual void setCommitObserver(CommitObserver observer) { (void)observer; }
     // Called after each commit that reached the file, with the journal it wrote (jet/journal.h):
-    // the original of every page it changed and digests of both states. Undo images grow from it;
-    // the journal is handed over, so keeping it costs no copy.
-    using JournalObserver = std::function<void(std::vector<uint8_t>&& journal)>;
+    // the original of every page it changed and digests of both states. Undo images grow from it.
+    // The originals are the very buffers the journal was written from, so keeping them costs no
+    // copy.
+    struct WrittenJournal {
+        std::vector<uint8_t> head;       // journal::encodeHead()
+        std::vector<PageRef> originals;  // in the order of the head's entries that have one
+    };
+    using JournalObserver = std::function<void(WrittenJournal&& journal)>;
     virtual void setJournalObserver(JournalObserver observer) { (void)observer; }
 
     // Where the search for a free page may start: no page below it was free when it was set

@@ -189,30 +189,40 @@ class UndoCapture::StartDigests {
 // What the commits wrote. A commit hands its journal over and it is only kept: the commit is
 // the moment the transfer holds most memory, so the journals are read when the image is made.
 struct UndoCapture::State {
-    std::vector<std::vector<uint8_t>> journals;  // every commit's, whole, in order
+    std::vector<Pager::WrittenJournal> journals;  // every commit's, in order
 
     // Filled by read():
     bool broken = false;
     uint32_t pageSize = 0;
     uint32_t pageCountBefore = 0;
     uint32_t lowestPageCount = UINT32_MAX;         // the fewest pages the file had between commits
-    std::map<uint32_t, const uint8_t*> originals;  // into `journals`
+    std::map<uint32_t, const uint8_t*> originals;  // into the pages `journals` hold
     // By page: its digest as the latest commit that wrote it left it (its journal has it), so
     // that the fingerprint need not read it again; empty for a page no commit wrote, or that the
     // latest cut off. A cut page lies at or past lowestPageCount.
     std::vector<std::optional<journal::Digest>> after;
 
-    void take(std::vector<uint8_t>&& bytes) { journals.push_back(std::move(bytes)); }
+    void take(Pager::WrittenJournal&& written) { journals.push_back(std::move(written)); }
 
     void read() {
-        for (const std::vector<uint8_t>& bytes : journals) {
-            const journal::Decoded decoded = journal::decode(bytes);
-            if (decoded.shape != journal::Shape::Complete) {
+        for (const Pager::WrittenJournal& written : journals) {
+            journal::Decoded decoded = journal::decodeHead(written.head);
+            bool whole = decoded.shape == journal::Shape::Complete;
+            size_t held = 0;
+            for (journal::Entry& e : decoded.journal.entries) {
+                if (!e.hasOriginal) continue;
+                if (held == written.originals.size()) {
+                    whole = false;
+                    break;
+                }
+                e.original = written.originals[held++]->data();
+            }
+            if (!whole || held != written.originals.size()) {
                 broken = true;
                 return;
             }
             const journal::Journal& j = decoded.journal;
-            if (&bytes == &journals.front()) {
+            if (&written == &journals.front()) {
                 pageSize = j.pageSize;
                 pageCountBefore = j.pageCountBefore;
             }
@@ -236,8 +246,8 @@ struct UndoCapture::State {
 UndoCapture::UndoCapture(Database& database)
     : pager_(database.impl()->pagerHandle()), state_(std::make_shared<State>()) {
     std::weak_ptr<State> state = state_;
-    pager_->setJournalObserver([state](std::vector<uint8_t>&& bytes) {
-        if (auto held = state.lock()) held->take(std::move(bytes));
+    pager_->setJournalObserver([state](Pager::WrittenJournal&& written) {
+        if (auto held = state.lock()) held->take(std::move(written));
     });
     if (!pager_->inTransaction())
         startDigests_ =
