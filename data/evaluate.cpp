@@ -232,23 +232,31 @@ bool isTrue(const sql::Expr& expr, const ColumnReader& read) {
     return t && *t;
 }
 
-std::vector<EqualityTerm> equalityTerms(const sql::Expr& where) {
+namespace {
+
+// Adds the terms of `where` to `out`; false when some part of it is not a column = literal term
+// (then `out` holds a part of them only).
+bool addEqualityTerms(const sql::Expr& where, std::vector<EqualityTerm>& out) {
     using K = sql::Expr::Kind;
-    std::vector<EqualityTerm> out;
-    if (where.kind != K::Binary) return {};
-    if (where.op == sql::Op::And) {
-        auto l = equalityTerms(*where.left);
-        auto r = equalityTerms(*where.right);
-        if (l.empty() || r.empty()) return {};
-        l.insert(l.end(), r.begin(), r.end());
-        return l;
-    }
-    if (where.op != sql::Op::Eq) return {};
+    if (where.kind != K::Binary) return false;
+    if (where.op == sql::Op::And)
+        return addEqualityTerms(*where.left, out) && addEqualityTerms(*where.right, out);
+    if (where.op != sql::Op::Eq) return false;
     const sql::Expr* col = where.left.get();
     const sql::Expr* lit = where.right.get();
     if (col->kind != K::Column) std::swap(col, lit);
-    if (col->kind != K::Column || lit->kind != K::Literal || lit->literal.isNull()) return {};
+    if (col->kind != K::Column || lit->kind != K::Literal || lit->literal.isNull()) return false;
     out.push_back({col->column, &lit->literal});
+    return true;
+}
+
+}  // namespace
+
+std::vector<EqualityTerm> equalityTerms(const sql::Expr& where) {
+    // One vector for the whole tree: this runs for every look-up.
+    std::vector<EqualityTerm> out;
+    out.reserve(4);
+    if (!addEqualityTerms(where, out)) out.clear();
     return out;
 }
 

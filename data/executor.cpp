@@ -31,6 +31,7 @@ std::optional<std::vector<jet::RowId>> seekRows(const jet::Table& table, const s
     std::vector<jet::Value> bestKey;
     for (size_t i = 0; i < indexes.size(); ++i) {
         std::vector<jet::Value> key;
+        key.reserve(indexes[i].columns.size());
         for (const jet::IndexColumn& ic : indexes[i].columns) {
             const jet::Value* found = nullptr;
             int position = -1;
@@ -165,9 +166,14 @@ std::vector<jet::RowId> selectRows(const jet::Table& table, const sql::Expr* whe
         std::vector<jet::Value> keys;
     };
     if (!where && orderBy.empty()) return table.rowIds();  // no values needed
+    std::vector<jet::RowId> ids;  // in storage order; filled here only when nothing sorts them
     std::vector<Found> found;
     auto keep = [&](jet::RowId id, const jet::Row& row) {
         if (where && !isTrue(*where, rowReader(row))) return;
+        if (orderBy.empty()) {
+            ids.push_back(id);
+            return;
+        }
         Found f{id, {}};
         for (const auto& term : orderBy) f.keys.push_back(row[term.column->column]);
         found.push_back(std::move(f));
@@ -182,16 +188,14 @@ std::vector<jet::RowId> selectRows(const jet::Table& table, const sql::Expr* whe
             return true;
         });
     }
-    if (!orderBy.empty()) {
-        std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
-            for (size_t i = 0; i < orderBy.size(); ++i) {
-                int c = compareForOrder(a.keys[i], b.keys[i]);
-                if (c != 0) return orderBy[i].descending ? c > 0 : c < 0;
-            }
-            return false;
-        });
-    }
-    std::vector<jet::RowId> ids;
+    if (orderBy.empty()) return ids;
+    std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
+        for (size_t i = 0; i < orderBy.size(); ++i) {
+            int c = compareForOrder(a.keys[i], b.keys[i]);
+            if (c != 0) return orderBy[i].descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
     ids.reserve(found.size());
     for (const Found& f : found) ids.push_back(f.id);
     return ids;

@@ -416,7 +416,8 @@ class RecordsetImpl {
         jet::Database& database = *db;
         if (mode == Mode::Edit) {
             if (!hasCurrent()) throw makeError(Fault::NoCurrentRecord);
-            jet::Row old = rowAt(pos);
+            // Stays as read until the next rowAt(): nothing below reads rows through this set.
+            const jet::Row& old = rowAt(pos);
             jet::Row row = old;
             for (const auto& [column, value] : pending) row[column] = value;
             checkRow(*table, row);
@@ -483,14 +484,15 @@ namespace {
 // with other codes, once per amount of a file) puts the new texts into the parsed select and
 // runs it again: no parse, no copy of the tree, no look-up of the table, and no binding of its
 // names to columns again (the shape holds the names; only texts differ).
-bool reopen(RecordsetImpl& r, const std::optional<sql::Shape>& shape,
+bool reopen(RecordsetImpl& r, std::optional<sql::Shape>& shape,
             const std::shared_ptr<Connection>& connection) {
     if (!shape || r.shapeKey.empty() || shape->key != r.shapeKey || r.connection != connection ||
         !connection->isOpen() || connection->database() != r.db)
         return false;
     std::vector<sql::Expr*> nodes = sql::textLiteralsOf(r.select);
     if (nodes.size() != shape->texts.size()) return false;
-    for (size_t i = 0; i < nodes.size(); ++i) nodes[i]->literal = jet::Value(shape->texts[i]);
+    for (size_t i = 0; i < nodes.size(); ++i)
+        nodes[i]->literal = jet::Value(std::move(shape->texts[i]));
     r.lastCriterion.reset();
     r.run();
     return true;

@@ -214,6 +214,11 @@ TEST(SqlEvaluation, IndexableEqualityTerms) {
     auto mixed = parseCriterion("[Employee#]='E1' OR Code='02'");
     data::bindExpression(*mixed, "t", detailColumns());
     EXPECT_TRUE(data::equalityTerms(*mixed).empty());
+
+    // One term that is no equality leaves none for the index: the terms before it are dropped.
+    auto partly = parseCriterion("[Employee#]='E1' AND Type='01' AND Code>'02'");
+    data::bindExpression(*partly, "t", detailColumns());
+    EXPECT_TRUE(data::equalityTerms(*partly).empty());
 }
 
 // Texts that differ only between their quotes share one parse; each must still get its own
