@@ -28,7 +28,6 @@ namespace jet::journal {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'J', 'N', 'L', 'P', 'G', '0', '2'};
-constexpr char kEnd[8] = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
 constexpr size_t kMagicStem = 6;  // "VJNLPG": this engine's journals of every version
 constexpr size_t kHeaderSize = 32;
 constexpr size_t kEntrySize = 72;
@@ -260,21 +259,12 @@ std::vector<uint8_t> encodeHead(uint32_t pageSize, uint32_t pageCountBefore,
     return out;
 }
 
-const std::array<uint8_t, 8>& endMark() {
-    static const std::array<uint8_t, 8> mark = [] {
-        std::array<uint8_t, 8> bytes{};
-        std::memcpy(bytes.data(), kEnd, sizeof kEnd);
-        return bytes;
-    }();
-    return mark;
-}
-
 std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_t pageCountAfter,
                             const std::vector<ChangedPage>& pages) {
     std::vector<uint8_t> out = encodeHead(pageSize, pageCountBefore, pageCountAfter, pages);
     for (const ChangedPage& p : pages)
         if (p.before) out.insert(out.end(), p.before, p.before + pageSize);
-    out.insert(out.end(), endMark().begin(), endMark().end());
+    out.insert(out.end(), kEndMark.begin(), kEndMark.end());
     return out;
 }
 
@@ -340,7 +330,8 @@ Decoded decode(const std::vector<uint8_t>& bytes) {
     uint64_t originals = 0;
     for (const Entry& e : j.entries) originals += e.hasOriginal ? 1 : 0;
     if (bytes.size() != headSize + originals * j.pageSize + kTrailerSize) return result;
-    if (std::memcmp(bytes.data() + bytes.size() - kTrailerSize, kEnd, kTrailerSize) != 0) {
+    if (std::memcmp(bytes.data() + bytes.size() - kTrailerSize, kEndMark.data(), kTrailerSize) !=
+        0) {
         return result;
     }
     const uint8_t* original = bytes.data() + headSize;

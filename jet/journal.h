@@ -59,7 +59,7 @@ std::vector<uint8_t> encode(uint32_t pageSize, uint32_t pageCountBefore, uint32_
 // `before` pages of the entries that have one, in order, then the end mark.
 std::vector<uint8_t> encodeHead(uint32_t pageSize, uint32_t pageCountBefore,
                                 uint32_t pageCountAfter, const std::vector<ChangedPage>& pages);
-const std::array<uint8_t, 8>& endMark();
+inline constexpr std::array<uint8_t, 8> kEndMark = {'V', 'J', 'N', 'L', 'E', 'N', 'D', '!'};
 
 struct Entry {
     uint32_t page;

@@ -828,8 +828,7 @@ class FilePager final : public Pager {
             file.writeAt(run, pageSize_, offset);
             offset += uint64_t(run.size()) * pageSize_;
         }
-        const auto& mark = journal::endMark();
-        file.writeAt(mark.data(), mark.size(), offset);
+        file.writeAt(journal::kEndMark.data(), journal::kEndMark.size(), offset);
     }
 
     // Access's lock file: refuse when another program holds it, else hold it ourselves.
