@@ -20,8 +20,11 @@ add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")  # no symbols in the programs handed out
 
-# Test programs (and the test discovery) run under wine.
+# Test programs (and the test discovery) run under wine, through a script that starts a program
+# again when wine itself failed before the program ran.
 find_program(VELTRA_WINE NAMES wine64 wine)
-if(VELTRA_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${VELTRA_WINE})
+find_program(VELTRA_BASH NAMES bash)
+if(VELTRA_WINE AND VELTRA_BASH)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${VELTRA_BASH} ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh
+        ${VELTRA_WINE})
 endif()
