@@ -15,18 +15,17 @@ wine="$1"
 shift
 out="$(mktemp)" err="$(mktemp)" || exit 1
 trap 'rm -f "$out" "$err"' EXIT
-for attempt in 1 2; do
+run() {
     "$wine" "$@" >"$out" 2>"$err"
     status=$?
-    if [ "$status" -ne 0 ] && [ "$attempt" -eq 1 ] && [ ! -s "$out" ] &&
-        ! grep -qv '^wine client error:' "$err"; then
-        echo "wine-run.sh: the program ended with status $status before it ran (wine lost its" \
-            "server); starting it again" >&2
-        cat "$err" >&2
-        continue
-    fi
-    break
-done
+}
+run "$@"
+if [ "$status" -ne 0 ] && [ ! -s "$out" ] && ! grep -qv '^wine client error:' "$err"; then
+    echo "wine-run.sh: the program ended with status $status before it ran (wine lost its" \
+        "server); starting it again" >&2
+    cat "$err" >&2
+    run "$@"
+fi
 cat "$out"
 cat "$err" >&2
 if [ "$status" -eq 0 ] && grep -q '^wine: Unhandled' "$err"; then
